@@ -1,0 +1,54 @@
+// upkeepctl query: one SNMP GetRequest for two objects.
+
+#include <cstdio>
+#include <string>
+
+#include "cli/Command.h"
+#include "cli/Json.h"
+#include "connection/TcpIpConnection.h"
+#include "printer/Community.h"
+#include "printer/SnmpQuery.h"
+
+namespace upkeep::cli {
+
+int queryCommand(const Args& args) {
+    const Command& self = commands().front();
+    std::vector<std::string> positional;
+    bool json = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--json") {
+            json = true;
+        } else if (arg == "--community") {
+            if (i + 1 >= args.size())
+                return usageError(self, "--community needs a value");
+            setCommunity(args[++i]);
+        } else if (arg.rfind("--", 0) == 0) {
+            return usageError(self, "unknown option " + arg);
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (positional.size() != 3)
+        return usageError(self, "expected ADDRESS OID_A OID_B");
+    const std::string& address = positional[0];
+    if (!TcpIpConnection::resolve(address)) {
+        return fail(kExitFailed, "cannot resolve address '" + address + "'");
+    }
+
+    SnmpQuery query(PortDescriptor(address, PortType::TcpIp, channel::kUnset));
+    std::string a, b;
+    if (!query.query(positional[1], positional[2], a, b)) {
+        return fail(kExitFailed, "no valid response from " + address +
+                                     " (no answer, wrong community, or an error status)");
+    }
+    if (json) {
+        std::printf("{\"a\": %s, \"b\": %s}\n", jsonString(a).c_str(), jsonString(b).c_str());
+    } else {
+        std::printf("%s\t%s\n%s\t%s\n", positional[1].c_str(), a.c_str(), positional[2].c_str(),
+                    b.c_str());
+    }
+    return kExitOk;
+}
+
+}  // namespace upkeep::cli

@@ -1,0 +1,35 @@
+#pragma once
+// The transport every byte to a printer, and every local file the program
+// reads, goes through. Made by createConnection from a PortDescriptor;
+// opened once, used, then destroyed (never reopened).
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "connection/PortDescriptor.h"
+
+namespace upkeep {
+
+class Connection {
+  public:
+    virtual ~Connection() = default;
+    Connection() = default;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Size of the transfer buffer callers allocate for this kind.
+    virtual std::uint32_t blockSize() const = 0;
+    virtual bool open() = 0;
+    // length is in-out: capacity of buffer on entry, bytes received on return.
+    virtual bool read(std::uint8_t* buffer, std::size_t& length) = 0;
+    virtual bool write(const std::uint8_t* buffer, std::size_t length) = 0;
+    virtual std::uint32_t size() = 0;
+    virtual bool remove() = 0;
+    virtual bool create() = 0;
+};
+
+// A connection of the kind the descriptor's port type selects, or none.
+std::unique_ptr<Connection> createConnection(const PortDescriptor& descriptor);
+
+}  // namespace upkeep

@@ -1,0 +1,187 @@
+#include "connection/TcpIpConnection.h"
+
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+namespace upkeep {
+namespace {
+
+// Reads one "%d" the way the C library does: blanks, a sign, digits.
+bool readDecimal(std::string_view text, std::size_t& pos, long long& value) {
+    while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos])))
+        ++pos;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    std::size_t start = pos;
+    long long number = 0;
+    while (pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos]))) {
+        // Only the low eight bits are kept, so wrapping early changes nothing.
+        number = (number * 10 + (text[pos] - '0')) % 65536;
+        ++pos;
+    }
+    if (pos == start)
+        return false;
+    value = negative ? -number : number;
+    return true;
+}
+
+std::optional<in_addr> parseDotted(std::string_view name) {
+    std::uint8_t bytes[4];
+    std::size_t pos = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) {
+            if (pos >= name.size() || name[pos] != '.')
+                return std::nullopt;
+            ++pos;
+        }
+        long long number = 0;
+        if (!readDecimal(name, pos, number))
+            return std::nullopt;
+        bytes[i] = static_cast<std::uint8_t>(number & 0xff);
+    }
+    in_addr address{};
+    std::memcpy(&address.s_addr, bytes, 4);
+    return address;
+}
+
+std::optional<in_addr> lookUpHost(const std::string& name) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    addrinfo* result = nullptr;
+    if (::getaddrinfo(name.c_str(), nullptr, &hints, &result) != 0 || result == nullptr) {
+        return std::nullopt;
+    }
+    in_addr address = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr;
+    ::freeaddrinfo(result);
+    return address;
+}
+
+// Waits for one readiness event on the descriptor within a nominal time.
+bool waitFor(int fd, short events, platform::Millis nominal) {
+    platform::Deadline deadline(nominal);
+    for (;;) {
+        pollfd entry{fd, events, 0};
+        int waitMs = static_cast<int>(deadline.remaining().count());
+        int ready = ::poll(&entry, 1, waitMs);
+        if (ready > 0)
+            return (entry.revents & (events | POLLHUP | POLLERR)) != 0;
+        if (ready == 0)
+            return false;
+        if (errno != EINTR)
+            return false;
+        if (deadline.expired())
+            return false;
+    }
+}
+
+}  // namespace
+
+std::optional<in_addr> TcpIpConnection::resolve(std::string_view name) {
+    if (name.empty())
+        return std::nullopt;
+    if (std::isalpha(static_cast<unsigned char>(name.front())))
+        return lookUpHost(std::string(name));
+    return parseDotted(name);
+}
+
+TcpIpConnection::TcpIpConnection(const PortDescriptor& descriptor) : descriptor_(descriptor) {
+    if (descriptor_.name().empty())
+        return;
+    const std::uint32_t ch = descriptor_.channel();
+    std::optional<in_addr> address = resolve(descriptor_.name().view());
+    if (!address)
+        return;
+
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(ch == channel::kManagement ? kSnmpPort : kDataPort);
+    peer.sin_addr = *address;
+    peer_ = peer;
+
+    if (ch == channel::kData) {
+        socket_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
+    } else if (ch == channel::kManagement) {
+        socket_.reset(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP));
+    }
+}
+
+TcpIpConnection::~TcpIpConnection() {
+    if (!socket_.valid())
+        return;
+    // Closing waits a while for unsent data, as a printer may still be
+    // reading the tail of a download.
+    linger option{};
+    option.l_onoff = 1;
+    option.l_linger = static_cast<int>(std::max<long long>(
+        1, std::llround(static_cast<double>(kLingerSeconds) * platform::Clock::scale())));
+    ::setsockopt(socket_.get(), SOL_SOCKET, SO_LINGER, &option, sizeof option);
+}
+
+bool TcpIpConnection::open() {
+    if (!socket_.valid() || !peer_)
+        return false;
+    for (;;) {
+        if (::connect(socket_.get(), reinterpret_cast<const sockaddr*>(&*peer_), sizeof *peer_) ==
+            0) {
+            return true;
+        }
+        if (errno != EINTR)
+            return false;
+        // An interrupted connect goes on in the background: wait for it.
+        if (!waitFor(socket_.get(), POLLOUT, kSendTimeout))
+            return false;
+        int error = 0;
+        socklen_t size = sizeof error;
+        ::getsockopt(socket_.get(), SOL_SOCKET, SO_ERROR, &error, &size);
+        return error == 0;
+    }
+}
+
+bool TcpIpConnection::write(const std::uint8_t* buffer, std::size_t length) {
+    if (buffer == nullptr)
+        return false;
+    std::size_t sent = 0;
+    while (sent < length) {
+        if (!socket_.valid())
+            return false;
+        if (!waitFor(socket_.get(), POLLOUT, kSendTimeout))
+            return false;
+        // MSG_NOSIGNAL: a printer that closed the connection is a failed
+        // write, not a SIGPIPE that ends the program.
+        ssize_t n =
+            ::send(socket_.get(), buffer + sent, length - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+            continue;
+        if (n <= 0)
+            return false;
+        sent += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool TcpIpConnection::read(std::uint8_t* buffer, std::size_t& length) {
+    if (!socket_.valid() || !peer_ || buffer == nullptr)
+        return false;
+    if (!waitFor(socket_.get(), POLLIN, kReadTimeout))
+        return false;
+    ssize_t n;
+    do {
+        n = ::recv(socket_.get(), buffer, length, MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        return false;
+    length = static_cast<std::size_t>(n);
+    return true;
+}
+
+}  // namespace upkeep

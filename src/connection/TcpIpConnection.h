@@ -1,0 +1,51 @@
+#pragma once
+// A network printer by host name or dotted IPv4 address: channel 0 is a TCP
+// stream to the print-data port 9100, channel 1 a connected UDP socket to
+// the SNMP port 161.
+
+#include <netinet/in.h>
+
+#include <optional>
+#include <string_view>
+
+#include "connection/Connection.h"
+#include "platform/Clock.h"
+#include "platform/UniqueFd.h"
+
+namespace upkeep {
+
+class TcpIpConnection final : public Connection {
+  public:
+    static constexpr std::uint16_t kDataPort = 9100;
+    static constexpr std::uint16_t kSnmpPort = 161;
+    static constexpr platform::Millis kReadTimeout{10'000};
+    static constexpr platform::Millis kSendTimeout{60'000};
+    static constexpr int kLingerSeconds = 60;
+
+    explicit TcpIpConnection(const PortDescriptor& descriptor);
+    ~TcpIpConnection() override;
+
+    std::uint32_t blockSize() const override { return 1024; }
+    bool open() override;
+    bool read(std::uint8_t* buffer, std::size_t& length) override;
+    bool write(const std::uint8_t* buffer, std::size_t length) override;
+    std::uint32_t size() override { return 0; }
+    bool remove() override { return false; }
+    bool create() override { return false; }
+
+    bool hasSocket() const { return socket_.valid(); }
+    const std::optional<sockaddr_in>& peer() const { return peer_; }
+
+    // The four address bytes of a name: looked up as a host name when it
+    // starts with a letter, read as "%d.%d.%d.%d" otherwise (the low eight
+    // bits of each number). A dotted name of fewer than four numbers is
+    // refused: its missing bytes would be guesses.
+    static std::optional<in_addr> resolve(std::string_view name);
+
+  private:
+    PortDescriptor descriptor_;
+    std::optional<sockaddr_in> peer_;
+    platform::UniqueFd socket_;
+};
+
+}  // namespace upkeep

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include "printer/Community.h"
+#include "printer/SnmpQuery.h"
+
+namespace upkeep::snmp {
+namespace {
+
+TEST(SnmpOid, TextToSubIdentifiers) {
+    struct Case {
+        const char* text;
+        SubIds expected;
+    } cases[] = {
+        {"1.3.6.1.2.1.1.1.0", {1, 3, 6, 1, 2, 1, 1, 1, 0}},
+        {"1.3.300", {1, 3, 44}},  // modulo 256
+        {"1..2", {1, 0, 2}},
+        {"7", {7}},
+        {"1.2a.3", {1, 2, 3}},
+        {"", {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(oidFromText(c.text), c.expected) << c.text;
+}
+
+TEST(SnmpOid, AtMost128SubIdentifiers) {
+    std::string text = "1";
+    for (int i = 0; i < 200; ++i)
+        text += ".2";
+    EXPECT_EQ(oidFromText(text).size(), 128u);
+}
+
+TEST(SnmpValue, DropsTwoOctetsStopsAtNulAndCuts) {
+    EXPECT_EQ(valueText(std::string("\x01\xff"
+                                    "Meridot 4000",
+                                    14)),
+              "Meridot 4000");
+    EXPECT_EQ(valueText(std::string("\0\0ab\0cd", 7)), "ab");
+    EXPECT_EQ(valueText("x"), "");
+    EXPECT_EQ(valueText(""), "");
+    EXPECT_EQ(valueText("ab"), "");
+    EXPECT_EQ(valueText("ab" + std::string(300, 'v')).size(), SnmpQuery::kValueLimit);
+}
+
+TEST(SnmpBinding, MatchesOnThePrefixOfTheAskedOid) {
+    SubIds asked{1, 3, 6, 1};
+    EXPECT_TRUE(bindingMatches({1, 3, 6, 1}, asked));
+    EXPECT_TRUE(bindingMatches({1, 3}, asked));
+    EXPECT_FALSE(bindingMatches({1, 3, 6, 1, 0}, asked));
+    EXPECT_FALSE(bindingMatches({1, 3, 7}, asked));
+    EXPECT_FALSE(bindingMatches({1, 3, 262}, SubIds{1, 3, 6}));
+}
+
+TEST(SnmpCodec, GetRequestRoundTrips) {
+    auto message =
+        encodeGetRequest({1, 3, 6, 1, 2, 1, 1, 1, 0}, {1, 3, 6, 1, 2, 1, 1, 5, 0}, "quenby");
+    ASSERT_TRUE(message);
+    EXPECT_LE(message->size(), SnmpQuery::kMessageLimit);
+    // SEQUENCE, then INTEGER version 0, then the community.
+    EXPECT_EQ((*message)[0], 0x30);
+    auto decoded = decodeMessage(message->data(), message->size());
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->pduType, 0xA0);
+    EXPECT_EQ(decoded->requestId, 0);
+    EXPECT_EQ(decoded->errorStatus, 0);
+    ASSERT_EQ(decoded->bindings.size(), 2u);
+    EXPECT_EQ(decoded->bindings[0].oid, (std::vector<unsigned long>{1, 3, 6, 1, 2, 1, 1, 1, 0}));
+    EXPECT_EQ(decoded->bindings[1].oid, (std::vector<unsigned long>{1, 3, 6, 1, 2, 1, 1, 5, 0}));
+    std::string bytes(message->begin(), message->end());
+    EXPECT_NE(bytes.find("quenby"), std::string::npos);
+}
+
+TEST(SnmpCodec, RefusesWhatCannotBeBuilt) {
+    EXPECT_FALSE(encodeGetRequest({}, {1, 3}, "quenby"));
+    EXPECT_FALSE(encodeGetRequest({1, 3}, {1, 3}, std::string(300, 'c')));
+}
+
+TEST(SnmpCodec, GarbageIsNotAMessage) {
+    const std::uint8_t junk[] = {0x30, 0x82, 0xff, 0xff, 0x02};
+    EXPECT_FALSE(decodeMessage(junk, sizeof junk));
+    EXPECT_FALSE(decodeMessage(junk, 0));
+}
+
+TEST(Community, DefaultAndLimit) {
+    EXPECT_EQ(community(), "quenby");
+    setCommunity(std::string(100, 'x'));
+    EXPECT_EQ(community().size(), 63u);
+    setCommunity(kDefaultCommunity);
+}
+
+}  // namespace
+}  // namespace upkeep::snmp
