@@ -25,6 +25,18 @@ std::mutex& libraryMutex() {
     return mutex;
 }
 
+// The library would print its own error texts on stderr; the program
+// reports failures in its own words.
+void quietLibrary() {
+    static const bool quiet = [] {
+        snmp_disable_log();
+        // With no handler at all the library falls back to stderr.
+        netsnmp_register_loghandler(NETSNMP_LOGHANDLER_NONE, LOG_DEBUG);
+        return true;
+    }();
+    (void)quiet;
+}
+
 struct PduDeleter {
     void operator()(netsnmp_pdu* pdu) const { snmp_free_pdu(pdu); }
 };
@@ -81,6 +93,7 @@ std::optional<std::vector<std::uint8_t>> encodeGetRequest(const SubIds& a, const
     std::vector<oid> oidB = toLibraryOid(b);
 
     std::lock_guard lock(libraryMutex());
+    quietLibrary();
     netsnmp_session session;
     snmp_sess_init(&session);
     session.version = SNMP_VERSION_1;
@@ -128,6 +141,7 @@ std::optional<Response> decodeMessage(const std::uint8_t* data, std::size_t leng
     std::vector<u_char> copy(data, data + length);
 
     std::lock_guard lock(libraryMutex());
+    quietLibrary();
     u_char communityBuffer[256];
     size_t communityLength = sizeof communityBuffer;
     long version = 0;

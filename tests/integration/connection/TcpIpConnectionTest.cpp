@@ -1,0 +1,110 @@
+// TcpIpConnection against plain sockets on loopback: time-outs (scaled),
+// a peer that goes away, byte-exact transfer.
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <thread>
+
+#include "connection/TcpIpConnection.h"
+#include "platform/Clock.h"
+#include "platform/UniqueFd.h"
+#include "support/SnmpdProcess.h"
+
+namespace upkeep {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A listening TCP socket on port 9100 of a fresh loopback address.
+struct Listener {
+    Listener() {
+        for (int attempt = 0; attempt < 20 && !fd.valid(); ++attempt) {
+            address = test::randomLoopbackAddress();
+            platform::UniqueFd s(::socket(AF_INET, SOCK_STREAM, 0));
+            int one = 1;
+            ::setsockopt(s.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_port = htons(9100);
+            inet_pton(AF_INET, address.c_str(), &a.sin_addr);
+            if (::bind(s.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+                ::listen(s.get(), 4) == 0) {
+                fd = std::move(s);
+            }
+        }
+    }
+    platform::UniqueFd accept() { return platform::UniqueFd(::accept(fd.get(), nullptr, nullptr)); }
+    std::string address;
+    platform::UniqueFd fd;
+};
+
+TEST(TcpIpConnectionLoopback, SilentPeerFailsTheReadAfterTheScaledTimeOut) {
+    platform::ScopedTimeScale scale(0.01);  // 10 s become 100 ms
+    Listener listener;
+    ASSERT_TRUE(listener.fd.valid());
+    TcpIpConnection conn(PortDescriptor(listener.address, PortType::TcpIp, channel::kData));
+    ASSERT_TRUE(conn.open());
+    platform::UniqueFd peer = listener.accept();
+    std::uint8_t buffer[64];
+    std::size_t length = sizeof buffer;
+    auto start = Clock::now();
+    EXPECT_FALSE(conn.read(buffer, length));
+    auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    EXPECT_GE(waited.count(), 95);
+    EXPECT_LT(waited.count(), 2000);
+}
+
+TEST(TcpIpConnectionLoopback, BytesArriveUnchangedAndAClosedPeerReadsAsZero) {
+    Listener listener;
+    ASSERT_TRUE(listener.fd.valid());
+    auto conn = std::make_unique<TcpIpConnection>(
+        PortDescriptor(listener.address, PortType::TcpIp, channel::kData));
+    ASSERT_TRUE(conn->open());
+    platform::UniqueFd peer = listener.accept();
+
+    std::vector<std::uint8_t> data(200'000);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    std::string received;
+    std::thread reader([&] {
+        char chunk[8192];
+        ssize_t n;
+        while ((n = ::recv(peer.get(), chunk, sizeof chunk, 0)) > 0)
+            received.append(chunk, n);
+    });
+    EXPECT_TRUE(conn->write(data.data(), 0));
+    EXPECT_TRUE(conn->write(data.data(), data.size()));
+    ::shutdown(peer.get(), SHUT_WR);
+    std::uint8_t buffer[16];
+    std::size_t length = sizeof buffer;
+    EXPECT_TRUE(conn->read(buffer, length));  // the peer's end of stream
+    EXPECT_EQ(length, 0u);
+    conn.reset();  // closing lets the reader see the end
+    reader.join();
+    EXPECT_EQ(received, std::string(data.begin(), data.end()));
+}
+
+TEST(TcpIpConnectionLoopback, WritingToAPeerThatClosedFailsWithoutKillingTheProcess) {
+    Listener listener;
+    ASSERT_TRUE(listener.fd.valid());
+    TcpIpConnection conn(PortDescriptor(listener.address, PortType::TcpIp, channel::kData));
+    ASSERT_TRUE(conn.open());
+    listener.accept().reset();  // accept and close at once
+    std::vector<std::uint8_t> block(1024, 'x');
+    bool failed = false;
+    for (int i = 0; i < 200 && !failed; ++i)
+        failed = !conn.write(block.data(), block.size());
+    EXPECT_TRUE(failed);
+}
+
+TEST(TcpIpConnectionLoopback, RefusedConnectFails) {
+    TcpIpConnection conn(PortDescriptor(test::randomLoopbackAddress(), PortType::TcpIp, 0));
+    EXPECT_FALSE(conn.open());
+}
+
+}  // namespace
+}  // namespace upkeep

@@ -1,0 +1,20 @@
+#pragma once
+// Runs a program to its end and collects its output and exit code.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace upkeep::test {
+
+struct CommandResult {
+    int exitCode = -1;  // -1: did not exit normally
+    std::string out;
+    std::string err;
+};
+
+CommandResult runCommand(const std::vector<std::string>& argv,
+                         const std::vector<std::pair<std::string, std::string>>& env = {},
+                         const std::string& input = {});
+
+}  // namespace upkeep::test

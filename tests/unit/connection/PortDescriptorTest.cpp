@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include "connection/Connection.h"
+#include "connection/TcpIpConnection.h"
+
+#include <arpa/inet.h>
+
+namespace upkeep {
+namespace {
+
+TEST(PortDescriptor, NameIsCutTo255Characters) {
+    PortDescriptor d(std::string(300, 'n'), PortType::TcpIp, channel::kUnset);
+    EXPECT_EQ(d.name().size(), 255u);
+    d.setName(std::string(256, 'm'));
+    EXPECT_EQ(d.name().view(), std::string(255, 'm'));
+    d.setName({});
+    EXPECT_TRUE(d.name().empty());
+}
+
+TEST(PortDescriptor, CopyIsIndependent) {
+    PortDescriptor first("10.0.0.5", PortType::TcpIp, channel::kUnset);
+    PortDescriptor copy = first;
+    copy.setChannel(channel::kManagement);
+    copy.setName("other");
+    EXPECT_EQ(first.channel(), channel::kUnset);
+    EXPECT_EQ(first.name().view(), "10.0.0.5");
+    EXPECT_EQ(copy.portType(), PortType::TcpIp);
+}
+
+TEST(ConnectionFactory, GivesAConnectionOnlyForAssignedKinds) {
+    EXPECT_TRUE(createConnection(PortDescriptor("127.0.0.1", PortType::TcpIp, 0)));
+    EXPECT_FALSE(createConnection(PortDescriptor("x", PortType::None, 0)));
+    EXPECT_FALSE(createConnection(PortDescriptor("x", static_cast<PortType>(2), 0)));
+    EXPECT_FALSE(createConnection(PortDescriptor("x", static_cast<PortType>(-1), 0)));
+}
+
+TEST(TcpIpConnection, BlockSizeAndFileOperations) {
+    TcpIpConnection c(PortDescriptor("127.0.0.1", PortType::TcpIp, 0));
+    EXPECT_EQ(c.blockSize(), 1024u);
+    EXPECT_EQ(c.size(), 0u);
+    EXPECT_FALSE(c.remove());
+    EXPECT_FALSE(c.create());
+}
+
+TEST(TcpIpConnection, DottedNames) {
+    struct Case {
+        const char* name;
+        const char* expected;  // nullptr: refused
+    } cases[] = {
+        {"10.0.0.5", "10.0.0.5"},  {"10.0.0.256", "10.0.0.0"},  // low eight bits of each number
+        {"10.0.0.1x", "10.0.0.1"},  // read as "%d.%d.%d.%d": the rest is ignored
+        {"0.1.2.3", "0.1.2.3"},    {"10.0.0", nullptr},  // fewer than four numbers
+        {"10..0.1", nullptr},      {"1printer", nullptr},      {"_host", nullptr}, {"", nullptr},
+    };
+    for (const Case& c : cases) {
+        auto address = TcpIpConnection::resolve(c.name);
+        if (c.expected == nullptr) {
+            EXPECT_FALSE(address) << c.name;
+            continue;
+        }
+        ASSERT_TRUE(address) << c.name;
+        char text[16];
+        inet_ntop(AF_INET, &*address, text, sizeof text);
+        EXPECT_STREQ(text, c.expected) << c.name;
+    }
+}
+
+TEST(TcpIpConnection, PortAndSocketByChannel) {
+    struct Case {
+        std::uint32_t channel;
+        int port;
+        bool socket;
+    } cases[] = {{0, 9100, true}, {1, 161, true}, {7, 9100, false}, {3, 9100, false}};
+    for (const Case& c : cases) {
+        TcpIpConnection conn(PortDescriptor("10.0.0.5", PortType::TcpIp, c.channel));
+        ASSERT_TRUE(conn.peer()) << c.channel;
+        EXPECT_EQ(ntohs(conn.peer()->sin_port), c.port) << c.channel;
+        EXPECT_EQ(conn.hasSocket(), c.socket) << c.channel;
+    }
+    TcpIpConnection unset(PortDescriptor("127.0.0.1", PortType::TcpIp, channel::kUnset));
+    EXPECT_FALSE(unset.open());
+}
+
+TEST(TcpIpConnection, UnresolvedOrEmptyNameHasNoSocket) {
+    for (const char* name : {"", "no-such-host.invalid"}) {
+        TcpIpConnection conn(PortDescriptor(name, PortType::TcpIp, 0));
+        EXPECT_FALSE(conn.hasSocket()) << name;
+        EXPECT_FALSE(conn.open());
+        std::uint8_t byte = 0;
+        std::size_t length = 1;
+        EXPECT_FALSE(conn.read(&byte, length));
+        EXPECT_FALSE(conn.write(&byte, 1));
+    }
+}
+
+}  // namespace
+}  // namespace upkeep
