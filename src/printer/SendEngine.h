@@ -1,0 +1,44 @@
+#pragma once
+// Streams a system software file to a printer block by block, in the
+// printer connection's block size, never holding the file whole.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "connection/Connection.h"
+
+namespace upkeep {
+
+class CatalogueEntry;
+
+enum class SendResult {
+    Sent = 0,          // every byte of the file was written
+    NoConnection = 1,  // no printer connection, or it did not open
+    WriteFailed = 2,   // a write failed, the file could not be read whole, or no memory
+    FileNotFound = 3,  // the entry's file is in none of its places
+    Canceled = 4,      // stopped by the cancel word: not everything was sent
+};
+
+// What a running transfer shares with whoever watches it.
+struct TransferControl {
+    const std::atomic<bool>& cancel;
+    std::atomic<int>& progress;  // percent of the file written, 0 to 100
+};
+
+// The downgrade rewrite of a first block: the first line whose characters
+// at offsets 0, 2, 4 and 6 are each "0" or "7" gets "7" at offset 0.
+// Returns whether a line matched.
+bool rewriteForDowngrade(std::uint8_t* block, std::size_t length);
+
+// The engine proper over an open file and a printer connection that is
+// not open yet (opened here, after the block is allocated).
+SendResult streamFile(Connection& file, Connection& printer, bool downgrade,
+                      const TransferControl& control);
+
+// Sends the entry's file to the port's data channel. Clears the entry's
+// downgrade mark once its first block was read.
+SendResult sendEntry(CatalogueEntry& entry, const PortDescriptor& port,
+                     const TransferControl& control);
+
+}  // namespace upkeep

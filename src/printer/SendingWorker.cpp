@@ -1,0 +1,116 @@
+#include "printer/SendingWorker.h"
+
+#include "package/CatalogueEntry.h"
+
+namespace upkeep {
+namespace {
+
+// The pause between upgrade items, cut short by a cancel.
+void pause(const std::atomic<bool>& cancel, platform::Millis nominal) {
+    platform::Deadline deadline(nominal);
+    while (!cancel.load() && !deadline.expired()) {
+        std::this_thread::sleep_for(std::min(platform::Millis{20}, deadline.remaining()));
+    }
+}
+
+}  // namespace
+
+SendingWorker::SendingWorker(SendRequest request, std::shared_ptr<SendingSink> sink,
+                             ProfileInstaller installer)
+    : shared_(std::make_shared<Shared>()) {
+    thread_ = std::thread(run, shared_, std::move(request), std::move(sink), std::move(installer));
+}
+
+SendingWorker::~SendingWorker() {
+    cancel();
+    join();
+}
+
+void SendingWorker::join() {
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
+                        std::shared_ptr<SendingSink> sink, ProfileInstaller installer) {
+    TransferControl control{shared->cancel, shared->progress};
+    Operation outcome = request.operation;
+    bool canceled = false;
+    auto fail = [&](int stringId, int code = 0) {
+        outcome = Operation::Failed;
+        sink->showFailure(stringId, code);
+    };
+    Printer* printer = request.printer.get();
+
+    switch (request.operation) {
+        case Operation::Upgrade: {
+            if (!printer) {
+                fail(kUpgradeFailed);
+                break;
+            }
+            const unsigned n = printer->upgradableCount();
+            for (unsigned k = 0; k < n; ++k) {
+                if (sink->sendingShown()) {
+                    CatalogueEntry* entry = printer->upgradeEntry(k);
+                    sink->setFileText(entry ? entry->fileName().str() : std::string());
+                }
+                shared->progress.store(0);
+                SendResult result = printer->upgradeItem(k, control);
+                if (result == SendResult::Canceled) {
+                    canceled = true;
+                    break;
+                }
+                if (result != SendResult::Sent) {
+                    fail(kUpgradeFailed);
+                    break;
+                }
+                sink->redrawPrinters();
+                if (k + 1 < n && sink->sendingShown() && !shared->cancel.load()) {
+                    pause(shared->cancel, kPauseBetweenItems);
+                    if (shared->cancel.load()) {
+                        canceled = true;
+                        break;
+                    }
+                    sink->advanceStep();
+                }
+            }
+            break;
+        }
+        case Operation::Downgrade: {
+            SendResult result =
+                printer ? printer->downgrade(request.sendText, control) : SendResult::NoConnection;
+            if (result == SendResult::Canceled) {
+                canceled = true;
+            } else if (result != SendResult::Sent) {
+                fail(kDowngradeFailed);
+            }
+            break;
+        }
+        case Operation::SendFile: {
+            SendResult result = printer && request.entry
+                                    ? printer->sendEntry(*request.entry, control)
+                                    : SendResult::NoConnection;
+            if (result == SendResult::Canceled) {
+                canceled = true;
+            } else if (result != SendResult::Sent) {
+                fail(kUpgradeFailed);
+            }
+            break;
+        }
+        case Operation::AddProfile: {
+            int answer = printer && installer ? installer(*printer, request.sendText, control) : -1;
+            if (shared->cancel.load() && answer != 0) {
+                canceled = true;
+            } else if (answer != 0) {
+                fail(kProfileFailed, answer > 0 ? answer : 0);
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    sink->finished(outcome, canceled);
+    shared->done.store(true);
+}
+
+}  // namespace upkeep

@@ -1,0 +1,86 @@
+#pragma once
+// Runs one download (an upgrade of every upgradable item, a downgrade, a
+// chosen file, or a media profile) on a thread of its own, with its own
+// cancel word: nothing but its own cancel, or quitting, stops it.
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "platform/Clock.h"
+#include "printer/Printer.h"
+
+namespace upkeep {
+
+enum class Operation : int {
+    Upgrade = 0,
+    Downgrade = 1,
+    SendFile = 2,  // emergency or forced download
+    AddProfile = 3,
+    Failed = 4,
+    None = 5,
+};
+
+// The front end of a download: the Sending display, failure messages, the
+// end. Called on the worker's thread.
+class SendingSink {
+  public:
+    virtual ~SendingSink() = default;
+    // The Sending display exists (its file text and steps are shown).
+    virtual bool sendingShown() = 0;
+    virtual void setFileText(const std::string& fileName) = 0;
+    virtual void advanceStep() = 0;
+    virtual void redrawPrinters() = 0;
+    // A failure message by string-table number, with a non-zero code when
+    // the printer gave one.
+    virtual void showFailure(int stringId, int code) = 0;
+    // The download ended: Failed, or the operation it ran.
+    virtual void finished(Operation outcome, bool canceled) = 0;
+};
+
+struct SendRequest {
+    Operation operation = Operation::None;
+    std::shared_ptr<Printer> printer;
+    std::shared_ptr<CatalogueEntry> entry;  // SendFile
+    std::string sendText;                   // Downgrade: version; AddProfile: file
+};
+
+// Installs a media profile (kept apart so this worker does not depend on
+// the media code); returns 0 when installed, else the printer's number or -1.
+using ProfileInstaller =
+    std::function<int(Printer&, const std::string& file, const TransferControl&)>;
+
+class SendingWorker {
+  public:
+    static constexpr platform::Millis kPauseBetweenItems{10'000};
+    static constexpr int kUpgradeFailed = 257;
+    static constexpr int kDowngradeFailed = 256;
+    static constexpr int kProfileFailed = 258;
+
+    SendingWorker(SendRequest request, std::shared_ptr<SendingSink> sink,
+                  ProfileInstaller installer = {});
+    ~SendingWorker();  // cancels and joins
+    SendingWorker(const SendingWorker&) = delete;
+    SendingWorker& operator=(const SendingWorker&) = delete;
+
+    void cancel() { shared_->cancel.store(true); }
+    int progress() const { return shared_->progress.load(); }
+    bool running() const { return !shared_->done.load(); }
+    void join();
+
+  private:
+    struct Shared {
+        std::atomic<bool> cancel{false};
+        std::atomic<int> progress{0};
+        std::atomic<bool> done{false};
+    };
+    static void run(std::shared_ptr<Shared> shared, SendRequest request,
+                    std::shared_ptr<SendingSink> sink, ProfileInstaller installer);
+
+    std::shared_ptr<Shared> shared_;
+    std::thread thread_;
+};
+
+}  // namespace upkeep

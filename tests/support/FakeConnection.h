@@ -1,0 +1,59 @@
+#pragma once
+// Connections for tests: a memory file, and a printer that records what it
+// is sent and can fail after a number of bytes.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "connection/Connection.h"
+
+namespace upkeep::test {
+
+class MemoryFile : public Connection {
+  public:
+    explicit MemoryFile(std::string content, std::uint32_t block = 4096)
+        : content_(std::move(content)), block_(block) {}
+    std::uint32_t blockSize() const override { return block_; }
+    bool open() override { return opened_ = true; }
+    bool read(std::uint8_t* buffer, std::size_t& length) override;
+    bool write(const std::uint8_t*, std::size_t) override { return false; }
+    std::uint32_t size() override { return static_cast<std::uint32_t>(content_.size()); }
+    bool remove() override { return false; }
+    bool create() override { return false; }
+
+    // Fails every read from this offset on, as a broken disk would.
+    std::size_t failReadAt = static_cast<std::size_t>(-1);
+
+  private:
+    std::string content_;
+    std::uint32_t block_;
+    std::size_t offset_ = 0;
+    bool opened_ = false;
+};
+
+class RecordingPrinter : public Connection {
+  public:
+    explicit RecordingPrinter(std::uint32_t block = 1024) : block_(block) {}
+    std::uint32_t blockSize() const override { return block_; }
+    bool open() override { return opens_; }
+    bool read(std::uint8_t* buffer, std::size_t& length) override;
+    bool write(const std::uint8_t* buffer, std::size_t length) override;
+    std::uint32_t size() override { return 0; }
+    bool remove() override { return false; }
+    bool create() override { return false; }
+
+    std::string received;
+    std::vector<std::size_t> writes;
+    bool opens_ = true;
+    std::size_t failAfterBytes = static_cast<std::size_t>(-1);
+    std::vector<std::string> replies;  // handed out one per read
+    std::function<void(std::size_t writeIndex)> onWrite;
+
+  private:
+    std::uint32_t block_;
+};
+
+}  // namespace upkeep::test

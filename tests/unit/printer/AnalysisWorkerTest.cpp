@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+
+#include "printer/AnalysisWorker.h"
+
+namespace upkeep {
+namespace {
+
+// Records what the worker reports; can cancel the worker at a given row.
+class RecordingSink : public AnalysisSink {
+  public:
+    void clearRows() override { log("clear"); }
+    bool searchingShown() override { return searching; }
+    void setCounter(int count) override { log("counter " + std::to_string(count)); }
+    void setPrinterName(const std::string& name) override { log("name " + name); }
+    void repaintSearching() override { log("repaint"); }
+    void insertRow(const AnalysisRow& row) override {
+        {
+            std::lock_guard lock(mutex);
+            rows.push_back(row);
+        }
+        log("row " + row.name);
+        if (onRow)
+            onRow(row);
+    }
+    void finished() override { log("finished"); }
+
+    void waitFor(const std::string& event) {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] {
+            return std::find(events.begin(), events.end(), event) != events.end();
+        })) << event;
+    }
+    std::vector<std::string> snapshot() {
+        std::lock_guard lock(mutex);
+        return events;
+    }
+
+    bool searching = false;
+    std::function<void(const AnalysisRow&)> onRow;
+    std::vector<AnalysisRow> rows;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::string> events;
+
+  private:
+    void log(const std::string& e) {
+        std::lock_guard lock(mutex);
+        events.push_back(e);
+        changed.notify_all();
+    }
+};
+
+std::shared_ptr<Printer> analysed(const std::string& name, PrinterState state,
+                                  PrinterState subsystem = PrinterState::NotAnalysed) {
+    auto p = std::make_shared<Printer>(name, PortDescriptor(name, PortType::TcpIp, 7));
+    PrinterFacts f;
+    f.state = state;
+    f.model = "Meridot " + name;
+    f.version = "1.0";
+    if (subsystem != PrinterState::NotAnalysed) {
+        f.subsystemCount = 1;
+        f.subsystemStates[0] = subsystem;
+        f.subsystemModels[0] = "F";
+        f.subsystemVersions[0] = "2";
+    }
+    p->store(f);
+    return p;
+}
+
+TEST(AnalysisWorker, RowsOnlyForShownPrintersWithTextsAndIcons) {
+    for (bool all : {false, true}) {
+        auto list = std::make_shared<PrinterList>();
+        list->add(analysed("a", PrinterState::NotReachable));
+        list->add(analysed("b", PrinterState::UpToDate, PrinterState::UpgradeAvailable));
+        list->add(analysed("c", PrinterState::UpToDate));
+        auto sink = std::make_shared<RecordingSink>();
+        auto viewAll = std::make_shared<std::atomic<bool>>(all);
+        AnalysisWorker worker(list, sink, viewAll);
+        sink->waitFor("finished");
+        worker.stop();
+        std::vector<std::tuple<std::string, int, int, std::size_t>> got;
+        for (const AnalysisRow& r : sink->rows)
+            got.emplace_back(r.name, r.stateStringId, r.icon, r.position);
+        std::vector<std::tuple<std::string, int, int, std::size_t>> expected;
+        if (all)
+            expected.emplace_back("a", 150, 0, 0);
+        expected.emplace_back("b", 151, 1, 1);
+        expected.emplace_back("c", 152, 2, 2);
+        EXPECT_EQ(got, expected) << "viewAll " << all;
+        EXPECT_EQ(sink->rows.back().versionText, "1.0");
+        EXPECT_EQ(sink->rows[all ? 1 : 0].modelText, "Meridot b F ");
+    }
+}
+
+TEST(AnalysisWorker, EmptyListFinishesAtOnce) {
+    auto sink = std::make_shared<RecordingSink>();
+    AnalysisWorker worker(std::make_shared<PrinterList>(), sink,
+                          std::make_shared<std::atomic<bool>>(true));
+    sink->waitFor("finished");
+    worker.stop();
+    EXPECT_EQ(sink->snapshot(), (std::vector<std::string>{"clear", "finished"}));
+}
+
+TEST(AnalysisWorker, CancelBetweenPrintersMarksTheRestAndPostsNothing) {
+    auto list = std::make_shared<PrinterList>();
+    for (const char* name : {"p1", "p2", "p3", "p4", "p5"})
+        list->add(analysed(name, PrinterState::UpToDate));
+    auto sink = std::make_shared<RecordingSink>();
+    AnalysisWorker* self = nullptr;
+    std::mutex started;
+    started.lock();
+    sink->onRow = [&](const AnalysisRow& row) {
+        if (row.name == "p2") {
+            std::lock_guard wait(started);
+            self->cancel();
+        }
+    };
+    AnalysisWorker worker(list, sink, std::make_shared<std::atomic<bool>>(true));
+    self = &worker;
+    started.unlock();
+    sink->waitFor("row p2");
+    EXPECT_TRUE(worker.stop());
+    auto events = sink->snapshot();
+    EXPECT_EQ(std::count(events.begin(), events.end(), "finished"), 0);
+    EXPECT_EQ(list->item(1)->state(), PrinterState::UpToDate);
+    for (std::size_t i = 2; i < 5; ++i)
+        EXPECT_EQ(list->item(i)->state(), PrinterState::Canceled);
+}
+
+TEST(AnalysisWorker, SearchingDisplayShowsEachPrinterForAScaledSecond) {
+    platform::ScopedTimeScale scale(0.01);
+    auto list = std::make_shared<PrinterList>();
+    list->add(analysed("a", PrinterState::UpToDate));
+    list->add(analysed("b", PrinterState::UpToDate));
+    auto sink = std::make_shared<RecordingSink>();
+    sink->searching = true;
+    auto start = std::chrono::steady_clock::now();
+    AnalysisWorker worker(list, sink, std::make_shared<std::atomic<bool>>(false));
+    sink->waitFor("finished");
+    auto took = std::chrono::steady_clock::now() - start;
+    worker.stop();
+    EXPECT_GE(took, std::chrono::milliseconds(20));
+    EXPECT_EQ(sink->snapshot(), (std::vector<std::string>{
+                                    "clear", "counter 0", "counter 1", "name a", "repaint", "row a",
+                                    "counter 2", "name b", "repaint", "row b", "finished"}));
+}
+
+}  // namespace
+}  // namespace upkeep

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include "printer/SendEngine.h"
+#include "support/FakeConnection.h"
+
+namespace upkeep {
+namespace {
+
+std::string pattern(std::size_t n) {
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>((i * 31 + 7) & 0xff);
+    return s;
+}
+
+struct Transfer {
+    std::atomic<bool> cancel{false};
+    std::atomic<int> progress{-1};
+    std::vector<int> seen;
+    TransferControl control{cancel, progress};
+};
+
+TEST(SendEngine, StreamsInPrinterBlocksWithTruncatedPercentages) {
+    test::MemoryFile file(pattern(10'000));
+    test::RecordingPrinter printer(1024);
+    Transfer run;
+    printer.onWrite = [&](std::size_t) {};
+    std::vector<int> progress;
+    // Progress is published after each write; sample it at the next write.
+    printer.onWrite = [&](std::size_t index) {
+        if (index > 0)
+            progress.push_back(run.progress.load());
+    };
+    EXPECT_EQ(streamFile(file, printer, false, run.control), SendResult::Sent);
+    progress.push_back(run.progress.load());
+    EXPECT_EQ(progress, (std::vector<int>{10, 20, 30, 40, 51, 61, 71, 81, 92, 100}));
+    EXPECT_EQ(printer.received, pattern(10'000));
+    EXPECT_EQ(printer.writes.back(), 10'000u - 9 * 1024);
+}
+
+TEST(SendEngine, DowngradeRewriteTouchesOneByteOfTheFirstMatchingLine) {
+    std::string header = "ABC\n0 0 0 0\r\n7x7x7x7\n";
+    std::string body = header + pattern(3000);
+    test::MemoryFile file(body);
+    test::RecordingPrinter printer;
+    Transfer run;
+    EXPECT_EQ(streamFile(file, printer, true, run.control), SendResult::Sent);
+    std::string expected = body;
+    expected[4] = '7';
+    EXPECT_EQ(printer.received, expected);
+}
+
+TEST(DowngradeRewrite, Lines) {
+    struct Case {
+        std::string block, expected;
+    } cases[] = {
+        {"ABC\n0 0 0 0\n7x7x7x7\n", "ABC\n7 0 0 0\n7x7x7x7\n"},
+        {"7x7x7x7", "7x7x7x7"},  // already 7: unchanged byte
+        {"0a0b0c0\n", "7a0b0c0\n"},
+        {"x\r\n\r\n0 7 7 0", "x\r\n\r\n7 7 7 0"},
+        {"0 0 0", "0 0 0"},                // offset 6 outside the block
+        {"0 0\n0 0 0 0", "7 0\n0 0 0 0"},  // a short line borrows from the next
+        {"no flags here\n", "no flags here\n"},
+    };
+    for (const Case& c : cases) {
+        std::string block = c.block;
+        rewriteForDowngrade(reinterpret_cast<std::uint8_t*>(block.data()), block.size());
+        EXPECT_EQ(block, c.expected) << c.block;
+    }
+}
+
+TEST(SendEngine, CancelStopsAtTheNextBlockAndIsNotReportedAsSent) {
+    test::MemoryFile file(pattern(10'000));
+    test::RecordingPrinter printer;
+    Transfer run;
+    printer.onWrite = [&](std::size_t index) {
+        if (index == 1)
+            run.cancel.store(true);
+    };
+    EXPECT_EQ(streamFile(file, printer, false, run.control), SendResult::Canceled);
+    EXPECT_EQ(printer.writes.size(), 2u);
+}
+
+TEST(SendEngine, FailuresAreNeverSuccess) {
+    {
+        test::MemoryFile file(pattern(5000));
+        test::RecordingPrinter printer;
+        printer.failAfterBytes = 3000;  // the printer closes mid-transfer
+        Transfer run;
+        EXPECT_EQ(streamFile(file, printer, false, run.control), SendResult::WriteFailed);
+    }
+    {
+        test::MemoryFile file(pattern(5000));
+        file.failReadAt = 2048;  // the file cannot be read to its end
+        test::RecordingPrinter printer;
+        Transfer run;
+        EXPECT_EQ(streamFile(file, printer, false, run.control), SendResult::WriteFailed);
+    }
+    {
+        test::MemoryFile file(pattern(10));
+        test::RecordingPrinter printer;
+        printer.opens_ = false;
+        Transfer run;
+        EXPECT_EQ(streamFile(file, printer, false, run.control), SendResult::NoConnection);
+        EXPECT_TRUE(printer.received.empty());
+    }
+}
+
+TEST(SendEngine, EmptyFileSendsNothingAndReportsAtMost100) {
+    test::MemoryFile file("");
+    test::RecordingPrinter printer;
+    Transfer run;
+    EXPECT_EQ(streamFile(file, printer, false, run.control), SendResult::Sent);
+    EXPECT_TRUE(printer.writes.empty());
+    EXPECT_EQ(run.progress.load(), 100);
+}
+
+}  // namespace
+}  // namespace upkeep
