@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "resources/Strings.h"
+
+namespace upkeep::resources {
+namespace {
+
+// The 73 numbers every table must hold, written out independently of the tables.
+const std::vector<int> kAllIds = {
+    140, 141, 142, 143, 144, 145, 150, 151, 152, 153, 154, 155, 160, 161, 162, 163, 170, 180, 181,
+    182, 183, 184, 185, 190, 191, 192, 193, 200, 201, 202, 203, 210, 211, 212, 213, 214, 220, 221,
+    222, 223, 230, 231, 232, 240, 250, 251, 252, 253, 254, 255, 256, 257, 258, 259, 260, 261, 262,
+    263, 264, 265, 266, 267, 268, 269, 270, 280, 281, 282, 283, 290, 291, 292, 293};
+
+// What a translation must keep: the printf conversions in order and the line breaks.
+struct Shape {
+    std::vector<std::string> conversions;
+    int lineBreaks = 0;
+    bool operator==(const Shape&) const = default;
+};
+
+Shape shapeOf(const std::string& text) {
+    Shape shape;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n')
+            ++shape.lineBreaks;
+        if (text[i] != '%')
+            continue;
+        // Flags, width, precision, length, then the conversion letter.
+        std::size_t end = text.find_first_not_of("-+ #0123456789.hlLqjzt", i + 1);
+        if (end == std::string::npos)
+            end = text.size() - 1;
+        shape.conversions.push_back(text.substr(i, end - i + 1));
+        i = end;
+    }
+    return shape;
+}
+
+std::string describe(const Shape& shape) {
+    std::string out = std::to_string(shape.lineBreaks) + " line breaks;";
+    for (const std::string& conversion : shape.conversions)
+        out += " " + conversion;
+    return out;
+}
+
+TEST(StringTables, EveryTableHoldsExactlyTheSameNumbers) {
+    ASSERT_EQ(kAllIds.size(), 73u);
+    ASSERT_EQ(allTables().size(), kTableCount);
+    for (Table table : allTables())
+        EXPECT_EQ(stringIds(table), kAllIds) << tableName(table);
+}
+
+TEST(StringTables, PlaceholdersAndLineBreaksMatchEnglish) {
+    for (Table table : allTables()) {
+        for (int id : kAllIds) {
+            Shape english = shapeOf(text(Table::EnglishUS, id));
+            Shape translated = shapeOf(text(table, id));
+            EXPECT_EQ(translated, english)
+                << tableName(table) << " string " << id << ": " << describe(translated)
+                << " but English has " << describe(english);
+        }
+    }
+}
+
+TEST(StringTables, NoTextIsEmptyAndSiteNamesStayUntranslated) {
+    for (Table table : allTables()) {
+        for (int id : kAllIds)
+            EXPECT_STRNE(text(table, id), "") << tableName(table) << " string " << id;
+        EXPECT_STREQ(text(table, 190), "Upkeep") << tableName(table);
+        for (int id : {182, 183, 185, 251}) {
+            EXPECT_NE(std::string(text(table, id)).find("Varnholt Meridot Online"),
+                      std::string::npos)
+                << tableName(table) << " string " << id;
+        }
+    }
+}
+
+TEST(StringTables, EnglishHoldsTheQuotedTextsWordForWord) {
+    const std::map<int, std::string> quoted = {
+        {140, "Cancel"},
+        {141, "Close"},
+        {142, "Next"},
+        {143, "Add"},
+        {144, "Exit"},
+        {145, "OK"},
+        {150, "Could not access"},
+        {151, "Upgrade available"},
+        {152, "OK"},
+        {153, "Unsupported connection"},
+        {154, "Unsupported printer"},
+        {155, "Canceled"},
+        {160, "Name"},
+        {161, "State"},
+        {162, "Model"},
+        {163, "Version"},
+        {170, "Enter Printer Address"},
+        {180, "Some application files could not be found.  Reinstall the application."},
+        {181, "The system software file could not be found on your computer."},
+        {182,
+         "The program can check whether a more recent version is  \navailable on the Varnholt "
+         "Meridot Online Web Site."},
+        {184,
+         "If you have access to the Internet from this computer, press next.\nIf not, see Help."},
+        {185, "Download it from the Varnholt Meridot Online Web Site."},
+        {190, "Upkeep"},
+        {191, "The printer is out of date and will now be upgraded."},
+        {192,
+         "The printer must be idle (not printing) and may be restarted when done.\n\nDO NOT TURN "
+         "PRINTER OFF DURING THIS PROCESS."},
+        {193, "Click Next to upgrade your printer. Click Cancel to stop."},
+        {200, "Downgrade Printer"},
+        {201, "Select a version and click Next to continue or Cancel to stop."},
+        {202, "The printer will now be downgraded."},
+        {203, "Click Next to downgrade your printer. Click Cancel to stop."},
+        {210, "Printer Emergency Download"},
+        {211,
+         "Emergency Download should be used only when the printer's system software has failed.  "
+         "Do not use this mode for any other reason.  Printer and computer must be connected using "
+         "the parallel port."},
+        {212,
+         "Click Next to choose the file containing the system software.   Click Cancel to stop."},
+        {214, "The printer will now be upgraded."},
+        {220, "Searching for Printers"},
+        {221,
+         "Searching for supported printers configured on your computer.  This may take several "
+         "minutes"},
+        {222, "Number of printers:"},
+        {223, "Analyzing printer:"},
+        {230, "Sending"},
+        {232, "WARNING: DO NOT TURN PRINTER OFF."},
+        {240, "Installed Media Profile"},
+        {250,
+         "One or more printers need to be upgraded. Double click on each printer marked in red "
+         "with an exclamation point."},
+        {251,
+         "There may be newer system software version on the Varnholt Meridot Online Web "
+         "Site.\n\nDouble click on any printer for help."},
+        {252, "Double click on the printer for which you wish to add the media profile."},
+        {253,
+         "No supported printer found.\n\nYou may add one manually with the File/New menu item.   "
+         "Select View/All Printers to list all known printers."},
+        {254, "Downgrade successfully sent."},
+        {255, "The printer has the latest system software provided with this program."},
+        {256, "Could not downgrade printer."},
+        {257, "Could not upgrade the printer."},
+        {258, "Could not add the media profile.\n\nCheck that the printer is on and working."},
+        {259,
+         "The printer could not be contacted.  It is either busy, switched off, or not reachable "
+         "by this computer."},
+        {260,
+         "The printer is not directly connected to this computer.  Please run the program on the "
+         "computer that manages this printer."},
+        {261, "The printer does not support upkeep."},
+        {262, "System Error"},
+        {263, "You must select a printer first."},
+        {264, "Upgrade successfully sent."},
+        {265, "No Media Profiles installed."},
+        {266, "Incorrect address format."},
+        {267, "The current update must finish or be canceled before another can be sent."},
+        {270, "About Upkeep..."},
+        {290, "What would you like to do?"},
+        {291, "I would like to check that my printers have the latest system software."},
+        {292,
+         "I would like to either install a media profile or list the currently installed "
+         "profiles."},
+        {293, "Ensure that your printers are turned on and that you can print to them."},
+    };
+    for (const auto& [id, expected] : quoted)
+        EXPECT_EQ(text(Table::EnglishUS, id), expected) << "string " << id;
+}
+
+TEST(StringTables, LanguageCodesAndSiteNumber) {
+    const std::map<Table, std::string> codes = {
+        {Table::EnglishUS, "en"},
+        {Table::German, "de"},
+        {Table::SpanishTraditional, "es"},
+        {Table::SpanishModern, "es"},
+        {Table::French, "fr"},
+        {Table::Italian, "it"},
+        {Table::Japanese, "ja"},
+        {Table::Korean, "ko"},
+        {Table::PortugueseBrazil, "pt"},
+        {Table::ChineseTraditional, "tw"},
+        {Table::ChineseSimplified, "cn"},
+    };
+    ASSERT_EQ(codes.size(), kTableCount);
+    for (const auto& [table, code] : codes) {
+        EXPECT_EQ(languageCode(table), code) << tableName(table);
+        EXPECT_STREQ(text(table, id::kSiteNumber), "4") << tableName(table);
+    }
+}
+
+TEST(StringTables, SupportTemplateFormatsToAnAddressUnderExample) {
+    for (Table table : allTables()) {
+        char address[512];
+        int length = std::snprintf(address, sizeof address, text(table, id::kSupportTemplate),
+                                   "A.01", languageCode(table), text(table, id::kSiteNumber), "M1");
+        ASSERT_GT(length, 0);
+        std::string url(address);
+        EXPECT_EQ(url.rfind("https://", 0), 0u) << url;
+        EXPECT_NE(url.find(".example/"), std::string::npos) << url;
+        for (const char* part : {"A.01", "M1", "=4"})
+            EXPECT_NE(url.find(part), std::string::npos) << url;
+        EXPECT_NE(url.find(std::string("=") + languageCode(table)), std::string::npos) << url;
+        EXPECT_EQ(std::string(text(table, id::kSupportSite)).rfind("https://", 0), 0u);
+    }
+}
+
+TEST(StringTables, UnknownNumbersGiveEmptyText) {
+    for (int id : {0, 139, 146, 171, 271, 294, 1000, -5})
+        EXPECT_STREQ(text(Table::German, id), "") << id;
+    // A table value from outside the enum falls back to English rather than reading past the end.
+    EXPECT_STREQ(text(static_cast<Table>(200), 140), "Cancel");
+}
+
+class CurrentTable : public ::testing::Test {
+  protected:
+    void TearDown() override { setCurrentTable(Table::EnglishUS); }
+};
+
+TEST_F(CurrentTable, TextsAndLanguageCodeFollowTheTable) {
+    for (Table table : allTables()) {
+        setCurrentTable(table);
+        EXPECT_EQ(currentTable(), table);
+        EXPECT_STREQ(text(140), text(table, 140));
+        EXPECT_STREQ(languageCode(), text(table, id::kLanguageCode));
+        EXPECT_EQ(helpFileName(), std::string(languageCode(table)) + ".txt");
+    }
+    setCurrentTable(Table::SpanishModern);
+    EXPECT_EQ(helpFileName(), "es.txt");
+    setCurrentTable(Table::ChineseTraditional);
+    EXPECT_EQ(helpFileName(), "tw.txt");
+}
+
+TEST_F(CurrentTable, ReadersOnOtherThreadsSeeAWholeTable) {
+    std::atomic<bool> stop{false};
+    std::thread reader([&] {
+        while (!stop.load()) {
+            Table seen = currentTable();
+            ASSERT_LT(static_cast<std::size_t>(seen), kTableCount);
+            ASSERT_STRNE(text(seen, 283), "");
+        }
+    });
+    for (int round = 0; round < 2000; ++round)
+        setCurrentTable(allTables()[round % kTableCount]);
+    stop.store(true);
+    reader.join();
+}
+
+}  // namespace
+}  // namespace upkeep::resources
