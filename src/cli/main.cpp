@@ -10,11 +10,13 @@
 namespace upkeep::cli {
 
 int queryCommand(const Args& args);
+int catalogueCommand(const Args& args);
 
 const std::vector<Command>& commands() {
     static const std::vector<Command> table = {
         {"query", "query ADDRESS OID_A OID_B [--community TEXT] [--json]",
          "ask a network printer for two SNMP objects", queryCommand},
+        {"catalogue", "catalogue [--package DIR] [--json]", "show the loaded firmware catalogue", catalogueCommand},
     };
     return table;
 }

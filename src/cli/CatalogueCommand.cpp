@@ -1,0 +1,141 @@
+// upkeepctl catalogue: what the package's firmware catalogue holds, loaded
+// exactly as the program loads it.
+
+#include <cstdio>
+#include <string>
+
+#include "cli/Command.h"
+#include "cli/Json.h"
+#include "package/Environment.h"
+#include "package/FirmwareCatalogue.h"
+#include "platform/WorkingDirectory.h"
+
+namespace upkeep::cli {
+namespace {
+
+const Command& self() {
+    for (const Command& command : commands()) {
+        if (std::string(command.name) == "catalogue")
+            return command;
+    }
+    return commands().front();
+}
+
+template <typename Text>
+std::string jsonOrNull(const Text* text) {
+    return text != nullptr ? jsonString(text->view()) : std::string("null");
+}
+
+std::string jsonOrNull(const std::string& text, bool present) {
+    return present ? jsonString(text) : std::string("null");
+}
+
+void printJson(const FirmwareCatalogue& catalogue) {
+    FirmwareCatalogue::Oid modelOid, versionOid;
+    catalogue.systemPair(modelOid, versionOid);
+    bool hasSystem = catalogue.hasSystemPair();
+
+    std::string out = "{";
+    out += "\"notLoaded\": " + std::to_string(catalogue.notLoaded());
+    out += ", \"location\": " + jsonOrNull(catalogue.location());
+    out += ", \"date\": " + jsonOrNull(catalogue.date());
+    out += ", \"systemModelOid\": " + jsonOrNull(modelOid.str(), hasSystem);
+    out += ", \"systemVersionOid\": " + jsonOrNull(versionOid.str(), hasSystem);
+    out += ", \"subsystemPairs\": [";
+    if (auto pairs = catalogue.subsystemPairs()) {
+        FirmwareCatalogue::Oid model, version;
+        for (bool first = true; pairs->next(model, version); first = false) {
+            out += first ? "" : ", ";
+            out += "[" + jsonString(model.view()) + ", " + jsonString(version.view()) + "]";
+        }
+    }
+    out += "], \"models\": [";
+    for (const CatalogueNode* group = catalogue.groups(); group != nullptr;
+         group = group->nextGroup()) {
+        out += group == catalogue.groups() ? "" : ", ";
+        out += "{\"model\": " + jsonString(group->sectionName()) + ", \"entries\": [";
+        for (const CatalogueNode* node = group; node != nullptr; node = node->nextInGroup()) {
+            const CatalogueEntry* entry = node->entry();
+            if (entry == nullptr)
+                continue;
+            out += node == group ? "" : ", ";
+            out += "{\"version\": " + jsonString(entry->version().view());
+            out += ", \"fileName\": " + jsonString(entry->fileName().view());
+            out += std::string(", \"optional\": ") + (entry->isOptional() ? "true" : "false");
+            out += std::string(", \"filePresent\": ") + (entry->fileExists() ? "true" : "false");
+            out += "}";
+        }
+        out += "]}";
+    }
+    out += "]}\n";
+    std::fputs(out.c_str(), stdout);
+}
+
+void printTable(const FirmwareCatalogue& catalogue) {
+    std::printf("loaded:    %s\n", catalogue.notLoaded() ? "no" : "yes");
+    std::printf("location:  %s\n", catalogue.location() ? catalogue.location()->c_str() : "-");
+    std::printf("date:      %s\n", catalogue.date() ? catalogue.date()->c_str() : "-");
+    FirmwareCatalogue::Oid modelOid, versionOid;
+    catalogue.systemPair(modelOid, versionOid);
+    std::printf("system:    %s = %s\n", modelOid.empty() ? "-" : modelOid.c_str(),
+                versionOid.empty() ? "-" : versionOid.c_str());
+    if (auto pairs = catalogue.subsystemPairs()) {
+        FirmwareCatalogue::Oid model, version;
+        for (int index = 1; pairs->next(model, version); ++index)
+            std::printf("subsystem %d: %s = %s\n", index, model.c_str(), version.c_str());
+    }
+    for (const CatalogueNode* group = catalogue.groups(); group != nullptr;
+         group = group->nextGroup()) {
+        std::printf("\n[%s]%s\n", std::string(group->sectionName()).c_str(),
+                    group->sectionOptional() ? " optional" : "");
+        for (const CatalogueNode* node = group; node != nullptr; node = node->nextInGroup()) {
+            const CatalogueEntry* entry = node->entry();
+            if (entry == nullptr)
+                continue;
+            std::printf("  %-12s %-28s %s%s\n", entry->version().c_str(), entry->fileName().c_str(),
+                        entry->fileExists() ? "present" : "missing",
+                        entry->isOptional() ? ", optional" : "");
+        }
+    }
+}
+
+}  // namespace
+
+int catalogueCommand(const Args& args) {
+    bool json = false;
+    std::string package;
+    bool packageGiven = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--json") {
+            json = true;
+        } else if (arg == "--package") {
+            if (i + 1 >= args.size() || args[i + 1].empty())
+                return usageError(self(), "--package needs a directory");
+            package = args[++i];
+            packageGiven = true;
+        } else {
+            return usageError(self(), "unexpected argument " + arg);
+        }
+    }
+    if (packageGiven)
+        platform::setWorkingDirectory(package);
+
+    FirmwareCatalogue* catalogue = FirmwareCatalogue::instance();
+    if (catalogue == nullptr)
+        return fail(kExitFailed, "the firmware catalogue could not be made");
+    if (json) {
+        printJson(*catalogue);
+    } else {
+        printTable(*catalogue);
+    }
+    if (catalogue->notLoaded()) {
+        return fail(kExitFailed, std::string("no firmware catalogue: ") +
+                                     FirmwareCatalogue::kFileName + " is not in " +
+                                     platform::workingDirectory() + " and the \"" +
+                                     Environment::kCatalogueValue + "\" setting names none");
+    }
+    return kExitOk;
+}
+
+}  // namespace upkeep::cli

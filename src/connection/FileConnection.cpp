@@ -1,0 +1,87 @@
+#include "connection/FileConnection.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/WorkingDirectory.h"
+
+namespace upkeep {
+
+std::string FileConnection::pathOf(const PortDescriptor& descriptor) {
+    std::string path;
+    std::uint32_t number = descriptor.channel();
+    if (number == channel::kWorkingDir || number == channel::kWorkingDirCatalogue) {
+        path = platform::inWorkingDirectory(descriptor.name().view());
+    } else {
+        path = descriptor.name().str();
+    }
+    if (path.size() > kMaxPath)
+        path.clear();
+    return path;
+}
+
+FileConnection::FileConnection(const PortDescriptor& descriptor)
+    : descriptor_(descriptor), path_(pathOf(descriptor)) {}
+
+bool FileConnection::open() {
+    if (path_.empty() || file_.valid())
+        return false;
+    platform::UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    if (!fd.valid())
+        return false;
+    // A directory opens on Linux but is no file to read.
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode))
+        return false;
+    file_ = std::move(fd);
+    return true;
+}
+
+bool FileConnection::read(std::uint8_t* buffer, std::size_t& length) {
+    std::size_t capacity = length;
+    length = 0;
+    if (!file_.valid() || buffer == nullptr || capacity == 0)
+        return false;
+    ssize_t got;
+    do {
+        got = ::read(file_.get(), buffer, capacity);
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0)
+        return false;
+    length = static_cast<std::size_t>(got);
+    return true;
+}
+
+bool FileConnection::write(const std::uint8_t* /*buffer*/, std::size_t /*length*/) {
+    return false;
+}
+
+std::uint32_t FileConnection::size() {
+    if (!file_.valid())
+        return 0;
+    struct stat info {};
+    if (::fstat(file_.get(), &info) != 0)
+        return 0;
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(info.st_size));
+}
+
+bool FileConnection::remove() {
+    file_.reset();
+    platform::Clock::sleepFor(kRemovePause);
+    if (path_.empty())
+        return false;
+    return ::unlink(path_.c_str()) == 0;
+}
+
+bool FileConnection::create() {
+    file_.reset();
+    if (path_.empty())
+        return false;
+    platform::UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644));
+    return fd.valid();
+}
+
+}  // namespace upkeep

@@ -1,0 +1,233 @@
+#include "package/FirmwareCatalogue.h"
+
+#include <array>
+#include <span>
+
+#include "package/Environment.h"
+#include "package/SectionReader.h"
+
+namespace upkeep {
+namespace {
+
+// The mark stands inside the brackets right after the name, with one space
+// and in capitals: "[Model OPTIONAL]" leaves the rest " OPTIONAL]".
+bool marksOptional(std::string_view rest) {
+    return rest.starts_with(" OPTIONAL");
+}
+
+}  // namespace
+
+CatalogueNode::~CatalogueNode() {
+    // Unlinked one by one, so a long catalogue cannot exhaust the stack.
+    std::unique_ptr<CatalogueNode> row = std::move(nextInGroup_);
+    while (row)
+        row = std::move(row->nextInGroup_);
+    std::unique_ptr<CatalogueNode> group = std::move(nextGroup_);
+    while (group)
+        group = std::move(group->nextGroup_);
+}
+
+bool SubsystemIterator::next(Oid& modelOid, Oid& versionOid) {
+    if (index_ >= catalogue_.subsystemCount_)
+        return false;
+    modelOid = catalogue_.subsystemModelOids_[index_];
+    versionOid = catalogue_.subsystemVersionOids_[index_];
+    ++index_;
+    return true;
+}
+
+CatalogueEntry* EntryIterator::next() {
+    while (node_ != nullptr) {
+        CatalogueEntry* entry = node_->entry();
+        node_ = node_->nextInGroup();
+        if (entry != nullptr)
+            return entry;
+    }
+    return nullptr;
+}
+
+FirmwareCatalogue* FirmwareCatalogue::instance() {
+    // A function-local static is initialised exactly once, and concurrent
+    // first callers wait for that initialisation to finish.
+    static FirmwareCatalogue* const single = [] {
+        static FirmwareCatalogue catalogue;
+        catalogue.load(Environment::instance());
+        return &catalogue;
+    }();
+    return single;
+}
+
+void FirmwareCatalogue::load(Environment* environment) {
+    if (attempted_)
+        return;
+    attempted_ = true;
+    if (environment == nullptr)
+        return;
+    std::unique_ptr<Connection> file =
+        createConnection(PortDescriptor(kFileName, PortType::File, channel::kWorkingDirCatalogue));
+    if (!file || !file->open()) {
+        file.reset();
+        std::optional<PortDescriptor> configured = environment->catalogueFileDescriptor();
+        if (!configured)
+            return;
+        file = createConnection(*configured);
+        if (!file || !file->open())
+            return;
+    }
+    read(*file);
+}
+
+void FirmwareCatalogue::read(Connection& source) {
+    if (notLoaded_ == 0)
+        return;  // one catalogue per object
+    attempted_ = true;
+    {
+        SectionReader reader(source);
+        readItems(reader);
+    }
+    notLoaded_ = 0;
+}
+
+void FirmwareCatalogue::readItems(SectionReader& reader) {
+    std::array<char, 80> name{};
+    std::array<char, 80> value{};
+    std::array<char, 256> headerValue{};
+    SectionItemKind kind = SectionItemKind::KeyValue;
+    auto next = [&](std::span<char> second) { return reader.nextItem(kind, name, second); };
+    auto text = [](const auto& buffer) { return std::string_view(buffer.data()); };
+
+    if (!next(value) || kind != SectionItemKind::Header)
+        return;
+    location_.emplace();
+    date_.emplace();
+
+    bool more;
+    while ((more = next(headerValue)) && kind == SectionItemKind::KeyValue) {
+        if (equalsIgnoringCase(text(name), "date")) {
+            *date_ = text(headerValue);
+        } else if (equalsIgnoringCase(text(name), "location")) {
+            *location_ = text(headerValue);
+        }
+    }
+    if (!more || kind != SectionItemKind::System)
+        return;
+
+    while ((more = next(value)) && kind == SectionItemKind::KeyValue) {
+        systemModelOid_ = text(name);  // the last line counts
+        systemVersionOid_ = text(value);
+    }
+    if (more && kind != SectionItemKind::Subsystem)
+        return;
+
+    while (more && (more = next(value)) && kind == SectionItemKind::KeyValue) {
+        if (subsystemCount_ < kMaxSubsystems) {
+            subsystemModelOids_[subsystemCount_] = text(name);
+            subsystemVersionOids_[subsystemCount_] = text(value);
+            ++subsystemCount_;
+        }
+    }
+    if (!more || kind != SectionItemKind::Section)
+        return;
+
+    // Model sections until the end or a header of another part.
+    CatalogueNode* lastGroup = nullptr;
+    CatalogueNode* lastNode = nullptr;
+    FixedText<80> model;
+    bool optional = false;
+    auto beginSection = [&] {
+        model = text(name);
+        optional = marksOptional(text(value));
+        auto group = std::make_unique<CatalogueNode>();
+        group->sectionName_ = model;
+        group->sectionOptional_ = optional;
+        CatalogueNode* added = group.get();
+        if (lastGroup == nullptr) {
+            groups_ = std::move(group);
+        } else {
+            lastGroup->nextGroup_ = std::move(group);
+        }
+        lastGroup = lastNode = added;
+    };
+    beginSection();
+    while (next(value)) {
+        if (kind == SectionItemKind::KeyValue) {
+            auto entry = std::make_unique<CatalogueEntry>(model.view(), text(name), text(value));
+            if (optional)
+                entry->setOptional();
+            if (lastNode->entry_) {
+                lastNode->nextInGroup_ = std::make_unique<CatalogueNode>();
+                lastNode = lastNode->nextInGroup_.get();
+            }
+            lastNode->entry_ = std::move(entry);
+        } else if (kind == SectionItemKind::Section) {
+            beginSection();
+        } else {
+            break;
+        }
+    }
+}
+
+void FirmwareCatalogue::systemPair(Oid& modelOid, Oid& versionOid) const {
+    if (systemModelOid_)
+        modelOid = *systemModelOid_;
+    if (systemVersionOid_)
+        versionOid = *systemVersionOid_;
+}
+
+std::unique_ptr<SubsystemIterator> FirmwareCatalogue::subsystemPairs() const {
+    if (subsystemCount_ == 0)
+        return nullptr;
+    return std::make_unique<SubsystemIterator>(*this);
+}
+
+bool FirmwareCatalogue::hasModel(std::string_view model) const {
+    for (const CatalogueNode* group = groups_.get(); group != nullptr; group = group->nextGroup()) {
+        if (group->entry() != nullptr && group->entry()->hasModel(model))
+            return true;
+    }
+    return false;
+}
+
+const CatalogueNode* FirmwareCatalogue::groupListing(std::string_view model,
+                                                     std::string_view version) const {
+    for (const CatalogueNode* group = groups_.get(); group != nullptr; group = group->nextGroup()) {
+        if (group->entry() == nullptr || !group->entry()->hasModel(model))
+            continue;
+        for (const CatalogueNode* node = group; node != nullptr; node = node->nextInGroup()) {
+            if (node->entry() != nullptr && node->entry()->hasVersion(version))
+                return group;
+        }
+    }
+    return nullptr;
+}
+
+CatalogueEntry* FirmwareCatalogue::findEntry(std::string_view model,
+                                             std::string_view version) const {
+    for (const CatalogueNode* node = groupListing(model, version); node != nullptr;
+         node = node->nextInGroup()) {
+        if (node->entry() != nullptr && node->entry()->hasVersion(version))
+            return node->entry();
+    }
+    return nullptr;
+}
+
+CatalogueEntry* FirmwareCatalogue::newestEntry(std::string_view model,
+                                               std::string_view version) const {
+    CatalogueEntry* newest = nullptr;
+    for (const CatalogueNode* node = groupListing(model, version); node != nullptr;
+         node = node->nextInGroup()) {
+        if (node->entry() != nullptr)
+            newest = node->entry();
+    }
+    return newest;
+}
+
+std::unique_ptr<EntryIterator> FirmwareCatalogue::entriesOf(std::string_view model,
+                                                            std::string_view version) const {
+    const CatalogueNode* group = groupListing(model, version);
+    if (group == nullptr)
+        return nullptr;
+    return std::make_unique<EntryIterator>(group);
+}
+
+}  // namespace upkeep

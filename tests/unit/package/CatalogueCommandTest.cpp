@@ -1,0 +1,108 @@
+// upkeepctl catalogue on the sample package and on malformed catalogues.
+
+#include <gtest/gtest.h>
+
+#include "support/CommandRunner.h"
+#include "support/Paths.h"
+#include "unit/package/PackageTestHelpers.h"
+
+namespace upkeep {
+namespace {
+
+std::string fixture(const std::string& name) {
+    return test::sourceDir() + "/tests/fixtures/package/" + name;
+}
+
+// Runs upkeepctl catalogue with a settings file that names no catalogue,
+// unless the test gives one.
+test::CommandResult catalogue(std::vector<std::string> args,
+                              const std::string& registry = "/nonexistent/upkeep.reg") {
+    args.insert(args.begin(), {test::ctlPath(), "catalogue"});
+    return test::runCommand(args, {{"UPKEEP_REGISTRY", registry}});
+}
+
+TEST(CatalogueCommand, MalformedCataloguesGiveWhatWasReadBeforeTheFault) {
+    struct Case {
+        const char* dir;
+        const char* json;
+    };
+    const std::vector<Case> cases = {
+        {"header-not-first",
+         R"({"notLoaded": 0, "location": null, "date": null, "systemModelOid": null, )"
+         R"("systemVersionOid": null, "subsystemPairs": [], "models": []})"},
+        {"no-subsystem",
+         R"({"notLoaded": 0, "location": "https://support.example.com/%s/%s/%s/%s", )"
+         R"("date": "2026-01-02", "systemModelOid": "1.3.6.1.3.77.1.1.0", )"
+         R"("systemVersionOid": "1.3.6.1.3.77.1.2.0", "subsystemPairs": [], "models": []})"},
+        {"system-only", R"({"notLoaded": 0, "location": "", "date": "", "systemModelOid": "m", )"
+                        R"("systemVersionOid": "v", "subsystemPairs": [], "models": []})"},
+        {"repeated-sections",
+         R"({"notLoaded": 0, "location": "https://support.example.com/x?v=%s&l=%s&s=%s&m=%s", )"
+         R"("date": "", "systemModelOid": "model.oid", "systemVersionOid": "version.oid", )"
+         R"("subsystemPairs": [["s1m", "s1v"], ["s2m", "s2v"]], "models": [)"
+         R"({"model": "Meridot-4000", "entries": [)"
+         R"({"version": "1.00", "fileName": "present.fmw", "optional": false, "filePresent": true}, )"
+         R"({"version": "2.00", "fileName": "missing.fmw", "optional": false, "filePresent": false}]}, )"
+         R"({"model": "Empty", "entries": []}, )"
+         R"({"model": "Meridot-4000", "entries": [)"
+         R"({"version": "3.00", "fileName": "present.fmw", "optional": true, "filePresent": true}]}, )"
+         R"({"model": "Meridot-4000", "entries": [)"
+         R"({"version": "4.00", "fileName": "missing.fmw", "optional": false, "filePresent": false}]}]})"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dir);
+        test::CommandResult result = catalogue({"--package", fixture(c.dir), "--json"});
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.out, std::string(c.json) + "\n");
+    }
+}
+
+TEST(CatalogueCommand, SamplePackage) {
+    test::CommandResult result = catalogue({"--json", "--package", test::examplePackageDir()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::string& out = result.out;
+    EXPECT_EQ(out.rfind(R"({"notLoaded": 0, "location": "https://support.example.com/)", 0), 0u);
+    EXPECT_NE(out.find(R"("systemModelOid": "1.3.6.1.3.77.1.1.0", )"
+                       R"("systemVersionOid": "1.3.6.1.3.77.1.2.0")"),
+              std::string::npos);
+    EXPECT_NE(out.find(R"(["1.3.6.1.3.77.2.8.1.0", "1.3.6.1.3.77.2.8.2.0"]], "models": [)"),
+              std::string::npos);
+    EXPECT_EQ(out.find(R"("filePresent": false)"), std::string::npos);
+    EXPECT_NE(out.find(R"({"version": "6.00", "fileName": "m5200_600.fmw", "optional": false, )"
+                       R"("filePresent": true})"),
+              std::string::npos);
+    EXPECT_NE(out.find(R"("optional": true)"), std::string::npos);
+
+    test::CommandResult table = catalogue({"--package", test::examplePackageDir()});
+    EXPECT_EQ(table.exitCode, 0);
+    EXPECT_NE(table.out.find("[Finisher-F2]"), std::string::npos);
+    EXPECT_NE(table.out.find("m4000_400.fmw"), std::string::npos);
+}
+
+TEST(CatalogueCommand, FallsBackToTheSettingsThenFails) {
+    test::TempDir dir;
+    test::writeFile(dir.file("upkeep.reg"),
+                    "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnholt\\Meridot Upkeep]\n"
+                    "\"Firmware\"=\"" +
+                        fixture("system-only/firmware.ini") + "\"\n");
+    test::CommandResult configured =
+        catalogue({"--package", dir.path(), "--json"}, dir.file("upkeep.reg"));
+    EXPECT_EQ(configured.exitCode, 0) << configured.err;
+    EXPECT_NE(configured.out.find(R"("systemModelOid": "m")"), std::string::npos);
+
+    test::CommandResult missing = catalogue({"--package", dir.path(), "--json"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.out.rfind(R"({"notLoaded": 1, "location": null)", 0), 0u);
+    EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1);
+}
+
+TEST(CatalogueCommand, UsageErrors) {
+    for (std::vector<std::string> args :
+         {std::vector<std::string>{"--package"}, std::vector<std::string>{"--jsn"},
+          std::vector<std::string>{"extra"}}) {
+        EXPECT_EQ(catalogue(args).exitCode, 2) << args.front();
+    }
+}
+
+}  // namespace
+}  // namespace upkeep

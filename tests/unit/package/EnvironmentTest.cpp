@@ -1,0 +1,104 @@
+#include "package/Environment.h"
+
+#include <gtest/gtest.h>
+
+#include "unit/package/PackageTestHelpers.h"
+
+namespace upkeep {
+namespace {
+
+using test::ScopedEnvVar;
+using test::TempDir;
+
+class LinuxEnvironmentSettings : public ::testing::Test {
+  protected:
+    void useSettings(const std::string& values) {
+        test::writeFile(
+            dir.file("upkeep.reg"),
+            "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnholt\\Meridot Upkeep]\r\n" +
+                values);
+    }
+    TempDir dir;
+    ScopedEnvVar registry{"UPKEEP_REGISTRY", dir.file("upkeep.reg")};
+    LinuxEnvironment environment;
+};
+
+TEST_F(LinuxEnvironmentSettings, AnswersFromTheSettingsKey) {
+    useSettings(
+        "\"Firmware\"=\"/opt/upkeep/firmware.ini\"\r\n"
+        "\"Path\"=\"/opt/upkeep/fmw/\"\r\n"
+        "\"LANG\"=dword:00000407\r\n");
+    std::optional<PortDescriptor> catalogue = environment.catalogueFileDescriptor();
+    ASSERT_TRUE(catalogue.has_value());
+    EXPECT_EQ(*catalogue, PortDescriptor("/opt/upkeep/firmware.ini", PortType::File, 6));
+    EXPECT_EQ(environment.systemSoftwarePath(), std::optional<std::string>("/opt/upkeep/fmw/"));
+    std::uint8_t language = 0;
+    EXPECT_TRUE(environment.languageSetting(language));
+    EXPECT_EQ(language, 7);  // the lowest byte
+    EXPECT_EQ(environment.osKind(), OsKind::Unknown);
+    EXPECT_EQ(environment.startupFileDescriptor(), PortDescriptor("startup", PortType::File, 4));
+}
+
+TEST_F(LinuxEnvironmentSettings, LanguageOfAnyTypeCountsByItsLowestByte) {
+    struct Case {
+        const char* value;
+        bool present;
+        std::uint8_t language;
+    };
+    const std::vector<Case> cases = {
+        {"\"LANG\"=dword:00000009", true, 9},
+        {"\"LANG\"=\"9\"", true, 57},      // a text: the code of the digit
+        {"\"LANG\"=\"123\"", true, '1'},   // four bytes with its terminator
+        {"\"LANG\"=\"1234\"", false, 0},   // too large for four bytes
+        {"\"LANG\"=hex:0c,00", true, 12},  // binary
+        {"\"Other\"=dword:00000009", false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        useSettings(std::string(c.value) + "\n");
+        std::uint8_t language = 0xEE;
+        EXPECT_EQ(environment.languageSetting(language), c.present);
+        if (c.present) {
+            EXPECT_EQ(language, c.language);
+        }
+    }
+}
+
+TEST_F(LinuxEnvironmentSettings, MissingOrOversizedSettingsAreAbsent) {
+    std::uint8_t language = 0;
+    // No file at all.
+    EXPECT_FALSE(environment.catalogueFileDescriptor().has_value());
+    EXPECT_FALSE(environment.systemSoftwarePath().has_value());
+    EXPECT_FALSE(environment.languageSetting(language));
+
+    // A text fills 256 bytes with its terminator at most.
+    useSettings("\"Path\"=\"" + std::string(256, 'p') + "\"\n\"Firmware\"=\"" +
+                std::string(255, 'f') + "\"\n");
+    EXPECT_FALSE(environment.systemSoftwarePath().has_value());
+    ASSERT_TRUE(environment.catalogueFileDescriptor().has_value());
+    EXPECT_EQ(environment.catalogueFileDescriptor()->name().size(), 255u);
+
+    // The key itself is missing.
+    test::writeFile(dir.file("upkeep.reg"),
+                    "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n\"Path\"=\"/x/\"\n");
+    EXPECT_FALSE(environment.systemSoftwarePath().has_value());
+}
+
+TEST(EnvironmentInstance, TestsCanSubstituteOrRemoveIt) {
+    Environment* real = Environment::instance();
+    ASSERT_NE(real, nullptr);
+    test::FakeEnvironment fake;
+    {
+        ScopedEnvironment useFake(&fake);
+        EXPECT_EQ(Environment::instance(), &fake);
+        {
+            ScopedEnvironment none(nullptr);
+            EXPECT_EQ(Environment::instance(), nullptr);
+        }
+        EXPECT_EQ(Environment::instance(), &fake);
+    }
+    EXPECT_EQ(Environment::instance(), real);
+}
+
+}  // namespace
+}  // namespace upkeep

@@ -1,0 +1,421 @@
+#include "package/FirmwareCatalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "connection/FileConnection.h"
+#include "platform/WorkingDirectory.h"
+#include "support/Paths.h"
+#include "unit/package/PackageTestHelpers.h"
+
+namespace upkeep {
+namespace {
+
+using test::ChunkedSource;
+using test::FakeEnvironment;
+using test::TempDir;
+using test::writeFile;
+
+std::unique_ptr<FirmwareCatalogue> parse(const std::string& text) {
+    auto catalogue = std::make_unique<FirmwareCatalogue>();
+    ChunkedSource source(text);
+    catalogue->read(source);
+    return catalogue;
+}
+
+std::vector<std::string> sectionNames(const FirmwareCatalogue& catalogue) {
+    std::vector<std::string> names;
+    for (const CatalogueNode* group = catalogue.groups(); group; group = group->nextGroup())
+        names.emplace_back(group->sectionName());
+    return names;
+}
+
+std::pair<std::string, std::string> systemPair(const FirmwareCatalogue& catalogue) {
+    FirmwareCatalogue::Oid model = "unset", version = "unset";
+    catalogue.systemPair(model, version);
+    return {model.str(), version.str()};
+}
+
+std::vector<std::pair<std::string, std::string>> subsystemPairs(const FirmwareCatalogue& c) {
+    std::vector<std::pair<std::string, std::string>> pairs;
+    if (auto it = c.subsystemPairs()) {
+        FirmwareCatalogue::Oid model, version;
+        while (it->next(model, version))
+            pairs.emplace_back(model.str(), version.str());
+    }
+    return pairs;
+}
+
+const std::string kParts = "[HEADER]\nlocation=L\n[SYSTEM]\nm=v\n[SUBSYSTEM]\n";
+
+struct OrderCase {
+    const char* name;
+    std::string text;
+    const char* location;  // null: absent
+    std::pair<std::string, std::string> system;
+    std::size_t subsystems;
+    std::vector<std::string> sections;
+};
+
+TEST(FirmwareCatalogue, PartsMustComeInOrder) {
+    std::string tenSubsystems;
+    for (int i = 1; i <= 10; ++i)
+        tenSubsystems += "s" + std::to_string(i) + "=t" + std::to_string(i) + "\n";
+    const std::vector<OrderCase> cases = {
+        {"empty file", "", nullptr, {"unset", "unset"}, 0, {}},
+        {"first section not HEADER",
+         "[SYSTEM]\nm=v\n[SUBSYSTEM]\n[A]\n1=f\n",
+         nullptr,
+         {"unset", "unset"},
+         0,
+         {}},
+        {"no SUBSYSTEM: no models",
+         "[HEADER]\nlocation=L\n[SYSTEM]\nm=v\n[A]\n1=f\n",
+         "L",
+         {"m", "v"},
+         0,
+         {}},
+        {"no SYSTEM",
+         "[HEADER]\nlocation=L\n[SUBSYSTEM]\na=b\n[A]\n1=f\n",
+         "L",
+         {"unset", "unset"},
+         0,
+         {}},
+        {"last SYSTEM line counts",
+         "[HEADER]\n[SYSTEM]\nm1=v1\nm2=v2\n[SUBSYSTEM]\n",
+         "",
+         {"m2", "v2"},
+         0,
+         {}},
+        {"only eight subsystems",
+         "[HEADER]\n[SYSTEM]\n[SUBSYSTEM]\n" + tenSubsystems + "[A]\n1=f",
+         "",
+         {"unset", "unset"},
+         8,
+         {"A"}},
+        {"file ends after SYSTEM", "[HEADER]\n[SYSTEM]\nm=v\n", "", {"m", "v"}, 0, {}},
+        {"a second HEADER ends the models",
+         kParts + "[A]\n1=f\n[HEADER]\n[B]\n2=g\n",
+         "L",
+         {"m", "v"},
+         0,
+         {"A"}},
+        {"SYSTEM among the models ends them",
+         kParts + "[A]\n1=f\n[SYSTEM]\n[B]\n2=g\n",
+         "L",
+         {"m", "v"},
+         0,
+         {"A"}},
+        {"a model after SYSTEM ends nothing early",
+         kParts + "[A]\n[B]\n[A]\n1=f\n",
+         "L",
+         {"m", "v"},
+         0,
+         {"A", "B", "A"}},
+    };
+    for (const OrderCase& c : cases) {
+        auto catalogue = parse(c.text);
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(catalogue->notLoaded(), 0u);
+        if (c.location == nullptr) {
+            EXPECT_EQ(catalogue->location(), nullptr);
+        } else {
+            ASSERT_NE(catalogue->location(), nullptr);
+            EXPECT_EQ(catalogue->location()->view(), c.location);
+        }
+        EXPECT_EQ(systemPair(*catalogue), c.system);
+        EXPECT_EQ(catalogue->subsystemCount(), c.subsystems);
+        EXPECT_EQ(sectionNames(*catalogue), c.sections);
+    }
+    auto ten = parse(cases[5].text);
+    auto pairs = subsystemPairs(*ten);
+    ASSERT_EQ(pairs.size(), 8u);
+    EXPECT_EQ(pairs.front(), std::make_pair(std::string("s1"), std::string("t1")));
+    EXPECT_EQ(pairs.back(), std::make_pair(std::string("s8"), std::string("t8")));
+}
+
+TEST(FirmwareCatalogue, HeaderKeysIgnoreCaseAndAreCut) {
+    std::string longLocation = "https://support.example.com/" + std::string(400, 'x');
+    auto catalogue = parse("[HEADER]\nDATE=2026-11-30T12:00:00Z\nLocation=" + longLocation +
+                           "\nother=1\n[SYSTEM]\n");
+    ASSERT_NE(catalogue->date(), nullptr);
+    EXPECT_EQ(catalogue->date()->view(), "2026-11-30T12:0");  // 15 characters
+    ASSERT_NE(catalogue->location(), nullptr);
+    EXPECT_EQ(catalogue->location()->view(), longLocation.substr(0, 255));
+}
+
+const std::string kLookups = kParts +
+                             "[Alpha]\nA=a.fmw\nB=b.fmw\nC=c.fmw\n"
+                             "[Empty]\n"
+                             "[Beta]\n1=b1.fmw\n"
+                             "[Alpha]\nD=d.fmw\nE=e.fmw\n"
+                             "[ALPHA]\nB=b2.fmw\n";
+
+TEST(FirmwareCatalogue, Lookups) {
+    auto catalogue = parse(kLookups);
+    struct Case {
+        const char* model;
+        const char* version;
+        const char* newestFile;  // null: none
+        const char* foundFile;
+    };
+    const std::vector<Case> cases = {
+        {"Alpha", "B", "c.fmw", "b.fmw"},  // first section listing B wins, its last line is newest
+        {"alpha", "b", "c.fmw", "b.fmw"},  // case ignored
+        {"Alpha", "C", "c.fmw", "c.fmw"},  // the newest itself
+        {"Alpha", "D", "e.fmw", "d.fmw"},  // a repeated section
+        {"Alpha", "X", nullptr, nullptr},  // version not listed
+        {"Alph", "A", nullptr, nullptr},   // whole texts only
+        {"Beta", "1", "b1.fmw", "b1.fmw"}, {"Empty", "", nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.model) + "/" + c.version);
+        CatalogueEntry* newest = catalogue->newestEntry(c.model, c.version);
+        CatalogueEntry* found = catalogue->findEntry(c.model, c.version);
+        EXPECT_EQ(newest ? newest->fileName().str() : "none", c.newestFile ? c.newestFile : "none");
+        EXPECT_EQ(found ? found->fileName().str() : "none", c.foundFile ? c.foundFile : "none");
+    }
+
+    EXPECT_TRUE(catalogue->hasModel("ALPHA"));
+    EXPECT_TRUE(catalogue->hasModel("beta"));
+    EXPECT_FALSE(catalogue->hasModel("Empty"));  // a section without lines is invisible
+    EXPECT_FALSE(catalogue->hasModel("Gamma"));
+
+    CatalogueEntry* entry = catalogue->findEntry("alpha", "a");
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->model().view(), "Alpha");
+    EXPECT_EQ(entry->version().view(), "A");
+    EXPECT_FALSE(entry->isOptional());
+    EXPECT_FALSE(entry->downgradeMark());
+
+    // The versions offered for a downgrade: the section that lists the version.
+    std::vector<std::string> versions;
+    auto it = catalogue->entriesOf("Alpha", "e");
+    ASSERT_NE(it, nullptr);
+    while (CatalogueEntry* e = it->next())
+        versions.push_back(e->version().str());
+    EXPECT_EQ(versions, (std::vector<std::string>{"D", "E"}));
+    EXPECT_EQ(it->next(), nullptr);
+    EXPECT_EQ(catalogue->entriesOf("Alpha", "Z"), nullptr);
+}
+
+TEST(FirmwareCatalogue, OptionalMarkCoversItsOwnSection) {
+    struct Case {
+        const char* header;
+        bool optional;
+    };
+    const std::vector<Case> cases = {
+        {"[M OPTIONAL]", true},  {"[M OPTIONAL] # note", true}, {"[ M OPTIONAL]", true},
+        {"[M optional]", false}, {"[M  OPTIONAL]", false},      {"[M\tOPTIONAL]", false},
+        {"[M] OPTIONAL", false}, {"[M]OPTIONAL", false},        {"[M OPTIONA]", false},
+        {"[M OPTIONAL", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.header);
+        // As the first model section, as a middle one, and followed by an
+        // unmarked section that must stay non-optional.
+        auto first = parse(kParts + c.header + "\n1=f\n[N]\n2=g\n");
+        auto middle = parse(kParts + "[A]\n0=e\n" + c.header + "\n1=f\n[N]\n2=g\n");
+        for (auto* catalogue : {first.get(), middle.get()}) {
+            ASSERT_NE(catalogue->findEntry("M", "1"), nullptr);
+            EXPECT_EQ(catalogue->findEntry("M", "1")->isOptional(), c.optional);
+            EXPECT_FALSE(catalogue->findEntry("N", "2")->isOptional());
+        }
+        EXPECT_FALSE(middle->findEntry("A", "0")->isOptional());
+    }
+}
+
+TEST(FirmwareCatalogue, HugeCatalogueLoadsAndGoes) {
+    std::string text = kParts;
+    for (int i = 0; i < 20000; ++i)
+        text += "[M" + std::to_string(i) + "]\n1=f\n";
+    text += "[Long]\n";
+    for (int i = 0; i < 50000; ++i)
+        text += "v" + std::to_string(i) + "=f" + std::to_string(i) + "\n";
+    auto catalogue = parse(text);
+    EXPECT_TRUE(catalogue->hasModel("M19999"));
+    ASSERT_NE(catalogue->newestEntry("Long", "v0"), nullptr);
+    EXPECT_EQ(catalogue->newestEntry("Long", "v0")->fileName().view(), "f49999");
+    catalogue.reset();  // must not exhaust the stack
+}
+
+class CatalogueFiles : public ::testing::Test {
+  protected:
+    TempDir work, software, elsewhere;
+    FakeEnvironment environment;
+    ScopedEnvironment useEnvironment{&environment};
+    platform::ScopedWorkingDirectory inWork{work.path()};
+
+    static std::string readAll(Connection& connection) {
+        std::string content;
+        std::vector<std::uint8_t> block(connection.blockSize());
+        std::size_t length = block.size();
+        while (connection.read(block.data(), length)) {
+            content.append(block.begin(), block.begin() + static_cast<long>(length));
+            length = block.size();
+        }
+        return content;
+    }
+    static std::string openedContent(const CatalogueEntry& entry, int expectedCode = 0) {
+        std::unique_ptr<Connection> file;
+        int code = entry.openFile(&file);
+        EXPECT_EQ(code, expectedCode);
+        if (code != 0)
+            return "code " + std::to_string(code);
+        EXPECT_NE(file, nullptr);
+        return file ? readAll(*file) : "";
+    }
+};
+
+TEST_F(CatalogueFiles, OpenFileTriesThreePlacesInOrder) {
+    environment.softwarePath = software.path() + "/";
+    writeFile(software.file("both.fmw"), "from settings");
+    writeFile(work.file("both.fmw"), "from working directory");
+    writeFile(software.file("settings.fmw"), "from settings");
+    writeFile(elsewhere.file("full.fmw"), "by full path");
+
+    EXPECT_EQ(openedContent(CatalogueEntry("M", "1", "both.fmw")), "from working directory");
+    EXPECT_EQ(openedContent(CatalogueEntry("M", "1", "settings.fmw")), "from settings");
+    EXPECT_EQ(openedContent(CatalogueEntry("M", "1", elsewhere.file("full.fmw"))), "by full path");
+    EXPECT_EQ(openedContent(CatalogueEntry("M", "1", "missing.fmw"), 3), "code 3");
+
+    // Without a trailing separator the setting names no file of the
+    // directory; the name alone still finds nothing.
+    environment.softwarePath = software.path();
+    EXPECT_EQ(openedContent(CatalogueEntry("M", "1", "settings.fmw"), 3), "code 3");
+    EXPECT_FALSE(CatalogueEntry("M", "1", "settings.fmw").fileExists());
+    EXPECT_TRUE(CatalogueEntry("M", "1", "both.fmw").fileExists());
+
+    // A file name that is itself a directory is not a file.
+    EXPECT_FALSE(CatalogueEntry("M", "1", "").fileExists());
+}
+
+TEST_F(CatalogueFiles, OpenFileWithoutEnvironmentOrOutput) {
+    writeFile(work.file("here.fmw"), "x");
+    writeFile(elsewhere.file("full.fmw"), "y");
+    CatalogueEntry here("M", "1", "here.fmw");
+    EXPECT_EQ(here.openFile(nullptr), 2);
+    ScopedEnvironment none(nullptr);
+    EXPECT_EQ(openedContent(here), "x");  // the working directory comes first
+    EXPECT_EQ(openedContent(CatalogueEntry("M", "1", elsewhere.file("full.fmw")), 2), "code 2");
+}
+
+TEST_F(CatalogueFiles, SettingTooLongForADescriptorIsSkipped) {
+    // A prefix that, with the name, would be cut to 255 characters must not
+    // open whatever file the cut path names.
+    std::string deep = software.path();
+    while (deep.size() < 240) {
+        deep += "/dddddddddd";
+        ASSERT_EQ(::mkdir(deep.c_str(), 0755), 0);
+    }
+    std::string name = std::string(255 - deep.size(), 'n') + "tail.fmw";
+    writeFile(deep + "/" + name.substr(0, 255 - deep.size() - 1), "wrong file");
+    environment.softwarePath = deep + "/";
+    EXPECT_EQ(openedContent(CatalogueEntry("M", "1", name), 3), "code 3");
+}
+
+TEST_F(CatalogueFiles, LoadFromWorkingDirectoryThenSettings) {
+    writeFile(elsewhere.file("configured.ini"), kParts + "[Configured]\n1=f\n");
+    environment.cataloguePath = elsewhere.file("configured.ini");
+    {
+        FirmwareCatalogue catalogue;
+        catalogue.load(&environment);
+        EXPECT_EQ(catalogue.notLoaded(), 0u);
+        EXPECT_EQ(sectionNames(catalogue), std::vector<std::string>{"Configured"});
+    }
+    writeFile(work.file("firmware.ini"), kParts + "[Local]\n1=f\n");
+    {
+        FirmwareCatalogue catalogue;
+        catalogue.load(&environment);
+        EXPECT_EQ(sectionNames(catalogue), std::vector<std::string>{"Local"});
+        catalogue.load(&environment);  // loading again adds nothing
+        EXPECT_EQ(sectionNames(catalogue), std::vector<std::string>{"Local"});
+    }
+    ::unlink(work.file("firmware.ini").c_str());
+    environment.cataloguePath = elsewhere.file("missing.ini");
+    {
+        FirmwareCatalogue catalogue;
+        catalogue.load(&environment);
+        EXPECT_EQ(catalogue.notLoaded(), 1u);
+        EXPECT_EQ(catalogue.groups(), nullptr);
+    }
+    {
+        FirmwareCatalogue catalogue;
+        catalogue.load(nullptr);
+        EXPECT_EQ(catalogue.notLoaded(), 1u);
+    }
+}
+
+// The sample package is what the demo and many tests use: its catalogue and
+// its files must agree.
+TEST_F(CatalogueFiles, SamplePackageIsConsistent) {
+    platform::ScopedWorkingDirectory inPackage(test::examplePackageDir());
+    FirmwareCatalogue catalogue;
+    catalogue.load(&environment);
+    ASSERT_EQ(catalogue.notLoaded(), 0u);
+    ASSERT_NE(catalogue.location(), nullptr);
+    EXPECT_EQ(
+        std::count(catalogue.location()->view().begin(), catalogue.location()->view().end(), '%'),
+        4);
+    EXPECT_EQ(systemPair(catalogue),
+              std::make_pair(std::string("1.3.6.1.3.77.1.1.0"), std::string("1.3.6.1.3.77.1.2.0")));
+    auto pairs = subsystemPairs(catalogue);
+    ASSERT_EQ(pairs.size(), 8u);
+    for (std::size_t k = 1; k <= 8; ++k) {
+        std::string base = "1.3.6.1.3.77.2." + std::to_string(k);
+        EXPECT_EQ(pairs[k - 1], std::make_pair(base + ".1.0", base + ".2.0"));
+    }
+
+    int optional = 0, entries = 0;
+    std::set<std::string> models;
+    for (const CatalogueNode* group = catalogue.groups(); group; group = group->nextGroup()) {
+        for (const CatalogueNode* node = group; node; node = node->nextInGroup()) {
+            const CatalogueEntry* entry = node->entry();
+            ASSERT_NE(entry, nullptr);
+            ++entries;
+            optional += entry->isOptional();
+            models.insert(entry->model().str());
+            std::unique_ptr<Connection> file;
+            ASSERT_EQ(entry->openFile(&file), 0) << entry->fileName().view();
+            std::string content = readAll(*file);
+            std::string header = "Model: " + entry->model().str() +
+                                 "\nVersion: " + entry->version().str() + "\nSize: ";
+            ASSERT_EQ(content.substr(0, header.size()), header) << entry->fileName().view();
+            std::size_t flags = content.find("\n0 0 0 0\n");
+            ASSERT_NE(flags, std::string::npos);
+            std::size_t size = std::stoul(content.substr(header.size()));
+            EXPECT_EQ(content.size(), flags + 9 + size) << entry->fileName().view();
+        }
+    }
+    EXPECT_EQ(models, (std::set<std::string>{"Meridot-4000", "Meridot-5200", "Meridot-6100",
+                                             "Finisher-F2"}));
+    EXPECT_GE(entries, 10);
+    EXPECT_GT(optional, 0);
+    EXPECT_LT(optional, entries);
+    ASSERT_NE(catalogue.newestEntry("meridot-5200", "5.01"), nullptr);
+    EXPECT_EQ(catalogue.newestEntry("meridot-5200", "5.01")->version().view(), "6.00");
+}
+
+TEST(FirmwareCatalogueInstance, MadeOnceUnderConcurrentFirstCalls) {
+    TempDir empty;
+    FakeEnvironment environment;
+    ScopedEnvironment useEnvironment(&environment);
+    platform::ScopedWorkingDirectory inEmpty(empty.path());
+    std::vector<FirmwareCatalogue*> seen(8, nullptr);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < seen.size(); ++i)
+        threads.emplace_back([&seen, i] { seen[i] = FirmwareCatalogue::instance(); });
+    for (std::thread& thread : threads)
+        thread.join();
+    ASSERT_NE(seen[0], nullptr);
+    for (FirmwareCatalogue* catalogue : seen)
+        EXPECT_EQ(catalogue, seen[0]);
+    EXPECT_EQ(FirmwareCatalogue::instance(), seen[0]);
+}
+
+}  // namespace
+}  // namespace upkeep

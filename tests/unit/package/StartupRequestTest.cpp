@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include "package/StartOptions.h"
+#include "platform/Clock.h"
+#include "platform/WorkingDirectory.h"
+#include "unit/package/PackageTestHelpers.h"
+
+namespace upkeep {
+namespace {
+
+using test::TempDir;
+
+struct Case {
+    const char* name;
+    std::string content;
+    std::uint32_t firmwareMode;
+    std::uint32_t mediaMode;
+    std::string argument;
+    bool fileStays;
+};
+
+TEST(StartupRequest, ReadsAndConsumesTheFile) {
+    const std::vector<Case> cases = {
+        {"firmware in capitals, name with spaces", "FIRMWARE\nPlotter  Room 2 #3\n", 1, 0,
+         "Plotter  Room 2 #3", false},
+        {"medaform, rest of line ignored, blank line", "medaform please now\n\n  /p/paper.pdw\n", 0,
+         1, "/p/paper.pdw", false},
+        {"mixed case, CR LF", "FirmWare\r\nQueue 7\r\n", 1, 0, "Queue 7", false},
+        {"word only", "firmware", 1, 0, "", false},
+        {"word and line end only", "medaform\n\n", 0, 1, "", false},
+        {"comment between word and argument", "firmware\n# who asked\nPrinter\n", 1, 0, "Printer",
+         false},
+        {"unknown word", "upgrade\nPrinter\n", 0, 0, "", true},
+        {"word with a suffix is unknown", "firmwares\nPrinter\n", 0, 0, "", true},
+        {"comments and blanks only", "# nothing\n\n   \n", 0, 0, "", false},
+        {"empty file", "", 0, 0, "", false},
+        {"long argument is cut", "firmware\n" + std::string(400, 'a') + "\n", 1, 0,
+         std::string(255, 'a'), false},
+    };
+    platform::ScopedTimeScale fast(0.001);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        platform::ScopedWorkingDirectory inDir(dir.path());
+        test::writeFile(dir.file("startup"), c.content);
+
+        StartOptions options;
+        options.argument = "stale";
+        options.mediaMode = 1;
+        options.language = 7;
+        readStartupRequest(options);
+        EXPECT_EQ(options.firmwareMode, c.firmwareMode);
+        EXPECT_EQ(options.mediaMode, c.mediaMode);
+        EXPECT_EQ(options.argument.view(), c.argument);
+        EXPECT_EQ(options.language, 7);  // not the request file's business
+        EXPECT_EQ(test::fileExists(dir.file("startup")), c.fileStays);
+    }
+}
+
+TEST(StartupRequest, NoFileSetsNothing) {
+    platform::ScopedTimeScale fast(0.001);
+    TempDir dir;
+    platform::ScopedWorkingDirectory inDir(dir.path());
+    StartOptions options;
+    options.firmwareMode = 1;
+    readStartupRequest(options);
+    EXPECT_EQ(options.firmwareMode, 0u);
+    EXPECT_EQ(options.mediaMode, 0u);
+    EXPECT_TRUE(options.argument.empty());
+    EXPECT_FALSE(test::fileExists(dir.file("startup")));
+}
+
+}  // namespace
+}  // namespace upkeep
