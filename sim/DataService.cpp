@@ -1,0 +1,110 @@
+#include "DataService.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <vector>
+
+#include "Io.h"
+#include "Session.h"
+
+namespace upkeep::sim {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr std::size_t kChunk = 64 * 1024;
+
+std::int64_t millisSince(SteadyClock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start)
+        .count();
+}
+
+// A stalled printer accepts and never reads; it only notices the peer
+// leaving (or the simulator stopping).
+void stall(int fd, int stopFd) {
+    while (true) {
+        pollfd fds[2] = {{fd, POLLRDHUP, 0}, {stopFd, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR)
+            return;
+        if (fds[1].revents || (fds[0].revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)))
+            return;
+    }
+}
+
+}  // namespace
+
+void serveConnection(Fd connection, Printer& printer, const std::string& recordDir, int stopFd) {
+    const int fd = connection.get();
+    setNonBlocking(fd);
+    Session session(printer, recordDir);
+    const PrinterConfig& config = printer.config();
+    if (config.data == DataMode::Stall) {
+        stall(fd, stopFd);
+        return;
+    }
+
+    std::vector<char> buffer(kChunk);
+    std::uint64_t received = 0;
+    const auto start = SteadyClock::now();
+    auto lastData = start;
+    while (true) {
+        std::size_t want = buffer.size();
+        int timeout = -1;
+        if (config.data == DataMode::CloseAfter) {
+            if (received >= config.dataLimit)
+                break;  // the printer gives up mid-transfer
+            want = static_cast<std::size_t>(
+                std::min<std::uint64_t>(want, config.dataLimit - received));
+        } else if (config.data == DataMode::Slow) {
+            const auto allowed =
+                config.dataLimit * static_cast<std::uint64_t>(millisSince(start)) / 1000;
+            if (allowed <= received) {
+                want = 0;
+                timeout = 20;
+            } else {
+                want = static_cast<std::size_t>(std::min<std::uint64_t>(want, allowed - received));
+            }
+        }
+        const int idle = session.idleTimeoutMs();
+        if (idle >= 0) {
+            const auto left = std::max<std::int64_t>(0, idle - millisSince(lastData));
+            timeout =
+                timeout < 0 ? static_cast<int>(left) : std::min(timeout, static_cast<int>(left));
+        }
+
+        pollfd fds[2] = {{fd, static_cast<short>(want ? POLLIN : 0), 0}, {stopFd, POLLIN, 0}};
+        const int ready = ::poll(fds, 2, timeout);
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (fds[1].revents)
+            break;
+        if (idle >= 0 && millisSince(lastData) >= idle) {
+            if (!writeAll(fd, session.idle(), stopFd))
+                break;
+        }
+        if (!(fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
+            continue;
+        if (want == 0)
+            continue;
+        const ssize_t n = ::recv(fd, buffer.data(), want, 0);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+            continue;
+        if (n <= 0)
+            break;
+        received += static_cast<std::uint64_t>(n);
+        lastData = SteadyClock::now();
+        const std::string reply =
+            session.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+        if (!reply.empty() && !writeAll(fd, reply, stopFd))
+            break;
+    }
+    session.finish();
+}
+
+}  // namespace upkeep::sim

@@ -1,0 +1,24 @@
+#pragma once
+// A pseudo-terminal standing in for a printer on a USB or parallel port.
+// Each opening of the slave side by a client is one session, which ends
+// when the client closes it.
+
+#include <string>
+
+#include "Fd.h"
+#include "Printer.h"
+
+namespace upkeep::sim {
+
+struct Pty {
+    Fd master;
+    std::string slavePath;
+};
+
+// Opens a pty whose slave side is in raw mode (no echo, no line editing,
+// no CR/LF translation). An invalid master on failure, with `error` set.
+Pty openPty(std::string& error);
+
+void servePty(int master, Printer& printer, const std::string& recordDir, int stopFd);
+
+}  // namespace upkeep::sim

@@ -1,0 +1,114 @@
+// Starting and stopping the simulator, and its pty stand-in for a USB
+// printer.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "support/Paths.h"
+#include "support/SimProcess.h"
+
+namespace upkeep::test {
+namespace {
+
+TEST(SimProcessTest, GivesEachPrinterItsOwnAddressAndStopsCleanly) {
+    SimProcess sim("[printer]\naddress = @ADDR1@\n[printer]\naddress = @ADDR2@\n");
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    ASSERT_EQ(sim.printerCount(), 2u);
+    EXPECT_NE(sim.address(0), sim.address(1));
+    EXPECT_EQ(sim.address(0).rfind("127.0.", 0), 0u);
+    EXPECT_TRUE(sim.ptyPath(0).empty());
+    EXPECT_EQ(sim.stop(), 0);
+}
+
+TEST(SimProcessTest, TakenAddressExitsWithStatusThree) {
+    SimProcess first("[printer]\naddress = @ADDR1@\n");
+    ASSERT_TRUE(first.ok()) << first.error();
+    const std::string address = first.address(0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        const std::string path = simPath();
+        ::execl(path.c_str(), path.c_str(), "--address", address.c_str(), nullptr);
+        ::_exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+}
+
+TEST(SimProcessTest, BadConfigIsReportedNotRetried) {
+    SimProcess sim("[printer]\naddress = @ADDR1@\nsnmp = sometimes\n");
+    EXPECT_FALSE(sim.ok());
+    EXPECT_NE(sim.error().find("snmp"), std::string::npos) << sim.error();
+}
+
+// Reads until `size` bytes came, or nothing came for a second.
+std::string readUpTo(int fd, std::size_t size) {
+    std::string out;
+    pollfd p = {fd, POLLIN, 0};
+    char buffer[512];
+    while (out.size() < size && ::poll(&p, 1, 1000) > 0) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+    return out;
+}
+
+TEST(SimProcessTest, PtyAnswersLikeTheDataPortAndTakesDownloads) {
+    SimProcess sim(
+        "[printer]\naddress = @ADDR1@\nmodel = Meridot 4000\nversion = 1.20\n"
+        "subsystem = Cutter X | 2.1\npty = yes\n");
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const std::string device = sim.ptyPath(0);
+    ASSERT_FALSE(device.empty());
+    const std::string uel = "\x1b%-12345X";
+    const std::string identify =
+        uel + "@PJL ENTER LANGUAGE=UPGRADE\r\nIDENTIFY\r\n" + uel + "@PJL EOJ";
+    {
+        const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0);
+        termios tio{};
+        ASSERT_EQ(::tcgetattr(fd, &tio), 0);
+        EXPECT_EQ(tio.c_lflag & (ECHO | ICANON), 0u);  // raw: nothing echoed or edited
+        EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+        const std::string echo = uel + "@PJL ECHO HELLO\r\n";
+        ASSERT_EQ(::write(fd, echo.data(), echo.size()), static_cast<ssize_t>(echo.size()));
+        const std::string expected = "@PJL ECHO HELLO\r\n\f";
+        EXPECT_EQ(readUpTo(fd, expected.size()), expected);
+        ::close(fd);
+    }
+    EXPECT_TRUE(
+        sim.waitForLine("received " + sim.address(0) + " 1 " + std::to_string(uel.size() + 17)));
+    {
+        const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0);
+        const std::string file = "Model: Cutter X\nVersion: 2.2\nSize: 3\n0 0 0 0\nabc";
+        ASSERT_EQ(::write(fd, file.data(), file.size()), static_cast<ssize_t>(file.size()));
+        ::close(fd);
+        EXPECT_TRUE(sim.waitForLine("applied " + sim.address(0) + " Cutter X 2.2"));
+        EXPECT_EQ(sim.record(0, 2), file);
+    }
+    {
+        const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, identify.data(), identify.size()),
+                  static_cast<ssize_t>(identify.size()));
+        const std::string expected = "Meridot 4000,Cutter X;1.20,2.2\r\n";
+        EXPECT_EQ(readUpTo(fd, expected.size()), expected);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+}  // namespace upkeep::test
