@@ -1,0 +1,46 @@
+// The catalogue loader over arbitrary bytes, then its lookups with texts
+// taken from the same bytes. No file is opened: the factory gives nothing.
+
+#include <string>
+#include <string_view>
+
+#include "FuzzSource.h"
+#include "package/FirmwareCatalogue.h"
+
+namespace upkeep {
+std::unique_ptr<Connection> createConnection(const PortDescriptor&) {
+    return nullptr;
+}
+}  // namespace upkeep
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1)
+        return 0;
+    upkeep::fuzz::FuzzSource source(data + 1, size - 1, 1 + data[0] % 128);
+    upkeep::FirmwareCatalogue catalogue;
+    catalogue.read(source);
+
+    upkeep::FirmwareCatalogue::Oid model, version;
+    catalogue.systemPair(model, version);
+    if (auto pairs = catalogue.subsystemPairs()) {
+        while (pairs->next(model, version)) {
+        }
+    }
+    for (const upkeep::CatalogueNode* group = catalogue.groups(); group;
+         group = group->nextGroup()) {
+        for (const upkeep::CatalogueNode* node = group; node; node = node->nextInGroup()) {
+            const upkeep::CatalogueEntry* entry = node->entry();
+            if (entry == nullptr)
+                continue;
+            std::string_view m = entry->model().view();
+            std::string_view v = entry->version().view();
+            if (!catalogue.hasModel(m) || catalogue.findEntry(m, v) == nullptr ||
+                catalogue.newestEntry(m, v) == nullptr || catalogue.entriesOf(m, v) == nullptr)
+                __builtin_trap();  // every listed entry must be found again
+            auto entries = catalogue.entriesOf(m, v);
+            while (entries->next() != nullptr) {
+            }
+        }
+    }
+    return 0;
+}
