@@ -91,4 +91,8 @@ const char* languageCode(Table table);
 // The name of the help file of the current table: the language code and ".txt".
 std::string helpFileName();
 
+// Where `make install` puts the help files (for a front end that does not run
+// in that directory).
+const char* installedHelpDirectory();
+
 }  // namespace upkeep::resources

@@ -227,6 +227,10 @@ Table readTable(const std::string& path) {
         fail(path, "no [strings]");
     if (table.menu.empty())
         fail(path, "no [menu]");
+    for (const Popup& popup : table.menu) {
+        if (popup.items.empty())
+            fail(path, "menu \"" + popup.label + "\" has no items");
+    }
     return table;
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -15,6 +16,11 @@ struct Layout {
     std::vector<int> checked;
     bool operator==(const Layout&) const = default;
 };
+
+void PrintTo(const Layout& layout, std::ostream* out) {
+    *out << "popups " << ::testing::PrintToString(layout.ids) << ", checked "
+         << ::testing::PrintToString(layout.checked);
+}
 
 Layout layoutOf(Table table) {
     Layout layout;

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <iterator>
 #include <map>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,6 +29,17 @@ struct Shape {
     bool operator==(const Shape&) const = default;
 };
 
+std::string describe(const Shape& shape) {
+    std::string out = std::to_string(shape.lineBreaks) + " line breaks;";
+    for (const std::string& conversion : shape.conversions)
+        out += " " + conversion;
+    return out;
+}
+
+void PrintTo(const Shape& shape, std::ostream* out) {
+    *out << describe(shape);
+}
+
 Shape shapeOf(const std::string& text) {
     Shape shape;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -43,18 +57,21 @@ Shape shapeOf(const std::string& text) {
     return shape;
 }
 
-std::string describe(const Shape& shape) {
-    std::string out = std::to_string(shape.lineBreaks) + " line breaks;";
-    for (const std::string& conversion : shape.conversions)
-        out += " " + conversion;
-    return out;
-}
-
 TEST(StringTables, EveryTableHoldsExactlyTheSameNumbers) {
     ASSERT_EQ(kAllIds.size(), 73u);
     ASSERT_EQ(allTables().size(), kTableCount);
-    for (Table table : allTables())
-        EXPECT_EQ(stringIds(table), kAllIds) << tableName(table);
+    for (Table table : allTables()) {
+        const std::vector<int> held = stringIds(table);
+        std::vector<int> missing, extra;
+        std::set_difference(kAllIds.begin(), kAllIds.end(), held.begin(), held.end(),
+                            std::back_inserter(missing));
+        std::set_difference(held.begin(), held.end(), kAllIds.begin(), kAllIds.end(),
+                            std::back_inserter(extra));
+        EXPECT_TRUE(missing.empty())
+            << tableName(table) << " lacks " << ::testing::PrintToString(missing);
+        EXPECT_TRUE(extra.empty())
+            << tableName(table) << " has extra " << ::testing::PrintToString(extra);
+    }
 }
 
 TEST(StringTables, PlaceholdersAndLineBreaksMatchEnglish) {
@@ -62,9 +79,7 @@ TEST(StringTables, PlaceholdersAndLineBreaksMatchEnglish) {
         for (int id : kAllIds) {
             Shape english = shapeOf(text(Table::EnglishUS, id));
             Shape translated = shapeOf(text(table, id));
-            EXPECT_EQ(translated, english)
-                << tableName(table) << " string " << id << ": " << describe(translated)
-                << " but English has " << describe(english);
+            EXPECT_EQ(translated, english) << tableName(table) << " string " << id;
         }
     }
 }
@@ -199,6 +214,9 @@ TEST(StringTables, LanguageCodesAndSiteNumber) {
 
 TEST(StringTables, SupportTemplateFormatsToAnAddressUnderExample) {
     for (Table table : allTables()) {
+        // Formatting a template with more conversions than arguments would be undefined.
+        const Shape expected{{"%s", "%s", "%s", "%s"}, 0};
+        ASSERT_EQ(shapeOf(text(table, id::kSupportTemplate)), expected) << tableName(table);
         char address[512];
         int length = std::snprintf(address, sizeof address, text(table, id::kSupportTemplate),
                                    "A.01", languageCode(table), text(table, id::kSiteNumber), "M1");
