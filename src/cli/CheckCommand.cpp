@@ -1,0 +1,128 @@
+// upkeepctl check: analyses printers, several at once, and prints one row
+// per target in the order given.
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "cli/Command.h"
+#include "cli/Json.h"
+#include "cli/Options.h"
+#include "printer/Printer.h"
+
+namespace upkeep::cli {
+
+int checkCommand(const Args& args);
+std::vector<std::shared_ptr<Printer>> discoveredPrinters();
+
+namespace {
+
+const Command& self() {
+    for (const Command& c : commands()) {
+        if (std::string_view(c.name) == "check")
+            return c;
+    }
+    return commands().front();
+}
+
+// Analyses every printer with at most `parallel` at once: a fleet with
+// silent printers costs about one time-out, not one per printer.
+void analyseAll(const std::vector<std::shared_ptr<Printer>>& printers, unsigned parallel) {
+    std::atomic<std::size_t> next{0};
+    std::vector<std::thread> threads;
+    unsigned count = std::min<std::size_t>(parallel, printers.size());
+    for (unsigned t = 0; t < count; ++t) {
+        threads.emplace_back([&] {
+            for (std::size_t i; (i = next.fetch_add(1)) < printers.size();)
+                printers[i]->analyseIfNeeded();
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+}
+
+void printJson(const std::vector<std::shared_ptr<Printer>>& printers) {
+    std::printf("[");
+    for (std::size_t i = 0; i < printers.size(); ++i) {
+        const Printer& p = *printers[i];
+        PrinterFacts f = p.facts();
+        PrinterState effective = f.effectiveState();
+        std::printf(
+            "%s\n  {\"name\": %s, \"state\": %s, \"effectiveState\": %s, \"stateText\": %s, "
+            "\"model\": %s, \"version\": %s, \"modelText\": %s, \"versionText\": %s, "
+            "\"subsystems\": [",
+            i ? "," : "", jsonString(p.name()).c_str(), jsonString(stateName(f.state)).c_str(),
+            jsonString(stateName(effective)).c_str(),
+            jsonString(message(stateDisplay(effective).stringId)).c_str(),
+            jsonString(f.model.view()).c_str(), jsonString(f.version.view()).c_str(),
+            jsonString(f.modelText()).c_str(), jsonString(f.versionText()).c_str());
+        for (std::size_t s = 0; s < f.subsystemCount; ++s) {
+            std::printf("%s{\"model\": %s, \"version\": %s, \"state\": %s}", s ? ", " : "",
+                        jsonString(f.subsystemModels[s].view()).c_str(),
+                        jsonString(f.subsystemVersions[s].view()).c_str(),
+                        jsonString(stateName(f.subsystemStates[s])).c_str());
+        }
+        std::printf("]}");
+    }
+    std::printf("%s]\n", printers.empty() ? "" : "\n");
+}
+
+void printTable(const std::vector<std::shared_ptr<Printer>>& printers) {
+    std::size_t nameWidth = 4, stateWidth = 5, modelWidth = 5;
+    struct Row {
+        std::string name, state, model, version;
+    };
+    std::vector<Row> rows;
+    for (const auto& p : printers) {
+        PrinterFacts f = p->facts();
+        rows.push_back({p->name(), message(stateDisplay(f.effectiveState()).stringId),
+                        f.modelText(), f.versionText()});
+        nameWidth = std::max(nameWidth, rows.back().name.size());
+        stateWidth = std::max(stateWidth, rows.back().state.size());
+        modelWidth = std::max(modelWidth, rows.back().model.size());
+    }
+    auto line = [&](const std::string& a, const std::string& b, const std::string& c,
+                    const std::string& d) {
+        std::printf("%-*s  %-*s  %-*s  %s\n", static_cast<int>(nameWidth), a.c_str(),
+                    static_cast<int>(stateWidth), b.c_str(), static_cast<int>(modelWidth),
+                    c.c_str(), d.c_str());
+    };
+    line(message(160), message(161), message(162), message(163));
+    for (const Row& r : rows)
+        line(r.name, r.state, r.model, r.version);
+}
+
+}  // namespace
+
+int checkCommand(const Args& args) {
+    Options options;
+    if (auto code = parseOptions(self(), args, options,
+                                 {"--json", "--parallel", "--package", "--community", "--all"})) {
+        return *code;
+    }
+    if (options.positional.empty() && !options.all)
+        return usageError(self(), "expected TARGET...");
+    if (!loadPackage(options))
+        return kExitFailed;
+
+    std::vector<std::shared_ptr<Printer>> printers;
+    if (options.all)
+        printers = discoveredPrinters();
+    for (const std::string& target : options.positional) {
+        auto port = parseTarget(target);
+        if (!port)
+            return usageError(self(), "not a printer address: '" + target + "'");
+        printers.push_back(std::make_shared<Printer>(target, *port));
+    }
+    analyseAll(printers, options.parallel);
+    if (options.json) {
+        printJson(printers);
+    } else {
+        printTable(printers);
+    }
+    return kExitOk;
+}
+
+}  // namespace upkeep::cli

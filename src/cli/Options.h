@@ -1,0 +1,42 @@
+#pragma once
+// The options the printer commands share, and the package they load.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/Command.h"
+#include "connection/PortDescriptor.h"
+
+namespace upkeep {
+class FirmwareCatalogue;
+}
+
+namespace upkeep::cli {
+
+struct Options {
+    std::vector<std::string> positional;
+    bool json = false;
+    bool yes = false;
+    bool all = false;
+    unsigned parallel = 16;
+    std::optional<std::string> package;
+};
+
+// Parses the shared options; flags a command does not take are refused.
+// Returns an exit code on a usage error.
+std::optional<int> parseOptions(const Command& command, const Args& args, Options& options,
+                                const std::vector<std::string>& accepted);
+
+// A printer address as the tool takes it: a dotted address or host name,
+// "ipx:NET.NODE", "usb:DEVICE-PATH" or "lpt:".
+std::optional<PortDescriptor> parseTarget(const std::string& target);
+
+// Loads the catalogue as the program does (or from --package), printing the
+// program's message when it cannot be found.
+const FirmwareCatalogue* loadPackage(const Options& options);
+
+// The text of a string-table entry in the current language.
+std::string message(int id);
+
+}  // namespace upkeep::cli
