@@ -215,5 +215,28 @@ TEST(SimDataPort, ClosesAfterTheConfiguredByteCount) {
     EXPECT_EQ(sim.record(0, 1), file.substr(0, 1000));
 }
 
+TEST(SimDataPort, SlowAndStalledPrintersHoldTheSenderBack) {
+    SimProcess sim(
+        "[printer]\naddress = @ADDR1@\ndata = slow:40000\n"
+        "[printer]\naddress = @ADDR2@\ndata = stall\n");
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const std::string file(10000, 'x');
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(raw::tcpSend(sim.address(0), file));
+    EXPECT_TRUE(sim.waitForLine("received " + sim.address(0) + " 1 10000"));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, milliseconds(200));  // 10000 bytes at 40000 per second
+    EXPECT_LT(took, milliseconds(900));
+    EXPECT_EQ(sim.record(0, 1), file);
+
+    ASSERT_TRUE(raw::tcpSend(sim.address(1), file));
+    EXPECT_FALSE(sim.waitForLine("received " + sim.address(1), milliseconds(100)));
+    EXPECT_EQ(sim.record(1, 1), "");  // nothing was read
+    // A stalled connection does not hold up the simulator's end.
+    const auto stopping = std::chrono::steady_clock::now();
+    EXPECT_EQ(sim.stop(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, milliseconds(500));
+}
+
 }  // namespace
 }  // namespace upkeep::test
