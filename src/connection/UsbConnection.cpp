@@ -15,11 +15,11 @@ namespace {
 // time (rounded up, so the deadline is never cut short).
 void sleepOut(const platform::Deadline& deadline) {
     platform::Millis left = deadline.remaining();
-    if (left.count() <= 0)
-        return;
-    double nominal = std::ceil(static_cast<double>(left.count()) / platform::Clock::scale());
-    platform::Clock::sleepFor(platform::Millis{static_cast<long long>(nominal)});
-    // Rounding in the scaled conversion may leave a sliver; finish it.
+    if (left.count() > 0) {
+        double nominal = std::ceil(static_cast<double>(left.count()) / platform::Clock::scale());
+        platform::Clock::sleepFor(platform::Millis{static_cast<long long>(nominal)});
+    }
+    // remaining() counts whole milliseconds; finish the sliver it leaves.
     while (!deadline.expired())
         platform::Clock::sleepFor(platform::Millis{1});
 }

@@ -41,7 +41,7 @@ Request readRequest(Connection& file, StartOptions& options) {
 void readStartupRequest(StartOptions& options) {
     options.firmwareMode = 0;
     options.mediaMode = 0;
-    options.argument.clear();
+    options.argument = "";  // not clear(): it hands memcpy a null source
 
     Environment* environment = Environment::instance();
     if (environment == nullptr)
