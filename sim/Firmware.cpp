@@ -67,6 +67,13 @@ void FirmwareIntake::headerLine(std::string_view line) {
     headerError_ = "unexpected header line '" + std::string(line.substr(0, 40)) + "'";
 }
 
+std::optional<std::uint64_t> FirmwareIntake::remaining() const {
+    const auto size = parseUnsigned(size_);
+    if (!headerDone_ || !headerError_.empty() || !size)
+        return std::nullopt;
+    return payload_ < *size ? *size - payload_ : 0;
+}
+
 std::string FirmwareIntake::finish(Printer& printer) const {
     const std::string& address = printer.address();
     auto reject = [&](const std::string& reason) { return "rejected " + address + " " + reason; };

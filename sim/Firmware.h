@@ -4,6 +4,7 @@
 // that a download of any size is checked without being held in memory.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,8 @@ class FirmwareIntake {
     // whole file arrived and the version rule allows it. Returns the line
     // for stdout ("applied ..." or "rejected ...").
     std::string finish(Printer& printer) const;
+    // Payload bytes still to come, once the header told the size.
+    std::optional<std::uint64_t> remaining() const;
 
   private:
     void headerLine(std::string_view line);

@@ -56,6 +56,14 @@ std::string ProfileIntake::feed(std::string_view bytes) {
     return {};
 }
 
+std::optional<std::uint64_t> ProfileIntake::remaining() const {
+    if (answered_)
+        return 0;
+    if (!headerDone_ || !size_)
+        return std::nullopt;
+    return payload_ < *size_ ? *size_ - payload_ : 0;
+}
+
 std::string ProfileIntake::idle() {
     if (answered_)
         return {};

@@ -22,6 +22,8 @@ class ProfileIntake {
     // The sender has been quiet for the configured time.
     std::string idle();
     bool answered() const { return answered_; }
+    // Bytes still to come, when the header told the size.
+    std::optional<std::uint64_t> remaining() const;
 
   private:
     std::string complete();

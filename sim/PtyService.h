@@ -1,7 +1,7 @@
 #pragma once
 // A pseudo-terminal standing in for a printer on a USB or parallel port.
-// Each opening of the slave side by a client is one session, which ends
-// when the client closes it.
+// Each opening of the slave device by a client is one connection, which
+// ends when the client closes it.
 
 #include <string>
 
@@ -12,6 +12,8 @@ namespace upkeep::sim {
 
 struct Pty {
     Fd master;
+    Fd slave;   // held by the simulator, to flush what no client read
+    Fd notify;  // inotify: clients opening and closing the slave
     std::string slavePath;
 };
 
@@ -19,6 +21,6 @@ struct Pty {
 // no CR/LF translation). An invalid master on failure, with `error` set.
 Pty openPty(std::string& error);
 
-void servePty(int master, Printer& printer, const std::string& recordDir, int stopFd);
+void servePty(Pty& pty, Printer& printer, const std::string& recordDir, int stopFd);
 
 }  // namespace upkeep::sim

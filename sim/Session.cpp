@@ -80,6 +80,20 @@ void Session::decide(bool final) {
         kind_ = Kind::Firmware;
 }
 
+std::optional<std::uint64_t> Session::expects() const {
+    switch (kind_) {
+        case Kind::Pjl:
+            return 0;
+        case Kind::Profile:
+            return profile_.remaining();
+        case Kind::Firmware:
+            return firmware_.remaining();
+        case Kind::Unknown:
+            break;
+    }
+    return std::nullopt;
+}
+
 int Session::idleTimeoutMs() const {
     if (kind_ == Kind::Profile && !profile_.answered())
         return printer_.config().profileIdleMs;

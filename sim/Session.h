@@ -26,6 +26,13 @@ class Session {
 
     // Returns the bytes the printer sends back.
     std::string feed(std::string_view bytes);
+    // How many more bytes this connection can still take as its own when
+    // its end and the next connection's start cannot be told apart (on the
+    // pty): what a download's header still promises, none for PJL jobs
+    // (they were answered already), nullopt when unknown.
+    std::optional<std::uint64_t> expects() const;
+    // True once the first bytes told what this connection carries.
+    bool decided() const { return kind_ != Kind::Unknown; }
     // Milliseconds of silence after which idle() is due, or -1.
     int idleTimeoutMs() const;
     std::string idle();

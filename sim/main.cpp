@@ -28,6 +28,7 @@
 #include "Printer.h"
 #include "PtyService.h"
 #include "SnmpAgent.h"
+#include "Text.h"
 
 using namespace upkeep::sim;
 
@@ -191,8 +192,7 @@ int parseArguments(int argc, char** argv, Config& config) {
             if (eq == std::string::npos)
                 flagError = "--set needs KEY=VALUE";
             else
-                set(std::string(kv.substr(0, kv.find_last_not_of(' ', eq - 1) + 1)),
-                    kv.substr(eq + 1));
+                set(trim(kv.substr(0, eq)), kv.substr(eq + 1));
         } else {
             flagError = "unknown argument " + arg;
         }
@@ -257,10 +257,10 @@ int main(int argc, char** argv) {
             line += " pty " + s.pty.slavePath;
             auto done = std::make_shared<std::atomic<bool>>(false);
             Printer* printer = s.printer.get();
-            const int master = s.pty.master.get();
+            Pty* pty = &s.pty;
             const int stop = stopFd.get();
             workers.push_back({std::thread([=, &config] {
-                                   servePty(master, *printer, config.recordDir, stop);
+                                   servePty(*pty, *printer, config.recordDir, stop);
                                    done->store(true);
                                }),
                                done});
@@ -275,8 +275,7 @@ int main(int argc, char** argv) {
         fds.push_back({s.udp.get(), POLLIN, 0});
         fds.push_back({s.tcp.get(), POLLIN, 0});
     }
-    bool running = true;
-    while (running) {
+    while (true) {
         if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR)
             break;
         if (fds[0].revents)

@@ -23,6 +23,8 @@
 // `record-dir` itself (a fresh temporary directory, removed afterwards).
 // Printers are numbered by their order in the config, from 0.
 // The destructor stops the simulator (SIGTERM) and waits for it.
+// Make it on the thread that keeps it: the simulator is told to stop when
+// the thread that started it ends (so it never outlives a crashed test).
 
 #include <sys/types.h>
 

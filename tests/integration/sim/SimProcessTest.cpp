@@ -108,6 +108,47 @@ TEST(SimProcessTest, PtyAnswersLikeTheDataPortAndTakesDownloads) {
         EXPECT_EQ(readUpTo(fd, expected.size()), expected);
         ::close(fd);
     }
+    {
+        const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0);
+        const std::string profile = "MEDAFORM\nName: Satin\nSize: 2\n\nab";
+        ASSERT_EQ(::write(fd, profile.data(), profile.size()),
+                  static_cast<ssize_t>(profile.size()));
+        EXPECT_EQ(readUpTo(fd, 3), "0\r\n");
+        ::close(fd);
+        EXPECT_TRUE(
+            sim.waitForLine("received " + sim.address(0) + " 4 " + std::to_string(profile.size())));
+    }
+}
+
+TEST(SimProcessTest, BackToBackPtyConnectionsStayApart) {
+    // A download, then at once the next analysis: the device is closed and
+    // opened again before the simulator has read a byte.
+    SimProcess sim("[printer]\naddress = @ADDR1@\nmodel = M\nversion = 1.0\npty = yes\n");
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const std::string uel = "\x1b%-12345X";
+    const std::string identify =
+        uel + "@PJL ENTER LANGUAGE=UPGRADE\r\nIDENTIFY\r\n" + uel + "@PJL EOJ";
+    for (int i = 1; i <= 5; ++i) {
+        SCOPED_TRACE(i);
+        const std::string version = "1." + std::to_string(i);
+        const std::string file =
+            "Model: M\nVersion: " + version + "\nSize: 4000\n0 0 0 0\n" + std::string(4000, 'z');
+        int fd = ::open(sim.ptyPath(0).c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, file.data(), file.size()), static_cast<ssize_t>(file.size()));
+        ::close(fd);
+        fd = ::open(sim.ptyPath(0).c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, identify.data(), identify.size()),
+                  static_cast<ssize_t>(identify.size()));
+        const std::string expected = "M,;" + version;
+        EXPECT_EQ(readUpTo(fd, expected.size()), expected);
+        ::close(fd);
+        EXPECT_TRUE(sim.waitForLine("applied " + sim.address(0) + " M " + version));
+        EXPECT_EQ(sim.record(0, 2 * i - 1), file);
+        EXPECT_EQ(sim.record(0, 2 * i), identify);
+    }
 }
 
 }  // namespace
