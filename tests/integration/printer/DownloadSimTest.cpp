@@ -190,7 +190,6 @@ address = @ADDR1@
 data = slow:200000
 )");
     ASSERT_TRUE(sim.ok()) << sim.error();
-    platform::ScopedTimeScale slower(0.1);  // sends may wait up to 6 s
     auto printer =
         std::make_shared<Printer>("p", PortDescriptor(sim.address(0), PortType::TcpIp, 7));
     std::string path = bigFile();
