@@ -22,6 +22,14 @@
 // meet; it tries again with other addresses when one is taken. It adds
 // `record-dir` itself (a fresh temporary directory, removed afterwards).
 // Printers are numbered by their order in the config, from 0.
+//
+// Lines worth waiting for (sim/README.md has them all):
+//   received ADDRESS N BYTES        data connection N (from 1) ended; its
+//                                   record file is complete from then on
+//   applied ADDRESS MODEL VERSION   a download was taken on
+//   rejected ADDRESS REASON         a download changed nothing
+//   profile ADDRESS BYTES answered ANSWER
+//
 // The destructor stops the simulator (SIGTERM) and waits for it.
 // Make it on the thread that keeps it: the simulator is told to stop when
 // the thread that started it ends (so it never outlives a crashed test).
