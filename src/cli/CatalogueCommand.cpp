@@ -130,10 +130,10 @@ int catalogueCommand(const Args& args) {
         printTable(*catalogue);
     }
     if (catalogue->notLoaded()) {
-        return fail(kExitFailed, std::string("no firmware catalogue: ") +
-                                     FirmwareCatalogue::kFileName + " is not in " +
-                                     platform::workingDirectory() + " and the \"" +
-                                     Environment::kCatalogueValue + "\" setting names none");
+        return fail(kExitFailed, std::string("no firmware catalogue: neither ") +
+                                     platform::inWorkingDirectory(FirmwareCatalogue::kFileName) +
+                                     " nor the file of the \"" + Environment::kCatalogueValue +
+                                     "\" setting could be opened");
     }
     return kExitOk;
 }

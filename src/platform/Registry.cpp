@@ -205,6 +205,7 @@ class Parser {
             std::string childPath = path.empty() ? lowered : path + '\\' + lowered;
             auto [it, inserted] = data_.keys.try_emplace(childPath);
             if (inserted) {
+                it->second.lowerPath = childPath;
                 it->second.name = std::string(part);
                 parent->subkeys.emplace_back(part);
             }
@@ -259,6 +260,19 @@ class Parser {
 };
 
 }  // namespace
+
+std::optional<RegistryKey> RegistryKey::openSubkey(std::string_view path) const {
+    std::string full = key_->lowerPath;
+    for (std::string_view part : splitPath(path)) {
+        if (!full.empty())
+            full += '\\';
+        full += lower(part);
+    }
+    auto it = data_->keys.find(full);
+    if (it == data_->keys.end())
+        return std::nullopt;
+    return RegistryKey(data_, &it->second);
+}
 
 std::optional<RegistryValue> RegistryKey::value(std::string_view name) const {
     auto it = key_->values.find(lower(name));

@@ -36,6 +36,7 @@ struct RegistryValue {
 
 namespace detail {
 struct RegistryKeyData {
+    std::string lowerPath;                        // below the root, lower case, backslash-separated
     std::string name;                             // last path component as first written
     std::vector<std::string> subkeys;             // names as first written, in file order
     std::vector<std::string> valueNames;          // as first written, in file order
@@ -53,6 +54,8 @@ class RegistryKey {
     const std::string& name() const { return key_->name; }
     std::vector<std::string> subkeyNames() const { return key_->subkeys; }
     std::vector<std::string> valueNames() const { return key_->valueNames; }
+    // A key below this one, by a path relative to it.
+    std::optional<RegistryKey> openSubkey(std::string_view path) const;
 
     // The value by name ("" is the key's default value), or none.
     std::optional<RegistryValue> value(std::string_view name) const;

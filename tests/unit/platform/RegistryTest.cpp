@@ -59,6 +59,11 @@ TEST(Registry, EnumeratesSubkeysIncludingImpliedOnes) {
         "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port\\Ports");
     ASSERT_TRUE(ports.has_value());  // never written as a key line of its own
     EXPECT_EQ(ports->subkeyNames(), (std::vector<std::string>{"IP_10.0.0.7", "IP_10.0.0.8"}));
+    std::optional<RegistryKey> port = ports->openSubkey("ip_10.0.0.7");
+    ASSERT_TRUE(port.has_value());
+    EXPECT_EQ(port->readText("IPAddress"), std::optional<std::string>("10.0.0.7"));
+    EXPECT_EQ(registry.openKey("")->openSubkey("software\\varnholt")->name(), "Varnholt");
+    EXPECT_FALSE(port->openSubkey("missing").has_value());
     EXPECT_TRUE(registry.openKey("SOFTWARE").has_value());
     EXPECT_EQ(registry.openKey("")->subkeyNames(),
               (std::vector<std::string>{"SOFTWARE", "SYSTEM"}));
