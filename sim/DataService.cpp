@@ -78,7 +78,8 @@ void serveConnection(Fd connection, Printer& printer, const std::string& recordD
                 timeout < 0 ? static_cast<int>(left) : std::min(timeout, static_cast<int>(left));
         }
 
-        pollfd fds[2] = {{fd, static_cast<short>(want ? POLLIN : 0), 0}, {stopFd, POLLIN, 0}};
+        // While a slow printer has had its share, only time (or stop) counts.
+        pollfd fds[2] = {{want ? fd : -1, POLLIN, 0}, {stopFd, POLLIN, 0}};
         const int ready = ::poll(fds, 2, timeout);
         if (ready < 0 && errno != EINTR)
             break;

@@ -99,11 +99,18 @@ SimProcess::SimProcess(std::string configText, Options options) {
     }
     recordDir_ = tempDir_ + "/records";
     ::mkdir(recordDir_.c_str(), 0755);
-    const int placeholders = highestPlaceholder(configText);
+    std::string everything = configText;
+    for (const std::string& argument : options.arguments)
+        everything += "\n" + argument;
+    const int placeholders = highestPlaceholder(everything);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        const std::string text = "record-dir = " + recordDir_ + "\n" +
-                                 substitute(configText, randomAddresses(placeholders));
-        const StartResult result = startOnce(text, options);
+        const auto addresses = randomAddresses(placeholders);
+        const std::string text =
+            "record-dir = " + recordDir_ + "\n" + substitute(configText, addresses);
+        Options substituted = options;
+        for (std::string& argument : substituted.arguments)
+            argument = substitute(argument, addresses);
+        const StartResult result = startOnce(text, substituted);
         if (result == StartResult::Ready) {
             ready_ = true;
             error_.clear();

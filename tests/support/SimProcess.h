@@ -51,7 +51,8 @@ namespace upkeep::test {
 class SimProcess {
   public:
     struct Options {
-        // Extra command-line arguments for printer-sim.
+        // Extra command-line arguments for printer-sim (placeholders work
+        // here too: {"--address", "@ADDR1@", "--model", "M"}).
         std::vector<std::string> arguments;
         // Real time allowed for the simulator to print "ready".
         std::chrono::milliseconds readyLimit{5000};

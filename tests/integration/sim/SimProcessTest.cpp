@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "integration/sim/RawClient.h"
 #include "support/Paths.h"
 #include "support/SimProcess.h"
 
@@ -23,6 +24,25 @@ TEST(SimProcessTest, GivesEachPrinterItsOwnAddressAndStopsCleanly) {
     EXPECT_EQ(sim.address(0).rfind("127.0.", 0), 0u);
     EXPECT_TRUE(sim.ptyPath(0).empty());
     EXPECT_EQ(sim.stop(), 0);
+}
+
+TEST(SimProcessTest, FlagsDescribeOnePrinter) {
+    SimProcess::Options options;
+    options.arguments = {"--address",    "@ADDR1@",        "--model",
+                         "Meridot 4000", "--version",      "1.20",
+                         "--subsystem",  "Cutter X | 2.1", "--community",
+                         "other",        "--set",          "identify-reply = A,B;C,D\\r\\n",
+                         "--set",        "snmp=error:3"};
+    SimProcess sim("", options);
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    ASSERT_EQ(sim.printerCount(), 1u);
+    const std::string uel = "\x1b%-12345X";
+    EXPECT_EQ(
+        raw::tcpExchange(sim.address(0), uel + "@PJL ENTER LANGUAGE=UPGRADE\r\nIDENTIFY\r\n" + uel),
+        "A,B;C,D\r\n");
+    auto reply = raw::snmpGet(sim.address(0), "other", {"1.3.6.1.3.77.1.1.0"});
+    ASSERT_TRUE(reply && reply->decoded);
+    EXPECT_EQ(reply->errorStatus, 3);
 }
 
 TEST(SimProcessTest, TakenAddressExitsWithStatusThree) {
