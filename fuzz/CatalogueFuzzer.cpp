@@ -1,14 +1,19 @@
 // The catalogue loader over arbitrary bytes, then its lookups with texts
-// taken from the same bytes. No file is opened: the factory gives nothing.
+// taken from the same bytes. No file is opened: the factory gives nothing
+// and there is no environment.
 
 #include <string>
 #include <string_view>
 
 #include "FuzzSource.h"
+#include "package/Environment.h"
 #include "package/FirmwareCatalogue.h"
 
 namespace upkeep {
 std::unique_ptr<Connection> createConnection(const PortDescriptor&) {
+    return nullptr;
+}
+Environment* Environment::instance() {
     return nullptr;
 }
 }  // namespace upkeep
