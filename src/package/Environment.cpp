@@ -4,6 +4,7 @@
 #include <mutex>
 #include <vector>
 
+#include "discovery/FindPrinters.h"
 #include "platform/Registry.h"
 
 namespace upkeep {
@@ -65,9 +66,11 @@ Environment* Environment::exchangeOverride(Environment* environment, bool active
     return previous;
 }
 
-// The printer search belongs to the discovery; until it is wired in, the
-// list stays empty.
-void LinuxEnvironment::findPrinters(PrinterList& /*list*/) {}
+// The spooler's printers; a spooler that cannot be asked leaves the list
+// as it was.
+void LinuxEnvironment::findPrinters(PrinterList& list) {
+    discovery::findSystemPrinters(list);
+}
 
 std::optional<PortDescriptor> LinuxEnvironment::catalogueFileDescriptor() {
     std::optional<std::string> path = readTextSetting(kCatalogueValue);

@@ -1,0 +1,104 @@
+// upkeepctl printers: the printers discovery finds on this workstation, each
+// with the port it is reached by.
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/Command.h"
+#include "cli/Json.h"
+#include "cli/Options.h"
+#include "discovery/FindPrinters.h"
+#include "printer/PrinterList.h"
+
+namespace upkeep::cli {
+
+int printersCommand(const Args& args);
+
+namespace {
+
+const Command& self() {
+    for (const Command& c : commands()) {
+        if (std::string_view(c.name) == "printers")
+            return c;
+    }
+    return commands().front();
+}
+
+const char* portTypeName(PortType type) {
+    switch (type) {
+        case PortType::TcpIp:
+            return "TcpIp";
+        case PortType::IpxSpx:
+            return "IpxSpx";
+        case PortType::Parallel:
+            return "Parallel";
+        case PortType::Usb:
+            return "Usb";
+        case PortType::File:
+            return "File";
+        case PortType::None:
+            return "None";
+    }
+    return "None";
+}
+
+struct Row {
+    std::string name, type, port;
+};
+
+void printJson(const std::vector<Row>& rows) {
+    std::printf("[");
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        std::printf("%s\n  {\"name\": %s, \"portType\": %s, \"port\": %s}", i ? "," : "",
+                    jsonString(rows[i].name).c_str(), jsonString(rows[i].type).c_str(),
+                    jsonString(rows[i].port).c_str());
+    }
+    std::printf("%s]\n", rows.empty() ? "" : "\n");
+}
+
+void printTable(const std::vector<Row>& rows) {
+    Row header{message(160), "Port type", "Port"};
+    std::size_t nameWidth = header.name.size(), typeWidth = header.type.size();
+    for (const Row& r : rows) {
+        nameWidth = std::max(nameWidth, r.name.size());
+        typeWidth = std::max(typeWidth, r.type.size());
+    }
+    auto line = [&](const Row& r) {
+        std::printf("%-*s  %-*s  %s\n", static_cast<int>(nameWidth), r.name.c_str(),
+                    static_cast<int>(typeWidth), r.type.c_str(), r.port.c_str());
+    };
+    line(header);
+    for (const Row& r : rows)
+        line(r);
+}
+
+}  // namespace
+
+int printersCommand(const Args& args) {
+    Options options;
+    if (auto code = parseOptions(self(), args, options, {"--json"}))
+        return *code;
+    if (!options.positional.empty())
+        return usageError(self(), "unexpected argument '" + options.positional.front() + "'");
+
+    PrinterList list;
+    if (!discovery::findSystemPrinters(list))
+        return fail(kExitFailed, "the print spooler cannot be asked for its printers");
+    std::vector<Row> rows;
+    for (std::size_t i = 0; i < list.count(); ++i) {
+        std::shared_ptr<Printer> printer = list.item(i);
+        if (!printer)
+            continue;
+        const PortDescriptor& port = printer->portDescriptor();
+        rows.push_back({printer->name(), portTypeName(port.portType()), port.name().str()});
+    }
+    if (options.json)
+        printJson(rows);
+    else
+        printTable(rows);
+    return kExitOk;
+}
+
+}  // namespace upkeep::cli
