@@ -188,7 +188,7 @@ std::optional<std::string> udpExchange(const std::string& address, const std::st
 }
 
 std::vector<std::string> udpBurst(const std::string& address,
-                                  const std::vector<std::string>& datagrams,
+                                  const std::vector<std::string>& datagrams, std::int64_t lastId,
                                   std::chrono::milliseconds wait) {
     std::vector<std::string> replies;
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -205,6 +205,9 @@ std::vector<std::string> udpBurst(const std::string& address,
             if (n < 0)
                 break;
             replies.emplace_back(buffer, static_cast<std::size_t>(n));
+            const SnmpReply reply = decodeReply(replies.back());
+            if (reply.decoded && reply.requestId == lastId)
+                break;
         }
     }
     ::close(fd);
@@ -228,15 +231,25 @@ std::optional<SnmpReply> snmpGet(const std::string& address, const std::string& 
 }
 
 std::string tcpExchange(const std::string& address, const std::string& data,
-                        std::chrono::milliseconds quiet) {
+                        std::size_t expectedSize, std::chrono::milliseconds limit) {
+    using Clock = std::chrono::steady_clock;
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const sockaddr_in addr = socketAddress(address, 9100);
     std::string answer;
     if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0 &&
         ::send(fd, data.data(), data.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(data.size())) {
+        const auto deadline =
+            Clock::now() + (expectedSize ? limit : std::chrono::milliseconds(150));
         while (true) {
+            int wait = static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                    .count());
+            if (expectedSize && answer.size() >= expectedSize)
+                wait = 20;  // only surplus now
+            if (wait <= 0)
+                break;
             pollfd p = {fd, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(quiet.count())) <= 0)
+            if (::poll(&p, 1, wait) <= 0)
                 break;
             char buffer[4096];
             const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);

@@ -33,21 +33,25 @@ std::string getRequest(const std::string& community, std::int64_t requestId,
 // Sends one datagram to address:161 and waits for one answer.
 std::optional<std::string> udpExchange(const std::string& address, const std::string& datagram,
                                        std::chrono::milliseconds wait);
-// Sends every datagram from one socket, then collects the answers that
-// arrive until none came for `wait`.
+// Sends every datagram from one socket, then collects the answers until
+// one is an answer with request-id `lastId` (the agent answers in order, so
+// that is the last), or none came for `wait`.
 std::vector<std::string> udpBurst(const std::string& address,
-                                  const std::vector<std::string>& datagrams,
-                                  std::chrono::milliseconds wait);
+                                  const std::vector<std::string>& datagrams, std::int64_t lastId,
+                                  std::chrono::milliseconds wait = std::chrono::milliseconds(2000));
 SnmpReply decodeReply(std::string bytes);
 
 std::optional<SnmpReply> snmpGet(const std::string& address, const std::string& community,
                                  const std::vector<std::string>& oids, std::int64_t requestId = 1,
                                  std::chrono::milliseconds wait = std::chrono::milliseconds(1000));
 
-// Connects to address:9100, sends `data`, then reads until the peer is
-// quiet for `quiet` (or closes), and closes.
+// Connects to address:9100, sends `data` and reads the answer: until
+// `expectedSize` bytes came (and a moment more, to catch any surplus), the
+// peer closed, or `limit` passed. With `expectedSize` 0 it only looks for a
+// short while whether anything comes at all.
 std::string tcpExchange(const std::string& address, const std::string& data,
-                        std::chrono::milliseconds quiet = std::chrono::milliseconds(50));
+                        std::size_t expectedSize,
+                        std::chrono::milliseconds limit = std::chrono::milliseconds(2000));
 
 // Sends `data` and closes at once (a download).
 bool tcpSend(const std::string& address, const std::string& data);

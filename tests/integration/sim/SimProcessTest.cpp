@@ -37,9 +37,8 @@ TEST(SimProcessTest, FlagsDescribeOnePrinter) {
     ASSERT_TRUE(sim.ok()) << sim.error();
     ASSERT_EQ(sim.printerCount(), 1u);
     const std::string uel = "\x1b%-12345X";
-    EXPECT_EQ(
-        raw::tcpExchange(sim.address(0), uel + "@PJL ENTER LANGUAGE=UPGRADE\r\nIDENTIFY\r\n" + uel),
-        "A,B;C,D\r\n");
+    const std::string identify = uel + "@PJL ENTER LANGUAGE=UPGRADE\r\nIDENTIFY\r\n" + uel;
+    EXPECT_EQ(raw::tcpExchange(sim.address(0), identify, 9), "A,B;C,D\r\n");
     auto reply = raw::snmpGet(sim.address(0), "other", {"1.3.6.1.3.77.1.1.0"});
     ASSERT_TRUE(reply && reply->decoded);
     EXPECT_EQ(reply->errorStatus, 3);
