@@ -29,7 +29,15 @@ std::string PjlResponder::feed(std::string_view bytes) {
     pending_.append(bytes);
     std::size_t start = 0;
     while (true) {
+        // A command ends at LF, and also where the next job's UEL begins
+        // (a job may end without a line end, as the IDENTIFY job does).
         const std::size_t lf = pending_.find('\n', start);
+        const std::size_t uel = pending_.find(kUel, start + 1);
+        if (uel != std::string::npos && (lf == std::string::npos || uel < lf)) {
+            reply += line(std::string_view(pending_).substr(start, uel - start));
+            start = uel;
+            continue;
+        }
         if (lf == std::string::npos)
             break;
         reply += line(std::string_view(pending_).substr(start, lf - start));

@@ -152,6 +152,8 @@ pjl = echo-only
     expectAnswer(sim.address(0), kEcho, echoReply);
     expectAnswer(sim.address(0), kIdentify, identifyReply);
     expectAnswer(sim.address(0), kEcho + kIdentify, echoReply + identifyReply);
+    // The IDENTIFY job ends without a line end; the next job still counts.
+    expectAnswer(sim.address(0), kIdentify + kEcho, identifyReply + echoReply);
     expectAnswer(sim.address(1), kIdentify, "Meridot 100,;3.0");
     expectAnswer(sim.address(2), kIdentify, "M1;V1\r\n");
     expectAnswer(sim.address(3), kEcho + kIdentify, "");
