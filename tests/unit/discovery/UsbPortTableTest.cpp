@@ -1,0 +1,158 @@
+#include "discovery/UsbPortTable.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "unit/discovery/DiscoveryTestHelpers.h"
+
+namespace upkeep::discovery {
+namespace {
+
+using platform::UsbInterface;
+
+UsbInterface withPortNumber(UsbInterface usb, std::uint32_t number) {
+    usb.portNumber = number;
+    return usb;
+}
+
+TEST(UsbPortTable, PortNamesFromTheInterfaceValues) {
+    UsbInterface noEnabled = test::namedUsb("/dev/c", "Meridot 5200", "SG2");
+    noEnabled.enabled = false;
+    UsbInterface numberOnly;
+    numberOnly.devicePath = "/dev/b";
+    numberOnly.portNumber = 2;
+    UsbInterface productOnly;
+    productOnly.devicePath = "/dev/e";
+    productOnly.product = "Meridot 4000";
+    productOnly.enabled = true;
+    UsbInterface bigNumber;
+    bigNumber.devicePath = "/dev/f";
+    bigNumber.portNumber = 1234;
+
+    const struct {
+        const char* what;
+        UsbInterface device;
+        const char* portName;
+    } cases[] = {
+        {"product, serial and Enabled", test::namedUsb("/dev/a", "Meridot 4000", "SG12345"),
+         "USB/Meridot 4000/SG12345"},
+        {"port number only", numberOnly, "USB002"},
+        {"no Enabled: the port number decides", withPortNumber(noEnabled, 1), "USB001"},
+        {"no Enabled and no port number", noEnabled, ""},
+        {"no serial number", withPortNumber(productOnly, 3), "USB003"},
+        {"named device keeps its name over the number",
+         withPortNumber(test::namedUsb("/dev/d", "P", "S"), 9), "USB/P/S"},
+        {"four digits", bigNumber, "USB1234"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(usbPortName(c.device), c.portName) << c.what;
+}
+
+TEST(UsbPortTable, LookUpIsExactAndGivesTheFirstEntry) {
+    test::FakeUsbDevices devices;
+    devices.vendor.push_back(test::namedUsb("/dev/vendor0", "Meridot 4000", "SG12345"));
+    devices.printer.push_back(withPortNumber(UsbInterface{"/dev/usb/lp0", {}, {}, false, {}}, 1));
+    // The same device under the standard class too.
+    devices.printer.push_back(test::namedUsb("/dev/usb/lp1", "Meridot 4000", "SG12345"));
+    devices.printer.push_back(UsbInterface{"/dev/usb/lp2", {}, {}, false, {}});
+
+    UsbPortTable table;
+    table.build(devices);
+    ASSERT_EQ(table.count(), 4u);
+    EXPECT_EQ(table.entry(0).devicePath.str(), "/dev/vendor0");  // vendor class first
+    EXPECT_EQ(table.entry(3).portName.str(), "");
+
+    EXPECT_EQ(table.lookup("USB/Meridot 4000/SG12345"), "/dev/vendor0");
+    EXPECT_EQ(table.lookup("USB001"), "/dev/usb/lp0");
+    EXPECT_EQ(table.lookup("usb001"), std::nullopt);
+    EXPECT_EQ(table.lookup("USB/meridot 4000/SG12345"), std::nullopt);
+    EXPECT_EQ(table.lookup(""), std::nullopt);  // the entry without a name is never matched
+
+    // A rebuild starts from an empty table.
+    table.build(test::FakeUsbDevices{});
+    EXPECT_EQ(table.count(), 0u);
+    EXPECT_EQ(table.lookup("USB001"), std::nullopt);
+}
+
+TEST(UsbPortTable, HoldsSixteenOfSeventeenDevices) {
+    test::FakeUsbDevices devices;
+    for (std::uint32_t i = 1; i <= 17; ++i)
+        devices.printer.push_back(withPortNumber(
+            UsbInterface{"/dev/usb/lp" + std::to_string(i - 1), {}, {}, false, {}}, i));
+    UsbPortTable table;
+    table.build(devices);
+    EXPECT_EQ(table.count(), UsbPortTable::kCapacity);
+    EXPECT_EQ(table.lookup("USB016"), "/dev/usb/lp15");
+    EXPECT_EQ(table.lookup("USB017"), std::nullopt);
+}
+
+TEST(UsbPortTable, LookupBySerialPrefersTheMatchingProduct) {
+    test::FakeUsbDevices devices;
+    devices.printer.push_back(test::namedUsb("/dev/usb/lp0", "Finisher F2", "X1"));
+    devices.printer.push_back(test::namedUsb("/dev/usb/lp1", "Meridot 4000", "X1"));
+    devices.printer.push_back(test::namedUsb("/dev/usb/lp2", "Meridot 5200", "SG7"));
+    UsbPortTable table;
+    table.build(devices);
+    EXPECT_EQ(table.lookupSerial("X1", "Meridot 4000"), "/dev/usb/lp1");
+    EXPECT_EQ(table.lookupSerial("X1", "4000"), "/dev/usb/lp1");  // model without the maker
+    EXPECT_EQ(table.lookupSerial("X1", "000"), "/dev/usb/lp0");   // not a word: first serial
+    EXPECT_EQ(table.lookupSerial("X1", ""), "/dev/usb/lp0");
+    EXPECT_EQ(table.lookupSerial("SG7", "Other"), "/dev/usb/lp2");
+    EXPECT_EQ(table.lookupSerial("sg7", "Meridot 5200"), std::nullopt);
+    EXPECT_EQ(table.lookupSerial("", "Meridot 5200"), std::nullopt);
+}
+
+TEST(SysfsUsbDevices, ReadsThePrinterInterfacesOfTheFixtureTree) {
+    platform::SysfsUsbDevices sysfs(test::discoveryFixture("sysfs"), "/dev");
+    EXPECT_TRUE(sysfs.present(platform::UsbInterfaceClass::Vendor).empty());
+    std::vector<UsbInterface> found = sysfs.present(platform::UsbInterfaceClass::Printer);
+    ASSERT_EQ(found.size(), 3u);  // hiddev0 is no printer
+
+    EXPECT_EQ(found[0].devicePath, "/dev/usb/lp0");
+    EXPECT_EQ(found[0].product, "Meridot 4000");
+    EXPECT_EQ(found[0].serialNumber, "SG12345");
+    EXPECT_TRUE(found[0].enabled);
+    EXPECT_EQ(found[0].portNumber, 1u);
+
+    EXPECT_EQ(found[1].devicePath, "/dev/usb/lp1");  // no uevent: the usual node
+    EXPECT_EQ(found[1].serialNumber, std::nullopt);
+    EXPECT_EQ(found[1].portNumber, 2u);
+
+    EXPECT_EQ(found[2].devicePath, "/dev/usb/lp10");  // after lp1, not between lp0 and lp1
+    EXPECT_EQ(found[2].portNumber, 11u);
+
+    UsbPortTable table;
+    table.build(sysfs);
+    EXPECT_EQ(table.lookup("USB/Meridot 4000/SG12345"), "/dev/usb/lp0");
+    EXPECT_EQ(table.lookup("USB002"), "/dev/usb/lp1");
+    EXPECT_EQ(table.lookup("USB/Finisher F2/F2-0042"), "/dev/usb/lp10");
+}
+
+TEST(SysfsUsbDevices, NoUsbMiscClassGivesNoDevices) {
+    platform::SysfsUsbDevices sysfs("/nonexistent-sysfs");
+    EXPECT_TRUE(sysfs.present(platform::UsbInterfaceClass::Printer).empty());
+}
+
+TEST(SysfsUsbDevices, OverlongProductIsUnreadable) {
+    namespace fs = std::filesystem;
+    fs::path root = fs::temp_directory_path() / ("upkeep-sysfs-" + std::to_string(getpid()));
+    fs::create_directories(root / "class/usbmisc/lp0");
+    fs::create_directories(root / "dev/1-1:1.0");
+    fs::create_directory_symlink(root / "dev/1-1:1.0", root / "class/usbmisc/lp0/device");
+    std::ofstream(root / "dev/product") << std::string(256, 'p') << "\n";
+    std::ofstream(root / "dev/serial") << std::string(255, 's') << "\n";
+
+    std::vector<UsbInterface> found =
+        platform::SysfsUsbDevices(root.string()).present(platform::UsbInterfaceClass::Printer);
+    fs::remove_all(root);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].product, std::nullopt);
+    EXPECT_EQ(found[0].serialNumber, std::string(255, 's'));
+    EXPECT_EQ(usbPortName(found[0]), "USB001");
+}
+
+}  // namespace
+}  // namespace upkeep::discovery
