@@ -51,8 +51,9 @@ void serveConnection(Fd connection, Printer& printer, const std::string& recordD
 
     std::vector<char> buffer(kChunk);
     std::uint64_t received = 0;
-    const auto start = SteadyClock::now();
-    auto lastData = start;
+    double credit = 0;  // bytes a slow printer may read now
+    auto tick = SteadyClock::now();
+    auto lastData = tick;
     while (true) {
         std::size_t want = buffer.size();
         int timeout = -1;
@@ -62,13 +63,18 @@ void serveConnection(Fd connection, Printer& printer, const std::string& recordD
             want = static_cast<std::size_t>(
                 std::min<std::uint64_t>(want, config.dataLimit - received));
         } else if (config.data == DataMode::Slow) {
-            const auto allowed =
-                config.dataLimit * static_cast<std::uint64_t>(millisSince(start)) / 1000;
-            if (allowed <= received) {
+            // A token bucket holding at most a tenth of a second's worth, so
+            // that a pause does not buy a fast burst afterwards.
+            const auto now = SteadyClock::now();
+            const double rate = static_cast<double>(config.dataLimit);
+            credit = std::min(credit + rate * std::chrono::duration<double>(now - tick).count(),
+                              std::max(rate / 10, 1.0));
+            tick = now;
+            if (credit < 1) {
                 want = 0;
-                timeout = 20;
+                timeout = std::max(1, static_cast<int>((1 - credit) * 1000 / rate));
             } else {
-                want = static_cast<std::size_t>(std::min<std::uint64_t>(want, allowed - received));
+                want = std::min(want, static_cast<std::size_t>(credit));
             }
         }
         const int idle = session.idleTimeoutMs();
@@ -99,6 +105,7 @@ void serveConnection(Fd connection, Printer& printer, const std::string& recordD
         if (n <= 0)
             break;
         received += static_cast<std::uint64_t>(n);
+        credit -= static_cast<double>(n);
         lastData = SteadyClock::now();
         const std::string reply =
             session.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
