@@ -21,6 +21,7 @@ namespace upkeep::cli {
 int upgradeCommand(const Args& args);
 int downgradeCommand(const Args& args);
 int sendCommand(const Args& args);
+int addProfileCommand(const Args& args);
 
 namespace {
 
@@ -234,6 +235,27 @@ int sendCommand(const Args& args) {
     auto printer = std::make_shared<Printer>(options.positional[0], *port);
     auto entry = std::make_shared<CatalogueEntry>("Forced", "Forced", file);
     return runDownload({Operation::SendFile, printer, entry, {}}, 1, 152, file);
+}
+
+}  // namespace upkeep::cli
+
+namespace upkeep::cli {
+
+int addProfileCommand(const Args& args) {
+    const Command& self = commandNamed("add-profile");
+    Options options;
+    if (auto code = parseOptions(self, args, options, {"--yes"}))
+        return *code;
+    if (options.positional.size() != 2)
+        return usageError(self, "expected TARGET FILE");
+    auto port = parseTarget(options.positional[0]);
+    if (!port)
+        return usageError(self, "not a printer address: '" + options.positional[0] + "'");
+    const std::string& file = options.positional[1];
+    if (::access(file.c_str(), R_OK) != 0)
+        return fail(kExitFailed, "cannot read '" + file + "'");
+    auto printer = std::make_shared<Printer>(options.positional[0], *port);
+    return runDownload({Operation::AddProfile, printer, nullptr, file}, 1, 240, file);
 }
 
 }  // namespace upkeep::cli

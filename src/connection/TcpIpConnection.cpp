@@ -151,16 +151,22 @@ bool TcpIpConnection::write(const std::uint8_t* buffer, std::size_t length) {
     if (buffer == nullptr)
         return false;
     std::size_t sent = 0;
+    bool mayBeFull = false;
     while (sent < length) {
         if (!socket_.valid())
             return false;
-        if (!waitFor(socket_.get(), POLLOUT, kSendTimeout))
+        // Wait for room only when the last send found none: a socket with
+        // room takes the block at once, without a readiness call per block.
+        if (mayBeFull && !waitFor(socket_.get(), POLLOUT, kSendTimeout))
             return false;
         // MSG_NOSIGNAL: a printer that closed the connection is a failed
         // write, not a SIGPIPE that ends the program.
         ssize_t n =
             ::send(socket_.get(), buffer + sent, length - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+        if (n < 0 && errno == EINTR)
+            continue;
+        mayBeFull = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        if (mayBeFull)
             continue;
         if (n <= 0)
             return false;

@@ -1,5 +1,6 @@
 #include "printer/Printer.h"
 
+#include "media/MediaProfileList.h"
 #include "printer/Identification.h"
 
 namespace upkeep {
@@ -101,6 +102,19 @@ void Printer::setState(PrinterState state) {
 void Printer::store(const PrinterFacts& facts) {
     std::lock_guard lock(mutex_);
     facts_ = facts;
+}
+
+MediaProfileList& Printer::prepareListing() {
+    media_ = std::make_unique<MediaProfileList>(port_);
+    return *media_;
+}
+
+InstallResult Printer::addProfile(std::string_view path, const TransferControl& control,
+                                  long& printerAnswer) {
+    media_ = std::make_unique<MediaProfileList>(port_);
+    InstallResult result = media_->install(path, control);
+    printerAnswer = media_->resultCode();
+    return result;
 }
 
 bool Printer::samePortAs(const PortDescriptor& other) const {

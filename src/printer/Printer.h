@@ -23,6 +23,7 @@ namespace upkeep {
 class FirmwareCatalogue;
 class CatalogueEntry;
 class MediaProfileList;
+enum class InstallResult;
 class EntryIterator;
 
 using DisplayText = FixedText<1024>;
@@ -85,6 +86,12 @@ class Printer {
     // Every version of the printer's model from its section, for a downgrade.
     std::unique_ptr<EntryIterator> versions() const;
 
+    // Media profiles: a fresh list for each listing and each installation,
+    // kept by the printer until the next one.
+    MediaProfileList& prepareListing();
+    InstallResult addProfile(std::string_view path, const TransferControl& control,
+                             long& printerAnswer);
+
     // Stores what an analysis found (used by the identification).
     void store(const PrinterFacts& facts);
     void setState(PrinterState state);
@@ -94,6 +101,7 @@ class Printer {
     const PortDescriptor port_;
     mutable std::mutex mutex_;
     PrinterFacts facts_;
+    std::unique_ptr<MediaProfileList> media_;
 };
 
 }  // namespace upkeep

@@ -1,5 +1,6 @@
 #include "printer/SendingWorker.h"
 
+#include "media/MediaProfileList.h"
 #include "package/CatalogueEntry.h"
 
 namespace upkeep {
@@ -15,10 +16,9 @@ void pause(const std::atomic<bool>& cancel, platform::Millis nominal) {
 
 }  // namespace
 
-SendingWorker::SendingWorker(SendRequest request, std::shared_ptr<SendingSink> sink,
-                             ProfileInstaller installer)
+SendingWorker::SendingWorker(SendRequest request, std::shared_ptr<SendingSink> sink)
     : shared_(std::make_shared<Shared>()) {
-    thread_ = std::thread(run, shared_, std::move(request), std::move(sink), std::move(installer));
+    thread_ = std::thread(run, shared_, std::move(request), std::move(sink));
 }
 
 SendingWorker::~SendingWorker() {
@@ -32,7 +32,7 @@ void SendingWorker::join() {
 }
 
 void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
-                        std::shared_ptr<SendingSink> sink, ProfileInstaller installer) {
+                        std::shared_ptr<SendingSink> sink) {
     TransferControl control{shared->cancel, shared->progress};
     Operation outcome = request.operation;
     bool canceled = false;
@@ -98,11 +98,16 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
             break;
         }
         case Operation::AddProfile: {
-            int answer = printer && installer ? installer(*printer, request.sendText, control) : -1;
-            if (shared->cancel.load() && answer != 0) {
+            long answer = 0;
+            InstallResult result = printer ? printer->addProfile(request.sendText, control, answer)
+                                           : InstallResult::Failed;
+            if (result == InstallResult::Canceled) {
                 canceled = true;
-            } else if (answer != 0) {
-                fail(kProfileFailed, answer > 0 ? answer : 0);
+            } else if (result == InstallResult::Refused) {
+                // The printer's own number helps whoever reads the message.
+                fail(kProfileFailed, static_cast<int>(answer));
+            } else if (result != InstallResult::Installed) {
+                fail(kProfileFailed);
             }
             break;
         }

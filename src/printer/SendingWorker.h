@@ -47,11 +47,6 @@ struct SendRequest {
     std::string sendText;                   // Downgrade: version; AddProfile: file
 };
 
-// Installs a media profile (kept apart so this worker does not depend on
-// the media code); returns 0 when installed, else the printer's number or -1.
-using ProfileInstaller =
-    std::function<int(Printer&, const std::string& file, const TransferControl&)>;
-
 class SendingWorker {
   public:
     static constexpr platform::Millis kPauseBetweenItems{10'000};
@@ -59,8 +54,7 @@ class SendingWorker {
     static constexpr int kDowngradeFailed = 256;
     static constexpr int kProfileFailed = 258;
 
-    SendingWorker(SendRequest request, std::shared_ptr<SendingSink> sink,
-                  ProfileInstaller installer = {});
+    SendingWorker(SendRequest request, std::shared_ptr<SendingSink> sink);
     ~SendingWorker();  // cancels and joins
     SendingWorker(const SendingWorker&) = delete;
     SendingWorker& operator=(const SendingWorker&) = delete;
@@ -77,7 +71,7 @@ class SendingWorker {
         std::atomic<bool> done{false};
     };
     static void run(std::shared_ptr<Shared> shared, SendRequest request,
-                    std::shared_ptr<SendingSink> sink, ProfileInstaller installer);
+                    std::shared_ptr<SendingSink> sink);
 
     std::shared_ptr<Shared> shared_;
     std::thread thread_;

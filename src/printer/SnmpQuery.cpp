@@ -200,6 +200,7 @@ bool SnmpQuery::query(std::string_view oidA, std::string_view oidB, std::string&
                       std::string& outB) {
     outA.clear();
     outB.clear();
+    lastFailure_ = Failure::NoConnection;
     PortDescriptor descriptor = descriptor_;
     descriptor.setChannel(channel::kManagement);
     std::unique_ptr<Connection> connection = createConnection(descriptor);
@@ -214,6 +215,7 @@ bool SnmpQuery::query(std::string_view oidA, std::string_view oidB, std::string&
 
     if (!connection->open())
         return false;
+    lastFailure_ = Failure::NoReply;
     if (!connection->write(request->data(), request->size()))
         return false;
     std::uint8_t reply[kMessageLimit];
@@ -222,8 +224,12 @@ bool SnmpQuery::query(std::string_view oidA, std::string_view oidB, std::string&
         return false;
     connection.reset();
 
+    lastFailure_ = Failure::Malformed;
     std::optional<snmp::Response> response = snmp::decodeMessage(reply, replyLength);
-    if (!response || response->pduType != SNMP_MSG_RESPONSE || response->errorStatus != 0) {
+    if (!response || response->pduType != SNMP_MSG_RESPONSE)
+        return false;
+    if (response->errorStatus != 0) {
+        lastFailure_ = Failure::ErrorStatus;
         return false;
     }
     for (const snmp::Binding& binding : response->bindings) {
@@ -234,6 +240,7 @@ bool SnmpQuery::query(std::string_view oidA, std::string_view oidB, std::string&
             outB = std::move(value);
         }
     }
+    lastFailure_ = Failure::None;
     return true;
 }
 

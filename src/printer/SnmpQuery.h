@@ -27,8 +27,14 @@ class SnmpQuery {
     // the response has no binding for it.
     bool query(std::string_view oidA, std::string_view oidB, std::string& outA, std::string& outB);
 
+    // Why the last query failed: a printer that answered with an error
+    // status is there, one that never answered may not be.
+    enum class Failure { None, NoConnection, NoReply, Malformed, ErrorStatus };
+    Failure lastFailure() const { return lastFailure_; }
+
   private:
     PortDescriptor descriptor_;
+    Failure lastFailure_ = Failure::None;
 };
 
 namespace snmp {

@@ -1,0 +1,75 @@
+// upkeepctl profiles: the media profiles installed in a printer, trimmed and
+// sorted as the desktop program's list shows them.
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "cli/Command.h"
+#include "cli/Json.h"
+#include "cli/Options.h"
+#include "media/MediaProfileList.h"
+#include "printer/Printer.h"
+
+namespace upkeep::cli {
+
+int profilesCommand(const Args& args);
+
+namespace {
+
+std::string trimmed(const std::string& text) {
+    auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
+    auto begin = std::find_if_not(text.begin(), text.end(), blank);
+    auto end = std::find_if_not(text.rbegin(), text.rend(), blank).base();
+    return begin < end ? std::string(begin, end) : std::string();
+}
+
+bool lessIgnoringCase(const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) <
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+}  // namespace
+
+int profilesCommand(const Args& args) {
+    const Command* self = &commands().front();
+    for (const Command& c : commands()) {
+        if (std::string_view(c.name) == "profiles")
+            self = &c;
+    }
+    Options options;
+    if (auto code = parseOptions(*self, args, options, {"--json", "--community"}))
+        return *code;
+    if (options.positional.size() != 1)
+        return usageError(*self, "expected one TARGET");
+    auto port = parseTarget(options.positional[0]);
+    if (!port)
+        return usageError(*self, "not a printer address: '" + options.positional[0] + "'");
+
+    Printer printer(options.positional[0], *port);
+    MediaProfileList& list = printer.prepareListing();
+    std::vector<std::string> profiles;
+    for (std::size_t i = 0; i < list.count(); ++i)
+        profiles.push_back(trimmed(list.entry(i)));
+    if (!list.reached())
+        return fail(kExitFailed, message(259));
+    std::stable_sort(profiles.begin(), profiles.end(), lessIgnoringCase);
+
+    if (options.json) {
+        std::printf("[");
+        for (std::size_t i = 0; i < profiles.size(); ++i) {
+            std::printf("%s%s", i ? ", " : "", jsonString(profiles[i]).c_str());
+        }
+        std::printf("]\n");
+    } else if (profiles.empty()) {
+        std::printf("%s\n", message(265).c_str());
+    } else {
+        for (const std::string& p : profiles)
+            std::printf("%s\n", p.c_str());
+    }
+    return kExitOk;
+}
+
+}  // namespace upkeep::cli

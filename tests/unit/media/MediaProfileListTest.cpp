@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include "media/MediaProfileList.h"
+#include "printer/SendEngine.h"
+#include "support/FakeConnection.h"
+
+namespace upkeep {
+namespace {
+
+std::string line41(const std::string& inkSet, const std::string& media) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%-20s %-20s", inkSet.c_str(), media.c_str());
+    return text;
+}
+
+std::vector<std::string> parsed(const std::string& reply) {
+    MediaProfileList list(PortDescriptor("x", PortType::None, 7));
+    list.parseReply(reinterpret_cast<const std::uint8_t*>(reply.data()), reply.size());
+    return list.stored();
+}
+
+TEST(MediaReply, Shapes) {
+    const std::string a = line41("Photo K3", "Glossy"), b = line41("Photo K3", "Matte"),
+                      c = line41("Fine Art", "Canvas");
+    struct Case {
+        std::string name, reply;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"one ink set",
+         "inkSet: Photo K3\nmedias: 2\n" + a + "\n" + b + "\n",
+         {a + "\n", b + "\n"}},
+        {"two ink sets",
+         "inkSet: P\nmedias: 1\n" + a + "\ninkSet: F\nmedias:2\n" + b + "\n" + c + "\n",
+         {a + "\n", b + "\n", c + "\n"}},
+        {"count larger than the lines",
+         "inkSet: P\nmedias: 3\n" + a + "\n" + b + "\n",
+         {a + "\n", b + "\n"}},
+        {"no tags", a + "\n" + b + "\n", {}},
+        {"no line end after the count", "inkSet: P\nmedias: 2", {}},
+        // A short line brings the start of the next; a long one is cut.
+        {"short line",
+         "inkSet: P\nmedias: 2\nshort\n" + a + "\n",
+         {"short\n" + a.substr(0, 36), a + "\n"}},
+        {"long line", "inkSet: P\nmedias: 1\n" + a + "EXTRA\n", {a + "E"}},
+    };
+    for (const Case& c2 : cases)
+        EXPECT_EQ(parsed(c2.reply), c2.expected) << c2.name;
+}
+
+TEST(MediaReply, CutAt2048BytesKeepsTheCompleteLines) {
+    std::string reply = "inkSet: P\nmedias: 100\n";
+    for (int i = 0; i < 100; ++i)
+        reply += line41("P", "M" + std::to_string(i)) + "\n";
+    reply.resize(2048);
+    auto entries = parsed(reply);
+    EXPECT_EQ(entries.size(), (2048 - 22) / 42);
+    EXPECT_EQ(entries.back(), line41("P", "M" + std::to_string(entries.size() - 1)) + "\n");
+}
+
+TEST(MediaReply, AtMost128Entries) {
+    std::string reply = "inkSet: P\nmedias: 200\n";
+    for (int i = 0; i < 200; ++i)
+        reply += "m\n";
+    EXPECT_EQ(parsed(reply).size(), MediaProfileList::kCapacity);
+}
+
+struct Transfer {
+    std::atomic<bool> cancel{false};
+    std::atomic<int> progress{0};
+    TransferControl control{cancel, progress};
+};
+
+TEST(MediaInstall, BlocksProgressAndTheAnswer) {
+    struct Case {
+        std::string name;
+        std::size_t size;
+        std::vector<std::string> replies;
+        InstallResult expected;
+        long code;
+    } cases[] = {
+        {"answer 0", 2500, {"0"}, InstallResult::Installed, 0},
+        {"answer 0 and a line end", 2500, {"0\r\n"}, InstallResult::Installed, 0},
+        {"answer 12", 2500, {"12"}, InstallResult::Refused, 12},
+        {"no answer", 2500, {}, InstallResult::Installed, 0},
+        {"empty file", 0, {" -3\n"}, InstallResult::Refused, -3},
+    };
+    for (const Case& c : cases) {
+        test::MemoryFile file(std::string(c.size, 'p'));
+        test::RecordingPrinter printer(1024);
+        printer.replies = c.replies;
+        Transfer t;
+        std::vector<int> progress;
+        printer.onWrite = [&](std::size_t index) {
+            if (index > 0)
+                progress.push_back(t.progress.load());
+        };
+        long code = 0;
+        EXPECT_EQ(installOver(file, printer, t.control, code), c.expected) << c.name;
+        EXPECT_EQ(code, c.code) << c.name;
+        if (c.size == 2500) {
+            progress.push_back(t.progress.load());
+            EXPECT_EQ(printer.writes, (std::vector<std::size_t>{1024, 1024, 452})) << c.name;
+            EXPECT_EQ(progress, (std::vector<int>{40, 81, 100})) << c.name;
+        } else {
+            EXPECT_TRUE(printer.writes.empty());
+            EXPECT_EQ(t.progress.load(), 0);
+        }
+    }
+}
+
+TEST(MediaInstall, CancelDuringTheSecondBlockStopsAndIsNotInstalled) {
+    test::MemoryFile file(std::string(2500, 'p'));
+    test::RecordingPrinter printer(1024);
+    printer.replies = {"0"};
+    Transfer t;
+    printer.onWrite = [&](std::size_t index) {
+        if (index == 1)
+            t.cancel.store(true);
+    };
+    long code = 0;
+    EXPECT_EQ(installOver(file, printer, t.control, code), InstallResult::Canceled);
+    EXPECT_EQ(printer.writes.size(), 2u);
+    EXPECT_TRUE(printer.replies.empty());  // the answer was still read
+}
+
+TEST(MediaInstall, PrinterThatStopsTakingBytesFails) {
+    test::MemoryFile file(std::string(2500, 'p'));
+    test::RecordingPrinter printer(1024);
+    printer.failAfterBytes = 1500;
+    Transfer t;
+    long code = 0;
+    EXPECT_EQ(installOver(file, printer, t.control, code), InstallResult::Failed);
+}
+
+}  // namespace
+}  // namespace upkeep
