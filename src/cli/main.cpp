@@ -6,17 +6,41 @@
 #include <string>
 
 #include "cli/Command.h"
+#include "resources/Strings.h"
 
 namespace upkeep::cli {
 
 int queryCommand(const Args& args);
 int catalogueCommand(const Args& args);
+int checkCommand(const Args& args);
+int upgradeCommand(const Args& args);
+int downgradeCommand(const Args& args);
+int sendCommand(const Args& args);
+int profilesCommand(const Args& args);
+int addProfileCommand(const Args& args);
+int printersCommand(const Args& args);
 
 const std::vector<Command>& commands() {
     static const std::vector<Command> table = {
         {"query", "query ADDRESS OID_A OID_B [--community TEXT] [--json]",
          "ask a network printer for two SNMP objects", queryCommand},
-        {"catalogue", "catalogue [--package DIR] [--json]", "show the loaded firmware catalogue", catalogueCommand},
+        {"catalogue", "catalogue [--package DIR] [--json]", "show the loaded firmware catalogue",
+         catalogueCommand},
+        {"check",
+         "check TARGET... [--all] [--parallel N] [--package DIR] [--community TEXT] [--json]",
+         "analyse printers: state, model and system software version", checkCommand},
+        {"upgrade", "upgrade TARGET [--yes] [--package DIR] [--community TEXT]",
+         "send every upgrade the package has for the printer", upgradeCommand},
+        {"downgrade", "downgrade TARGET VERSION [--yes] [--package DIR] [--community TEXT]",
+         "send an older version of the package to the printer", downgradeCommand},
+        {"send", "send TARGET FILE [--yes]",
+         "send a system software file of your choice (forced download)", sendCommand},
+        {"profiles", "profiles TARGET [--community TEXT] [--json]",
+         "list the media profiles installed in a printer", profilesCommand},
+        {"add-profile", "add-profile TARGET FILE [--yes]",
+         "install a media profile file (.pdw) into a printer", addProfileCommand},
+        {"printers", "printers [--json]",
+         "list the printers the print spooler knows, with their ports", printersCommand},
     };
     return table;
 }
@@ -39,7 +63,10 @@ void printHelp(std::FILE* out) {
     for (const Command& command : commands()) {
         std::fprintf(out, "  %s\n      %s\n", command.usage, command.summary);
     }
-    std::fprintf(out, "\nexit codes: 0 success, 1 the operation failed, 2 usage error\n");
+    std::fprintf(
+        out,
+        "\nTARGET is a dotted address or host name, ipx:NET.NODE, usb:DEVICE-PATH or lpt:.\n"
+        "exit codes: 0 success, 1 the operation failed, 2 usage error\n");
 }
 
 }  // namespace
@@ -47,6 +74,8 @@ void printHelp(std::FILE* out) {
 
 int main(int argc, char** argv) {
     using namespace upkeep::cli;
+    // Messages in the language of the user's locale, as the desktop program.
+    upkeep::resources::chooseLanguage(0);
     if (argc < 2) {
         printHelp(stderr);
         return kExitUsage;
