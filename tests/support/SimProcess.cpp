@@ -16,6 +16,8 @@
 #include <set>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #include "support/Paths.h"
 
 namespace upkeep::test {
@@ -122,7 +124,15 @@ SimProcess::SimProcess(std::string configText, Options options) {
 }
 
 SimProcess::~SimProcess() {
-    stop();
+    const int status = stop();
+    if (ready_) {
+        // A simulator that ran must end cleanly: anything else is a fault
+        // in it (a crash, a sanitizer report) that a test would not notice.
+        const std::string errors = errorOutput();
+        if (status != 0 || errors.find("Sanitizer") != std::string::npos ||
+            errors.find("runtime error") != std::string::npos)
+            ADD_FAILURE() << "printer-sim ended with status " << status << ": " << errors;
+    }
     if (!tempDir_.empty()) {
         std::error_code ignored;
         std::filesystem::remove_all(tempDir_, ignored);

@@ -30,7 +30,9 @@
 //   rejected ADDRESS REASON         a download changed nothing
 //   profile ADDRESS BYTES answered ANSWER
 //
-// The destructor stops the simulator (SIGTERM) and waits for it.
+// The destructor stops the simulator (SIGTERM) and waits for it; a test
+// fails when a simulator that was ready does not end with status 0 or left
+// a sanitizer report.
 // Make it on the thread that keeps it: the simulator is told to stop when
 // the thread that started it ends (so it never outlives a crashed test).
 
