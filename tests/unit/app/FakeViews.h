@@ -1,0 +1,233 @@
+#pragma once
+// Views with no widgets for the controllers' tests: they record what was
+// shown and answer with what the test scripted. The queue keeps the calls
+// the workers post until the test drains it, as the event loop would.
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/controllers/Startup.h"
+#include "app/controllers/UiQueue.h"
+#include "app/controllers/Views.h"
+#include "resources/Strings.h"
+
+namespace upkeep::app::test {
+
+class FakeQueue : public UiQueue {
+  public:
+    void post(std::function<void()> call) override {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(std::move(call));
+        posted_.notify_all();
+    }
+    // Runs the queued calls, and those they post, until none is left.
+    std::size_t drain() {
+        std::size_t count = 0;
+        for (;;) {
+            std::function<void()> call;
+            {
+                std::lock_guard lock(mutex_);
+                if (calls_.empty())
+                    return count;
+                call = std::move(calls_.front());
+                calls_.pop_front();
+            }
+            call();
+            ++count;
+        }
+    }
+    // Drains until the condition holds; false when it did not within the limit.
+    bool drainUntil(const std::function<bool()>& condition,
+                    std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        auto end = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            drain();
+            if (condition())
+                return true;
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            std::unique_lock lock(mutex_);
+            posted_.wait_for(lock, std::chrono::milliseconds(5), [&] { return !calls_.empty(); });
+        }
+    }
+    std::size_t pending() {
+        std::lock_guard lock(mutex_);
+        return calls_.size();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable posted_;
+    std::deque<std::function<void()>> calls_;
+};
+
+struct Message {
+    MessageIcon icon;
+    std::string text;
+};
+
+// The parts both fakes share: message boxes and the link pages.
+template <typename Base>
+class FakeDialogs : public Base {
+  public:
+    void messageBox(MessageIcon icon, const std::string& text) override {
+        messages.push_back({icon, text});
+    }
+    bool wizardPage(int titleId, int headerId, int bodyId, int buttonTextId) override {
+        wizards.push_back({titleId, headerId, bodyId, buttonTextId});
+        bool next = wizardAnswers.empty() ? true : wizardAnswers.front();
+        if (!wizardAnswers.empty())
+            wizardAnswers.pop_front();
+        return next;
+    }
+    bool webLink(int headerId, int bodyId, const std::string& address) override {
+        webLinks.push_back({headerId, bodyId, address});
+        return webLinkNext;
+    }
+    void openUrl(const std::string& address) override { openedUrls.push_back(address); }
+
+    // The message texts, in order.
+    std::vector<std::string> texts() const {
+        std::vector<std::string> out;
+        for (const Message& m : messages)
+            out.push_back(m.text);
+        return out;
+    }
+    bool shown(int stringId) const {
+        for (const Message& m : messages) {
+            if (m.text == resources::text(stringId))
+                return true;
+        }
+        return false;
+    }
+
+    struct Page {
+        int title, header, body, button;
+    };
+    struct Link {
+        int header, body;
+        std::string address;
+    };
+    std::vector<Message> messages;
+    std::vector<Page> wizards;
+    std::deque<bool> wizardAnswers;  // empty: Next
+    std::vector<Link> webLinks;
+    bool webLinkNext = false;
+    std::vector<std::string> openedUrls;
+};
+
+class FakeMainView : public FakeDialogs<MainView> {
+  public:
+    struct Searching : SearchingDisplay {
+        explicit Searching(FakeMainView& v) : view(v) { ++view.searchingLive; }
+        ~Searching() override { --view.searchingLive; }
+        void setCounter(const std::string& t) override { view.counter = t; }
+        void setPrinterName(const std::string& t) override { view.printerName = t; }
+        void repaint() override { ++view.searchingRepaints; }
+        void close() override { ++view.searchingCloses; }
+        FakeMainView& view;
+    };
+    struct Sending : SendingDisplay {
+        explicit Sending(FakeMainView& v) : view(v) { ++view.sendingLive; }
+        ~Sending() override { --view.sendingLive; }
+        void setStatusLine(const std::string& t) override { view.statusLine = t; }
+        void setProgress(int p) override { view.progress.push_back(p); }
+        void repaint() override {}
+        void close() override { ++view.sendingCloses; }
+        // statusLine keeps the last text after the display went.
+        FakeMainView& view;
+    };
+
+    void clearRows() override { rows.clear(); }
+    void insertRow(int position, const ListRow& row) override {
+        rows.insert(rows.begin() + position, row);
+    }
+    int rowCount() override { return static_cast<int>(rows.size()); }
+    std::string rowName(int row) override { return rows.at(static_cast<std::size_t>(row)).name; }
+    std::optional<int> selectedRow() override { return selected; }
+    void redrawRows() override {}
+    void setViewChecks(bool all) override { checks.push_back(all); }
+
+    std::unique_ptr<SearchingDisplay> openSearching(std::function<void()> onCancel) override {
+        ++searchingOpens;
+        cancelSearching = std::move(onCancel);
+        return std::make_unique<Searching>(*this);
+    }
+    std::unique_ptr<SendingDisplay> openSending(std::function<void()> onCancel) override {
+        ++sendingOpens;
+        cancelSending = std::move(onCancel);
+        return std::make_unique<Sending>(*this);
+    }
+    void startProgressTimer() override { timerRunning = true; }
+    void stopProgressTimer() override { timerRunning = false; }
+    bool ctrlHeld() override { return ctrl; }
+    std::optional<std::string> chooseFile(FileKind) override {
+        ++fileDialogs;
+        return file;
+    }
+    std::optional<AddressAnswer> addressDialog() override {
+        ++addressDialogs;
+        if (addressAnswers.empty())
+            return std::nullopt;
+        auto answer = addressAnswers.front();
+        addressAnswers.pop_front();
+        return answer;
+    }
+    std::optional<std::string> communityDialog(const std::string& current) override {
+        communityShown = current;
+        return communityAnswer;
+    }
+    void aboutDialog() override { ++abouts; }
+    void informationDialog(const std::string& text) override { information = text; }
+    void closeWindow() override { ++closes; }
+
+    std::vector<std::string> rowNames() const {
+        std::vector<std::string> out;
+        for (const ListRow& r : rows)
+            out.push_back(r.name);
+        return out;
+    }
+
+    std::vector<ListRow> rows;
+    std::optional<int> selected;
+    std::vector<bool> checks;
+    int searchingOpens = 0, searchingLive = 0, searchingCloses = 0, searchingRepaints = 0;
+    int sendingOpens = 0, sendingLive = 0, sendingCloses = 0;
+    std::function<void()> cancelSearching, cancelSending;
+    std::string counter, printerName, statusLine;
+    std::vector<int> progress;
+    bool timerRunning = false;
+    bool ctrl = false;
+    std::optional<std::string> file;
+    int fileDialogs = 0;
+    std::deque<std::optional<AddressAnswer>> addressAnswers;
+    int addressDialogs = 0;
+    std::optional<std::string> communityAnswer;
+    std::string communityShown;
+    int abouts = 0;
+    std::string information;
+    int closes = 0;
+};
+
+class FakeStartupView : public FakeDialogs<StartupView> {
+  public:
+    std::optional<int> choiceDialog() override {
+        ++choices;
+        return choice;
+    }
+    void runMainWindow(const StartOptions& options) override {
+        ++mainWindows;
+        shownOptions = options;
+    }
+    std::optional<int> choice = 0;
+    int choices = 0;
+    int mainWindows = 0;
+    StartOptions shownOptions;
+};
+
+}  // namespace upkeep::app::test
