@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include "app/controllers/Startup.h"
+#include "package/FirmwareCatalogue.h"
+#include "platform/Clock.h"
+#include "support/PackageFixture.h"
+#include "unit/app/FakeViews.h"
+
+namespace upkeep::app {
+namespace {
+
+TEST(CommandLineTest, OptionsFoundAnywhereInTheLine) {
+    struct Case {
+        const char* line;
+        std::uint32_t fromFileMedia;  // the start-up request file's mode
+        std::uint32_t firmware, media;
+        const char* argument;
+        std::uint8_t language;
+    };
+    const Case cases[] = {
+        {"/opt/x -fast/upkeep", 0, 1, 0, "ast/upkeep", 0},
+        {"upkeep -fPlotter 2", 0, 1, 0, "Plotter 2", 0},
+        {"upkeep -f Plotter 2", 0, 1, 0, " Plotter 2", 0},
+        {"upkeep -f", 0, 1, 0, "from file", 0},
+        {"upkeep -oC:\\profiles\\paper.pdw", 0, 0, 1, "C:\\profiles\\paper.pdw", 0},
+        {"upkeep -l 7", 0, 0, 0, "from file", 7},
+        {"upkeep -l 17", 0, 0, 0, "from file", 17},
+        {"upkeep -l    263", 0, 0, 0, "from file", 7},  // lowest 8 bits
+        {"upkeep -l x", 0, 0, 0, "from file", 0},
+        {"upkeep -fPlotter", 1, 1, 1, "Plotter", 0},
+        {"upkeep -o -fA", 0, 1, 0, "A", 0},  // -f wins wherever it stands
+        {"upkeep-f", 0, 0, 0, "from file", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        StartOptions options;
+        options.mediaMode = c.fromFileMedia;
+        options.argument = "from file";
+        parseCommandLine(c.line, options);
+        EXPECT_EQ(options.firmwareMode, c.firmware);
+        EXPECT_EQ(options.mediaMode, c.media);
+        EXPECT_EQ(options.argument.str(), c.argument);
+        EXPECT_EQ(options.language, c.language);
+    }
+}
+
+TEST(CommandLineTest, ArgumentsJoinedBehindTheProgramName) {
+    const char* argv[] = {"/opt/x -fast/upkeep", "-fPlotter", "2"};
+    EXPECT_EQ(commandLineOf(3, argv), "/opt/x -fast/upkeep -fPlotter 2");
+    EXPECT_EQ(commandLineOf(1, argv), "/opt/x -fast/upkeep");
+}
+
+class StartupTest : public ::testing::Test {
+  protected:
+    ~StartupTest() override { resources::setCurrentTable(resources::Table::EnglishUS); }
+
+    StartupResult start(const std::string& line) {
+        StartupSources sources;
+        sources.readRequest = [&](StartOptions& o) {
+            o.mediaMode = requestMedia;
+            o.firmwareMode = requestFirmware;
+            if (requestArgument)
+                o.argument = requestArgument;
+        };
+        sources.languageSetting = [&](std::uint8_t& out) {
+            out = setting.value_or(0);
+            return setting.has_value();
+        };
+        sources.catalogue = [&] { return catalogue; };
+        sources.locale = [&](const char* name) {
+            return std::string(name) == "LANG" ? locale : nullptr;
+        };
+        return runStartup(view, line, sources);
+    }
+
+    platform::ScopedTimeScale scale{0.001};
+    test::FakeStartupView view;
+    std::uint32_t requestMedia = 0, requestFirmware = 0;
+    const char* requestArgument = nullptr;
+    std::optional<std::uint8_t> setting;
+    const char* locale = "C";
+    FirmwareCatalogue notLoaded;
+    FirmwareCatalogue* catalogue = &notLoaded;
+};
+
+TEST_F(StartupTest, ChoiceCancelEndsWithoutTheMainWindow) {
+    view.choice.reset();
+    EXPECT_EQ(start("upkeep").end, StartupEnd::ChoiceCanceled);
+    EXPECT_EQ(view.choices, 1);
+    EXPECT_EQ(view.mainWindows, 0);
+}
+
+TEST_F(StartupTest, CatalogueCheckInEachMode) {
+    upkeep::test::SamplePackage package;
+    struct Case {
+        const char* line;
+        std::optional<int> choice;
+        bool loaded;
+        StartupEnd end;
+    };
+    const Case cases[] = {
+        {"upkeep -f", std::nullopt, false, StartupEnd::CatalogueMissing},
+        {"upkeep", 0, false, StartupEnd::CatalogueMissing},
+        {"upkeep -f", std::nullopt, true, StartupEnd::MainWindowClosed},
+        {"upkeep -ofile.pdw", std::nullopt, false, StartupEnd::MainWindowClosed},
+        {"upkeep", 1, false, StartupEnd::MainWindowClosed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        view = test::FakeStartupView();
+        view.choice = c.choice;
+        view.webLinkNext = true;
+        catalogue = c.loaded ? &package.catalogue() : &notLoaded;
+        StartupResult result = start(c.line);
+        EXPECT_EQ(result.end, c.end);
+        EXPECT_EQ(view.choices, c.choice ? 1 : 0);
+        if (c.end == StartupEnd::CatalogueMissing) {
+            ASSERT_EQ(view.webLinks.size(), 1u);
+            EXPECT_EQ(view.webLinks[0].header, 0);
+            EXPECT_EQ(view.webLinks[0].body, 180);
+            EXPECT_EQ(view.webLinks[0].address, resources::text(280));
+            EXPECT_EQ(view.openedUrls.size(), 1u);
+            EXPECT_EQ(view.mainWindows, 0);
+        } else {
+            EXPECT_TRUE(view.webLinks.empty());
+            EXPECT_EQ(view.mainWindows, 1);
+        }
+    }
+}
+
+TEST_F(StartupTest, ChoiceSetsTheMode) {
+    view.choice = 1;
+    start("upkeep");
+    EXPECT_EQ(view.shownOptions.firmwareMode, 0u);
+    EXPECT_EQ(view.shownOptions.mediaMode, 1u);
+}
+
+TEST_F(StartupTest, RequestFileWordTogetherWithAnOption) {
+    requestMedia = 1;
+    requestArgument = "paper.pdw";
+    EXPECT_EQ(start("upkeep -fPlotter").end, StartupEnd::MainWindowClosed);
+    EXPECT_EQ(view.choices, 0);
+    EXPECT_TRUE(view.webLinks.empty()) << "media mode skips the catalogue check";
+    EXPECT_EQ(view.shownOptions.firmwareMode, 1u);
+    EXPECT_EQ(view.shownOptions.mediaMode, 1u);
+    EXPECT_EQ(view.shownOptions.argument.str(), "Plotter");
+}
+
+TEST_F(StartupTest, LanguageFromOptionSettingOrLocale) {
+    struct Case {
+        const char* line;
+        std::optional<std::uint8_t> setting;
+        const char* locale;
+        resources::Table table;
+    };
+    const Case cases[] = {
+        {"upkeep -l 7", std::nullopt, "fr_FR.UTF-8", resources::Table::German},
+        {"upkeep -l 17", std::nullopt, "ja_JP.UTF-8", resources::Table::Japanese},
+        {"upkeep", 12, "de_DE", resources::Table::French},
+        {"upkeep -l 16", 12, "de_DE", resources::Table::Italian},
+        // The setting stored as the text "9": its lowest byte is 57, no table.
+        {"upkeep", 57, "fr_FR", resources::Table::French},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        view = test::FakeStartupView();
+        view.choice.reset();
+        setting = c.setting;
+        locale = c.locale;
+        start(c.line);
+        EXPECT_EQ(resources::currentTable(), c.table);
+        EXPECT_EQ(view.choices, 1) << "a language option chooses no mode";
+    }
+}
+
+}  // namespace
+}  // namespace upkeep::app
