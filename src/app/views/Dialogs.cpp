@@ -1,0 +1,432 @@
+#include "app/views/Dialogs.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTextEdit>
+#include <QTimer>
+#include <QUrl>
+
+#include "resources/Menus.h"
+#include "resources/Strings.h"
+
+namespace upkeep::app::views {
+namespace {
+
+std::function<void(QDialog*)>& modalHook() {
+    static std::function<void(QDialog*)> hook;
+    return hook;
+}
+
+int runModal(QDialog& dialog) {
+    if (modalHook()) {
+        QPointer<QDialog> target(&dialog);
+        QTimer::singleShot(0, &dialog, [target] {
+            if (target && modalHook())
+                modalHook()(target.data());
+        });
+    }
+    return dialog.exec();
+}
+
+// Breaks a text into lines that fit the width, for controls that cannot
+// wrap by themselves (radio buttons).
+QString wrapped(const QString& text, const QFontMetrics& metrics, int width) {
+    QStringList lines;
+    for (const QString& paragraph : text.split('\n')) {
+        QString line;
+        for (const QString& word : paragraph.split(' ', Qt::SkipEmptyParts)) {
+            QString candidate = line.isEmpty() ? word : line + ' ' + word;
+            if (!line.isEmpty() && metrics.horizontalAdvance(candidate) > width) {
+                lines << line;
+                line = word;
+            } else {
+                line = candidate;
+            }
+        }
+        lines << line;
+    }
+    return lines.join('\n');
+}
+
+QString blankIfZero(int id) {
+    return id == 0 ? QStringLiteral(" ") : qtext(id);
+}
+
+}  // namespace
+
+QString qtext(int stringId) {
+    return QString::fromUtf8(resources::text(stringId));
+}
+
+QString qstr(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+}
+
+QIcon programIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/upkeep/upkeep-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+QIcon stateImage(int index) {
+    static const QPixmap strip(QStringLiteral(":/upkeep/state-images.png"));
+    return QIcon(strip.copy(index * 16, 0, 16, 16));
+}
+
+void setModalHook(std::function<void(QDialog*)> hook) {
+    modalHook() = std::move(hook);
+}
+
+DialogUnits::DialogUnits(const QFont& font) {
+    QFontMetrics metrics(font);
+    const int width = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    baseX_ = std::max(1, (width / 26 + 1) / 2);
+    baseY_ = std::max(1, metrics.height());
+}
+
+TemplateDialog::TemplateDialog(QWidget* parent, const QString& title, int width, int height,
+                               std::initializer_list<Control> controls, int topOffset)
+    : QDialog(parent), units_(font()) {
+    setWindowTitle(title);
+    setWindowIcon(programIcon());
+    setFixedSize(units_.x(width), units_.y(height) + topOffset);
+    for (const Control& c : controls) {
+        QWidget* widget = nullptr;
+        const QRect box = units_.rect(c.x, c.y, c.width, c.height).translated(0, topOffset);
+        switch (c.kind) {
+            case ControlKind::Text: {
+                auto* label = new QLabel(c.text, this);
+                label->setWordWrap(true);
+                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+                label->setTextFormat(Qt::PlainText);
+                widget = label;
+                break;
+            }
+            case ControlKind::Button:
+            case ControlKind::DefaultButton: {
+                auto* button = new QPushButton(c.text, this);
+                button->setAutoDefault(false);
+                button->setDefault(c.kind == ControlKind::DefaultButton);
+                if (c.id == 1)
+                    connect(button, &QPushButton::clicked, this, &QDialog::accept);
+                if (c.id == 2)
+                    connect(button, &QPushButton::clicked, this, &QDialog::reject);
+                widget = button;
+                break;
+            }
+            case ControlKind::Radio: {
+                auto* radio = new QRadioButton(this);
+                radio->setText(wrapped(c.text, radio->fontMetrics(), box.width() - 24));
+                widget = radio;
+                break;
+            }
+            case ControlKind::Edit:
+                widget = new QLineEdit(c.text, this);
+                break;
+            case ControlKind::Progress: {
+                auto* bar = new QProgressBar(this);
+                bar->setRange(0, 100);
+                bar->setValue(0);
+                bar->setTextVisible(false);
+                widget = bar;
+                break;
+            }
+            case ControlKind::RichText: {
+                auto* edit = new QTextEdit(this);
+                edit->setReadOnly(true);
+                edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+                widget = edit;
+                break;
+            }
+            case ControlKind::Icon: {
+                auto* label = new QLabel(this);
+                label->setPixmap(programIcon().pixmap(32, 32));
+                widget = label;
+                break;
+            }
+        }
+        if (c.id != 0)
+            widget->setObjectName(QString::number(c.id));
+        widget->setGeometry(c.kind == ControlKind::Icon ? QRect(box.topLeft(), QSize(32, 32))
+                                                        : box);
+    }
+}
+
+QWidget* TemplateDialog::control(int id) const {
+    return findChild<QWidget*>(QString::number(id), Qt::FindDirectChildrenOnly);
+}
+
+void TemplateDialog::centreOnScreen() {
+    QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+// ---- shared modal dialogs --------------------------------------------------
+
+void showMessage(QWidget* parent, MessageIcon icon, const std::string& text) {
+    QMessageBox box(icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::Information,
+                    qtext(resources::id::kMessageCaption), qstr(text), QMessageBox::Ok, parent);
+    runModal(box);
+}
+
+namespace {
+
+// Template 303: the wizard page and the web-link page.
+class WizardPage : public TemplateDialog {
+  public:
+    WizardPage(QWidget* parent, const QString& title, const QString& header, const QString& body,
+               const QString& button)
+        : TemplateDialog(parent, title, 255, 130,
+                         {{1012, ControlKind::Text, 5, 5, 245, 30, header},
+                          {1010, ControlKind::Text, 5, 35, 245, 40, body},
+                          {1011, ControlKind::Text, 5, 80, 245, 30, button},
+                          {1, ControlKind::DefaultButton, 59, 115, 50, 14, qtext(142)},
+                          {2, ControlKind::Button, 125, 115, 50, 14, qtext(140)}}) {}
+};
+
+}  // namespace
+
+bool runWizardPage(QWidget* parent, int titleId, int headerId, int bodyId, int buttonTextId) {
+    WizardPage page(parent, qtext(titleId), qtext(headerId), blankIfZero(bodyId),
+                    blankIfZero(buttonTextId));
+    page.setObjectName(QStringLiteral("303"));
+    return runModal(page) == QDialog::Accepted;
+}
+
+bool runWebLink(QWidget* parent, int headerId, int bodyId) {
+    WizardPage page(parent, qtext(resources::id::kMessageCaption),
+                    headerId == 0 ? QString() : qtext(headerId), qtext(bodyId), qtext(184));
+    page.setObjectName(QStringLiteral("303-link"));
+    return runModal(page) == QDialog::Accepted;
+}
+
+void openAddress(const std::string& address) {
+    QDesktopServices::openUrl(QUrl(qstr(address)));
+}
+
+std::optional<int> runChoiceDialog(QWidget* parent) {
+    TemplateDialog dialog(parent, qtext(290), 187, 123,
+                          {{1050, ControlKind::Radio, 7, 7, 173, 30, qtext(291)},
+                           {1051, ControlKind::Radio, 7, 41, 173, 27, qtext(292)},
+                           {1060, ControlKind::Text, 7, 72, 173, 25, qtext(293)},
+                           {1, ControlKind::DefaultButton, 35, 102, 50, 14, qtext(142)},
+                           {2, ControlKind::Button, 101, 102, 50, 14, qtext(140)}});
+    dialog.setObjectName(QStringLiteral("310"));
+    auto* first = static_cast<QRadioButton*>(dialog.control(1050));
+    first->setChecked(true);
+    if (runModal(dialog) != QDialog::Accepted)
+        return std::nullopt;
+    return first->isChecked() ? 0 : 1;
+}
+
+std::optional<AddressAnswer> runAddressDialog(QWidget* parent) {
+    TemplateDialog dialog(parent, qtext(170), 163, 65,
+                          {{1003, ControlKind::Radio, 3, 3, 40, 10, resources::fixed::kTcpIpChoice},
+                           {1005, ControlKind::Edit, 45, 3, 115, 13, {}},
+                           {1004, ControlKind::Radio, 3, 21, 28, 10, resources::fixed::kIpxChoice},
+                           {1006, ControlKind::Edit, 45, 20, 115, 13, {}},
+                           {1, ControlKind::DefaultButton, 23, 44, 50, 14, qtext(143)},
+                           {2, ControlKind::Button, 89, 44, 50, 14, qtext(140)}});
+    dialog.setObjectName(QStringLiteral("302"));
+    auto* tcpIp = static_cast<QRadioButton*>(dialog.control(1003));
+    tcpIp->setChecked(true);
+    dialog.control(1005)->setFocus();
+    if (runModal(dialog) != QDialog::Accepted)
+        return std::nullopt;
+    AddressAnswer answer;
+    answer.kind = tcpIp->isChecked() ? 0 : 1;
+    auto* edit = static_cast<QLineEdit*>(dialog.control(answer.kind == 0 ? 1005 : 1006));
+    answer.text = edit->text().toStdString();
+    return answer;
+}
+
+std::optional<std::string> runCommunityDialog(QWidget* parent, const std::string& current) {
+    TemplateDialog dialog(parent, resources::fixed::kCommunityTitle, 180, 45,
+                          {{0, ControlKind::Text, 5, 5, 70, 10, resources::fixed::kCommunityLabel},
+                           {1040, ControlKind::Edit, 80, 4, 80, 12, qstr(current)},
+                           {1, ControlKind::DefaultButton, 35, 27, 50, 15, qtext(145)},
+                           {2, ControlKind::Button, 95, 27, 50, 15, qtext(140)}});
+    dialog.setObjectName(QStringLiteral("309"));
+    auto* edit = static_cast<QLineEdit*>(dialog.control(1040));
+    edit->setMaxLength(64);
+    if (runModal(dialog) != QDialog::Accepted)
+        return std::nullopt;
+    return edit->text().toStdString();
+}
+
+void runAboutDialog(QWidget* parent) {
+    TemplateDialog dialog(
+        parent, resources::fixed::kAboutTitle, 235, 60,
+        {{0, ControlKind::Icon, 10, 15, 21, 20, {}},
+         {0, ControlKind::Text, 40, 10, 130, 8, resources::fixed::kAboutName},
+         {0, ControlKind::Text, 40, 20, 130, 8, resources::fixed::kAboutVersion},
+         {0, ControlKind::Text, 40, 30, 130, 16,
+          QStringLiteral("Printer maintenance for Linux desktops")},
+         {1, ControlKind::DefaultButton, 178, 7, 50, 14, resources::fixed::kAboutOk}});
+    dialog.setObjectName(QStringLiteral("300"));
+    runModal(dialog);
+}
+
+void runInformationDialog(QWidget* parent, const std::string& text) {
+    TemplateDialog dialog(parent, resources::fixed::kInformationTitle, 261, 222,
+                          {{1006, ControlKind::RichText, 7, 7, 247, 185, {}},
+                           {1, ControlKind::DefaultButton, 105, 201, 50, 14, qtext(141)}});
+    dialog.setObjectName(QStringLiteral("308"));
+    static_cast<QTextEdit*>(dialog.control(1006))->setPlainText(qstr(text));
+    dialog.centreOnScreen();
+    runModal(dialog);
+}
+
+std::optional<std::string> chooseOpenFile(QWidget* parent, FileKind kind) {
+    // "Description|pattern|...||" into Qt's "Description;;...".
+    const char* filter = kind == FileKind::SystemSoftware ? resources::fixed::kSystemFileFilter
+                                                          : resources::fixed::kMediaProfileFilter;
+    QStringList parts = QString::fromUtf8(filter).split('|', Qt::SkipEmptyParts);
+    QStringList filters;
+    for (int i = 0; i < parts.size(); i += 2)
+        filters << parts[i];
+    QFileDialog dialog(parent);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilters(filters);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (kind == FileKind::SystemSoftware)
+        dialog.setDefaultSuffix(resources::fixed::kSystemFileExtension);
+    if (runModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
+}
+
+// ---- modeless dialogs ------------------------------------------------------
+
+namespace {
+
+// A modeless dialog whose Cancel (button, Escape, close box) hides it and
+// runs the owner's handler once; the owner then releases it.
+class CancelableDialog : public TemplateDialog {
+  public:
+    CancelableDialog(QWidget* parent, const QString& title, int width, int height,
+                     std::initializer_list<Control> controls, std::function<void()> onCancel)
+        : TemplateDialog(parent, title, width, height, controls), onCancel_(std::move(onCancel)) {
+        setModal(false);
+    }
+    void reject() override {
+        if (canceled_)
+            return;
+        canceled_ = true;
+        hide();
+        // The handler releases this dialog (later, through deleteLater).
+        std::function<void()> handler = onCancel_;
+        if (handler)
+            handler();
+    }
+    void setText(int id, const std::string& text) {
+        if (auto* label = qobject_cast<QLabel*>(control(id)))
+            label->setText(qstr(text));
+    }
+
+  private:
+    std::function<void()> onCancel_;
+    bool canceled_ = false;
+};
+
+template <typename Base>
+class QtDisplay : public Base {
+  public:
+    explicit QtDisplay(CancelableDialog* dialog) : dialog_(dialog) {}
+    ~QtDisplay() override {
+        if (dialog_) {
+            dialog_->hide();
+            dialog_->deleteLater();
+        }
+    }
+    void repaint() override {
+        if (dialog_)
+            dialog_->repaint();
+    }
+    void close() override {
+        if (dialog_)
+            dialog_->hide();
+    }
+
+  protected:
+    QPointer<CancelableDialog> dialog_;
+};
+
+class QtSearching final : public QtDisplay<SearchingDisplay> {
+  public:
+    using QtDisplay::QtDisplay;
+    void setCounter(const std::string& text) override {
+        if (dialog_)
+            dialog_->setText(1014, text);
+    }
+    void setPrinterName(const std::string& text) override {
+        if (dialog_)
+            dialog_->setText(1015, text);
+    }
+};
+
+class QtSending final : public QtDisplay<SendingDisplay> {
+  public:
+    using QtDisplay::QtDisplay;
+    void setStatusLine(const std::string& text) override {
+        if (dialog_)
+            dialog_->setText(1028, text);
+    }
+    void setProgress(int percent) override {
+        if (dialog_) {
+            if (auto* bar = qobject_cast<QProgressBar*>(dialog_->control(1013)))
+                bar->setValue(percent);
+        }
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<SearchingDisplay> openSearchingDialog(QWidget* parent,
+                                                      std::function<void()> onCancel) {
+    auto* dialog = new CancelableDialog(parent, qtext(220), 205, 83,
+                                        {{1024, ControlKind::Text, 3, 3, 198, 26, qtext(221)},
+                                         {1025, ControlKind::Text, 3, 35, 69, 8, qtext(222)},
+                                         {1014, ControlKind::Text, 96, 35, 105, 9, {}},
+                                         {1026, ControlKind::Text, 3, 47, 69, 8, qtext(223)},
+                                         {1015, ControlKind::Text, 96, 46, 105, 10, {}},
+                                         {2, ControlKind::Button, 77, 62, 50, 14, qtext(140)}},
+                                        std::move(onCancel));
+    dialog->setObjectName(QStringLiteral("304"));
+    dialog->centreOnScreen();
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+    return std::make_unique<QtSearching>(dialog);
+}
+
+std::unique_ptr<SendingDisplay> openSendingDialog(QWidget* parent, std::function<void()> onCancel) {
+    auto* dialog = new CancelableDialog(parent, qtext(230), 220, 75,
+                                        {{1027, ControlKind::Text, 5, 5, 210, 15, qtext(232)},
+                                         {1028, ControlKind::Text, 5, 22, 210, 15, {}},
+                                         {1013, ControlKind::Progress, 5, 39, 210, 15, {}},
+                                         {2, ControlKind::Button, 85, 57, 50, 15, qtext(140)}},
+                                        std::move(onCancel));
+    dialog->setObjectName(QStringLiteral("305"));
+    dialog->show();
+    return std::make_unique<QtSending>(dialog);
+}
+
+}  // namespace upkeep::app::views

@@ -1,0 +1,102 @@
+#pragma once
+// The program's dialogs as Qt widgets, laid out from their templates'
+// positions in dialog units and converted with the dialog font's metrics
+// (horizontal unit: average character width / 4; vertical: height / 8).
+// Every control carries its numeric id as its object name; every text comes
+// from the current string table unless the template fixes it.
+
+#include <QDialog>
+#include <QFont>
+#include <QRect>
+#include <QString>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/controllers/Views.h"
+
+class QIcon;
+class QWidget;
+
+namespace upkeep::app::views {
+
+// Dialog units of a font.
+class DialogUnits {
+  public:
+    explicit DialogUnits(const QFont& font);
+    int x(int units) const { return (units * baseX_ + 2) / 4; }
+    int y(int units) const { return (units * baseY_ + 4) / 8; }
+    QRect rect(int x0, int y0, int width, int height) const {
+        return QRect(x(x0), y(y0), x(width), y(height));
+    }
+    int baseX() const { return baseX_; }
+    int baseY() const { return baseY_; }
+
+  private:
+    int baseX_;
+    int baseY_;
+};
+
+enum class ControlKind {
+    Text,    // static text, wraps
+    Button,  // push button
+    DefaultButton,
+    Radio,     // radio button, wraps its text
+    Edit,      // one-line edit, scrolls horizontally
+    Progress,  // progress bar 0..100
+    RichText,  // read-only text with a vertical scroll bar
+    Icon,      // the program icon
+};
+
+struct Control {
+    int id;  // 0: none (static texts without an id)
+    ControlKind kind;
+    int x, y, width, height;
+    QString text;
+};
+
+// A dialog built from a template: size in dialog units and its controls.
+// Buttons 1 and 2 accept and reject unless a subclass rewires them.
+class TemplateDialog : public QDialog {
+  public:
+    TemplateDialog(QWidget* parent, const QString& title, int width, int height,
+                   std::initializer_list<Control> controls, int topOffset = 0);
+    QWidget* control(int id) const;
+    const DialogUnits& units() const { return units_; }
+    // Centres the dialog on the screen of its parent (or the primary one).
+    void centreOnScreen();
+
+  protected:
+    DialogUnits units_;
+};
+
+QString qtext(int stringId);
+QString qstr(const std::string& text);
+QIcon programIcon();
+// The state images of the list view, 16x16 each.
+QIcon stateImage(int index);
+
+// The shared dialogs, modal over parent.
+void showMessage(QWidget* parent, MessageIcon icon, const std::string& text);
+bool runWizardPage(QWidget* parent, int titleId, int headerId, int bodyId, int buttonTextId);
+bool runWebLink(QWidget* parent, int headerId, int bodyId);
+void openAddress(const std::string& address);
+std::optional<int> runChoiceDialog(QWidget* parent);
+std::optional<AddressAnswer> runAddressDialog(QWidget* parent);
+std::optional<std::string> runCommunityDialog(QWidget* parent, const std::string& current);
+void runAboutDialog(QWidget* parent);
+void runInformationDialog(QWidget* parent, const std::string& text);
+std::optional<std::string> chooseOpenFile(QWidget* parent, FileKind kind);
+
+// The modeless dialogs.
+std::unique_ptr<SearchingDisplay> openSearchingDialog(QWidget* parent,
+                                                      std::function<void()> onCancel);
+std::unique_ptr<SendingDisplay> openSendingDialog(QWidget* parent, std::function<void()> onCancel);
+
+// Hooks for tests: called with each modal dialog just before it runs, so a
+// test can answer it (the dialog is deleted after it returns).
+void setModalHook(std::function<void(QDialog*)> hook);
+
+}  // namespace upkeep::app::views

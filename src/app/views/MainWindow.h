@@ -1,0 +1,80 @@
+#pragma once
+// The main window (template 301): menu 132, the list of printers and the
+// Exit button, over the main window's controller. It only shows and
+// forwards: every decision is the controller's.
+
+#include <QDialog>
+#include <QTimer>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "app/controllers/MainController.h"
+#include "app/controllers/UiQueue.h"
+#include "app/controllers/Views.h"
+
+class QAction;
+class QMenuBar;
+class QTreeWidget;
+
+namespace upkeep::app::views {
+
+// Calls from the workers, queued onto the main window's event loop. Once
+// detached (the window is going) nothing more is queued.
+class QtUiQueue final : public UiQueue {
+  public:
+    explicit QtUiQueue(QObject* target) : target_(target) {}
+    void post(std::function<void()> call) override;
+    void detach();
+
+  private:
+    std::mutex mutex_;
+    QObject* target_;
+};
+
+class MainWindow final : public QDialog, public MainView {
+  public:
+    static constexpr QKeyCombination kCommunityShortcut{Qt::CTRL | Qt::SHIFT, Qt::Key_C};
+
+    explicit MainWindow(const StartOptions& options, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    MainController& controller() { return *controller_; }
+    QTreeWidget* listView() const { return list_; }
+    QAction* commandAction(int commandId) const;
+
+    // MainView.
+    void messageBox(MessageIcon icon, const std::string& text) override;
+    bool wizardPage(int titleId, int headerId, int bodyId, int buttonTextId) override;
+    bool webLink(int headerId, int bodyId, const std::string& address) override;
+    void openUrl(const std::string& address) override;
+    void clearRows() override;
+    void insertRow(int position, const ListRow& row) override;
+    int rowCount() override;
+    std::string rowName(int row) override;
+    std::optional<int> selectedRow() override;
+    void redrawRows() override;
+    void setViewChecks(bool all) override;
+    std::unique_ptr<SearchingDisplay> openSearching(std::function<void()> onCancel) override;
+    std::unique_ptr<SendingDisplay> openSending(std::function<void()> onCancel) override;
+    void startProgressTimer() override;
+    void stopProgressTimer() override;
+    bool ctrlHeld() override;
+    std::optional<std::string> chooseFile(FileKind kind) override;
+    std::optional<AddressAnswer> addressDialog() override;
+    std::optional<std::string> communityDialog(const std::string& current) override;
+    void aboutDialog() override;
+    void informationDialog(const std::string& text) override;
+    void closeWindow() override;
+
+  private:
+    void buildMenu(QMenuBar* bar);
+
+    std::shared_ptr<QtUiQueue> queue_;
+    QTreeWidget* list_ = nullptr;
+    QTimer timer_;
+    std::map<int, QAction*> actions_;
+    std::unique_ptr<MainController> controller_;
+};
+
+}  // namespace upkeep::app::views
