@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
+#include <chrono>
+#include <fstream>
+
+#include "app/views/Dialogs.h"
+#include "app/views/MainWindow.h"
+#include "package/Environment.h"
+#include "platform/Clock.h"
+#include "resources/Menus.h"
+#include "resources/Strings.h"
+#include "support/PackageFixture.h"
+#include "support/SimProcess.h"
+
+namespace upkeep::app::views {
+namespace {
+
+bool waitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+QWidget* topLevel(const QString& name) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == name && w->isVisible())
+            return w;
+    }
+    return nullptr;
+}
+
+class SimEnvironment : public Environment {
+  public:
+    void findPrinters(PrinterList& list) override {
+        for (const auto& [name, address] : printers)
+            list.add(std::make_shared<Printer>(name, PortDescriptor(address, PortType::TcpIp, 7)));
+    }
+    std::optional<PortDescriptor> catalogueFileDescriptor() override { return std::nullopt; }
+    std::optional<std::string> systemSoftwarePath() override { return std::nullopt; }
+    bool languageSetting(std::uint8_t&) override { return false; }
+    OsKind osKind() override { return OsKind::Unknown; }
+    std::vector<std::pair<std::string, std::string>> printers;
+};
+
+// Answers the modal dialogs as the test says and records what they were.
+class ModalScript {
+  public:
+    ModalScript() {
+        setModalHook([this](QDialog* dialog) {
+            if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
+                messages.push_back(box->text().toStdString());
+                box->accept();
+                return;
+            }
+            seen.push_back(dialog->objectName().toStdString());
+            if (answer)
+                answer(dialog);
+            else
+                dialog->reject();
+        });
+    }
+    ~ModalScript() { setModalHook({}); }
+    std::function<void(QDialog*)> answer;
+    std::vector<std::string> messages;
+    std::vector<std::string> seen;
+};
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    platform::ScopedTimeScale scale{0.05};
+    upkeep::test::SamplePackage package;
+    ModalScript script;
+};
+
+TEST_F(MainWindowTest, ListViewColumnsAndIconsAfterAnAnalysis) {
+    upkeep::test::SimProcess sim(R"([printer]
+address = @ADDR1@
+model = Meridot-4000
+version = 3.10
+[printer]
+address = @ADDR2@
+model = Meridot-4000
+version = 4.00
+[printer]
+address = @ADDR3@
+model = Meridot-9999
+version = 1.00
+)");
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    SimEnvironment environment;
+    environment.printers = {
+        {"old", sim.address(0)}, {"new", sim.address(1)}, {"odd", sim.address(2)}};
+    ScopedEnvironment scoped(&environment);
+
+    StartOptions options;
+    options.firmwareMode = 1;
+    MainWindow window(options);
+    window.show();
+    QTreeWidget* list = window.findChild<QTreeWidget*>(QStringLiteral("1000"));
+    ASSERT_EQ(list, window.listView());
+
+    // The first search opens the Searching dialog, the analysis closes it.
+    ASSERT_TRUE(waitUntil([] { return topLevel("304") != nullptr; }));
+    ASSERT_TRUE(waitUntil([&] { return !script.messages.empty(); }));
+    EXPECT_EQ(script.messages, std::vector<std::string>{resources::text(250)});
+    EXPECT_EQ(topLevel("304"), nullptr);
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+
+    window.commandAction(resources::command::kViewAllPrinters)->trigger();
+    ASSERT_TRUE(waitUntil([&] { return list->topLevelItemCount() == 3; }));
+    EXPECT_TRUE(window.commandAction(resources::command::kViewAllPrinters)->isChecked());
+    EXPECT_FALSE(window.commandAction(resources::command::kViewSupportedPrinters)->isChecked());
+
+    const int widths[] = {200, 150, 100, 100};
+    for (int column = 0; column < 4; ++column) {
+        EXPECT_EQ(list->headerItem()->text(column).toStdString(), resources::text(160 + column));
+        EXPECT_EQ(list->columnWidth(column), widths[column]);
+    }
+    struct Row {
+        const char* name;
+        int state;
+        int icon;
+        const char* version;
+    };
+    const Row rows[] = {{"old", 151, 1, "3.10"}, {"new", 152, 2, "4.00"}, {"odd", 154, 0, "1.00"}};
+    for (int i = 0; i < 3; ++i) {
+        QTreeWidgetItem* item = list->topLevelItem(i);
+        EXPECT_EQ(item->text(0).toStdString(), rows[i].name);
+        EXPECT_EQ(item->text(1).toStdString(), resources::text(rows[i].state));
+        EXPECT_EQ(item->text(3).toStdString(), rows[i].version);
+        EXPECT_EQ(item->textAlignment(2), int(Qt::AlignCenter));
+        EXPECT_EQ(item->icon(0).pixmap(16, 16).toImage(),
+                  stateImage(rows[i].icon).pixmap(16, 16).toImage())
+            << rows[i].name;
+    }
+}
+
+TEST_F(MainWindowTest, ProgressBarFollowsTheDownload) {
+    if (upkeep::test::simPath().empty())
+        GTEST_SKIP();
+    platform::ScopedTimeScale realTime(1.0);
+    upkeep::test::SimProcess sim(R"([printer]
+address = @ADDR1@
+model = Meridot-4000
+version = 3.10
+data = slow:1500000
+)");
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const std::string path = ::testing::TempDir() + "upkeep-gui-big.fmw";
+    {
+        std::ofstream out(path, std::ios::binary);
+        std::string block(1 << 20, 'x');
+        for (int i = 0; i < 16; ++i)
+            out << block;
+    }
+    SimEnvironment environment;  // no printers; opens the download's file
+    ScopedEnvironment scoped(&environment);
+    MainWindow window(StartOptions{});
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return !script.messages.empty(); }));  // none found
+    script.messages.clear();
+    MainController& controller = window.controller();
+    auto printer =
+        std::make_shared<Printer>("slow", PortDescriptor(sim.address(0), PortType::TcpIp, 7));
+    controller.startForcedDownload(printer,
+                                   std::make_shared<CatalogueEntry>("Forced", "Forced", path));
+
+    QWidget* sending = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (sending = topLevel("305")) != nullptr; }));
+    auto* bar = sending->findChild<QProgressBar*>(QStringLiteral("1013"));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->maximum(), 100);
+    // Timer 1 moves the bar once a second.
+    ASSERT_TRUE(waitUntil([&] { return bar->value() > 0; }, std::chrono::seconds(10)));
+    EXPECT_EQ(bar->value(), controller.progressPercent.load());
+    EXPECT_EQ(sending->findChild<QLabel*>(QStringLiteral("1027"))->text().toStdString(),
+              resources::text(232));
+
+    sending->findChild<QPushButton*>(QStringLiteral("2"))->click();
+    EXPECT_FALSE(sending->isVisible());
+    ASSERT_TRUE(waitUntil([&] { return !controller.downloadRunning(); }));
+    EXPECT_TRUE(script.messages.empty());
+    std::remove(path.c_str());
+}
+
+TEST_F(MainWindowTest, EnterAndEscapeEndTheWindow) {
+    ScopedEnvironment none(nullptr);
+    for (int key : {Qt::Key_Return, Qt::Key_Escape}) {
+        MainWindow window(StartOptions{});
+        QTimer::singleShot(50, &window, [&] {
+            window.listView()->setFocus();
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QApplication::sendEvent(window.listView(), &press);
+        });
+        int result = window.exec();
+        EXPECT_EQ(result, key == Qt::Key_Return ? QDialog::Accepted : QDialog::Rejected);
+        EXPECT_FALSE(window.isVisible());
+    }
+}
+
+TEST_F(MainWindowTest, ControlsCarryTheirIdsAndTemplateSizes) {
+    ScopedEnvironment none(nullptr);
+    MainWindow window(StartOptions{});
+    auto* exitButton = window.findChild<QPushButton*>(QStringLiteral("1"));
+    ASSERT_NE(exitButton, nullptr);
+    EXPECT_EQ(exitButton->text().toStdString(), resources::text(144));
+    EXPECT_TRUE(exitButton->isDefault());
+    DialogUnits units(window.font());
+    EXPECT_EQ(exitButton->width(), units.x(50));
+    EXPECT_EQ(exitButton->height(), units.y(14));
+    EXPECT_EQ(window.listView()->width(), units.x(332));
+
+    // File/New: a wrong TCP/IP address is refused and the dialog comes back.
+    int round = 0;
+    script.answer = [&](QDialog* dialog) {
+        if (dialog->objectName() != "302" || round++ > 0) {
+            dialog->reject();
+            return;
+        }
+        EXPECT_TRUE(dialog->findChild<QRadioButton*>(QStringLiteral("1003"))->isChecked());
+        dialog->findChild<QLineEdit*>(QStringLiteral("1005"))->setText(QStringLiteral("10.0.0"));
+        dialog->findChild<QPushButton*>(QStringLiteral("1"))->click();
+    };
+    window.commandAction(resources::command::kFileNew)->trigger();
+    EXPECT_EQ(script.seen, (std::vector<std::string>{"302", "302"}));
+    EXPECT_EQ(script.messages, std::vector<std::string>{resources::text(266)});
+}
+
+TEST_F(MainWindowTest, ChoiceDialogReturnsTheChosenMode) {
+    for (int choice : {0, 1}) {
+        script.answer = [&](QDialog* dialog) {
+            if (choice == 1)
+                dialog->findChild<QRadioButton*>(QStringLiteral("1051"))->click();
+            dialog->findChild<QPushButton*>(QStringLiteral("1"))->click();
+        };
+        EXPECT_EQ(runChoiceDialog(nullptr), choice);
+    }
+    script.answer = {};
+    EXPECT_EQ(runChoiceDialog(nullptr), std::nullopt);
+}
+
+}  // namespace
+}  // namespace upkeep::app::views
