@@ -50,11 +50,15 @@ bool CupsSpooler::queues(std::vector<SpoolerPrinter>& out) {
     ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_ENUM, "printer-type-mask", kNotLocal);
     // cupsDoRequest takes the request and frees it.
     Ipp response(cupsDoRequest(http.get(), request, "/"));
-    ipp_status_t status = response ? ippGetStatusCode(response.get()) : cupsLastError();
+    // No answer is a failure whatever the last error says: it can be left
+    // from an earlier call.
+    if (!response)
+        return false;
+    ipp_status_t status = ippGetStatusCode(response.get());
     // A scheduler without queues answers "not found": an empty spooler.
     if (status == IPP_STATUS_ERROR_NOT_FOUND)
         return true;
-    if (!response || status > IPP_STATUS_OK_EVENTS_COMPLETE)
+    if (status > IPP_STATUS_OK_EVENTS_COMPLETE)
         return false;
 
     // One printer group after the other; a group ends where the tag

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "discovery/PortMonitors.h"
 #include "printer/PrinterList.h"
 #include "unit/discovery/DiscoveryTestHelpers.h"
@@ -137,6 +139,27 @@ TEST(FindPrinters, StopsAtTheListsCapacity) {
         findPrinters(list, spooler, platform::Registry::fromText(reg), test::FakeUsbDevices{}));
     EXPECT_EQ(list.count(), PrinterList::kCapacity);
     EXPECT_EQ(list.item(127)->name(), "P127");
+}
+
+}  // namespace
+}  // namespace upkeep::discovery
+
+namespace upkeep::discovery {
+namespace {
+
+TEST(FindSystemPrinters, SchedulerThatCannotBeReachedIsAFailure) {
+    const char* previous = std::getenv("CUPS_SERVER");
+    std::string kept = previous ? previous : "";
+    ::setenv("CUPS_SERVER", "/nonexistent/upkeep-test/cups.sock", 1);
+    PrinterList list;
+    list.add(std::make_shared<Printer>("kept", PortDescriptor("x", PortType::TcpIp, 7)));
+    bool found = findSystemPrinters(list);
+    if (previous)
+        ::setenv("CUPS_SERVER", kept.c_str(), 1);
+    else
+        ::unsetenv("CUPS_SERVER");
+    EXPECT_FALSE(found);
+    EXPECT_EQ(list.count(), 1u);
 }
 
 }  // namespace
