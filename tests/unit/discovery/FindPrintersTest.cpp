@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 
-#include "discovery/PortMonitors.h"
 #include "printer/PrinterList.h"
 #include "unit/discovery/DiscoveryTestHelpers.h"
 
@@ -98,13 +97,6 @@ TEST(FindPrinters, SpoolerFailureLeavesTheListAsItWas) {
     }
 }
 
-TEST(FindPrinters, EmptySpoolerSucceedsWithAnEmptyList) {
-    test::FakeSpooler spooler;
-    PrinterList list;
-    EXPECT_TRUE(findPrinters(list, spooler, test::monitorsRegistry(), test::FakeUsbDevices{}));
-    EXPECT_EQ(list.count(), 0u);
-}
-
 TEST(FindPrinters, ExtraPortIsAddedLastEvenWhenListed) {
     platform::Registry registry = platform::Registry::fromText(
         "REGEDIT4\n"
@@ -123,22 +115,6 @@ TEST(FindPrinters, ExtraPortIsAddedLastEvenWhenListed) {
         {"Meridot 4000", PortType::TcpIp, "10.1.2.40"},
     };
     EXPECT_EQ(listed(list), expected);
-}
-
-TEST(FindPrinters, StopsAtTheListsCapacity) {
-    std::string reg = "REGEDIT4\n";
-    test::FakeSpooler spooler;
-    for (int i = 0; i < 130; ++i) {
-        std::string port = "IP_" + std::to_string(i);
-        reg += "[HKEY_LOCAL_MACHINE\\" + std::string(kStandardTcpIpPorts) + "\\" + port + "]\n";
-        reg += "\"IPAddress\"=\"10.9.0." + std::to_string(i) + "\"\n";
-        spooler.add("P" + std::to_string(i), port);
-    }
-    PrinterList list;
-    ASSERT_TRUE(
-        findPrinters(list, spooler, platform::Registry::fromText(reg), test::FakeUsbDevices{}));
-    EXPECT_EQ(list.count(), PrinterList::kCapacity);
-    EXPECT_EQ(list.item(127)->name(), "P127");
 }
 
 }  // namespace

@@ -48,13 +48,5 @@ TEST(PortMonitors, LookupsOverFixtureKeys) {
         EXPECT_EQ(c.lookup(registry, c.port), c.expected) << c.what;
 }
 
-TEST(PortMonitors, EmptyOrMissingRegistryFindsNothing) {
-    platform::Registry empty;
-    EXPECT_EQ(standardTcpIpPort(empty, "IP_Both"), std::nullopt);
-    EXPECT_EQ(linkoraPort(empty, "LK_Tcp"), std::nullopt);
-    platform::Registry missing = platform::Registry::fromFile("/nonexistent/upkeep.reg");
-    EXPECT_EQ(standardIpxSpxPort(missing, "IPX_Full"), std::nullopt);
-}
-
 }  // namespace
 }  // namespace upkeep::discovery
