@@ -115,7 +115,12 @@ version = 1.00
     ASSERT_EQ(list, window.listView());
 
     // The first search opens the Searching dialog, the analysis closes it.
-    ASSERT_TRUE(waitUntil([] { return topLevel("304") != nullptr; }));
+    QWidget* searching = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (searching = topLevel("304")) != nullptr; }));
+    QLabel* counter = searching->findChild<QLabel*>(QStringLiteral("1014"));
+    ASSERT_NE(counter, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return !counter->text().isEmpty(); }));
+    EXPECT_EQ(searching->findChild<QLabel*>(QStringLiteral("1015"))->text().toStdString(), "old");
     ASSERT_TRUE(waitUntil([&] { return !script.messages.empty(); }));
     EXPECT_EQ(script.messages, std::vector<std::string>{resources::text(250)});
     EXPECT_EQ(topLevel("304"), nullptr);

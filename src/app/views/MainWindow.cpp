@@ -231,4 +231,29 @@ void MainWindow::closeWindow() {
     accept();
 }
 
+void QtStartupView::messageBox(MessageIcon icon, const std::string& text) {
+    showMessage(nullptr, icon, text);
+}
+
+bool QtStartupView::wizardPage(int titleId, int headerId, int bodyId, int buttonTextId) {
+    return runWizardPage(nullptr, titleId, headerId, bodyId, buttonTextId);
+}
+
+bool QtStartupView::webLink(int headerId, int bodyId, const std::string&) {
+    return runWebLink(nullptr, headerId, bodyId);
+}
+
+void QtStartupView::openUrl(const std::string& address) {
+    openAddress(address);
+}
+
+std::optional<int> QtStartupView::choiceDialog() {
+    return runChoiceDialog(nullptr);
+}
+
+void QtStartupView::runMainWindow(const StartOptions& options) {
+    MainWindow window(options);
+    window.exec();
+}
+
 }  // namespace upkeep::app::views

@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "app/controllers/MainController.h"
+#include "app/controllers/Startup.h"
 #include "app/controllers/UiQueue.h"
 #include "app/controllers/Views.h"
 
@@ -75,6 +76,17 @@ class MainWindow final : public QDialog, public MainView {
     QTimer timer_;
     std::map<int, QAction*> actions_;
     std::unique_ptr<MainController> controller_;
+};
+
+// The start-up's dialogs, and the main window run modally.
+class QtStartupView final : public StartupView {
+  public:
+    void messageBox(MessageIcon icon, const std::string& text) override;
+    bool wizardPage(int titleId, int headerId, int bodyId, int buttonTextId) override;
+    bool webLink(int headerId, int bodyId, const std::string& address) override;
+    void openUrl(const std::string& address) override;
+    std::optional<int> choiceDialog() override;
+    void runMainWindow(const StartOptions& options) override;
 };
 
 }  // namespace upkeep::app::views
