@@ -1,5 +1,7 @@
 #include "connection/Connection.h"
 #include "connection/FileConnection.h"
+#include "connection/IpxSpxConnection.h"
+#include "connection/ParallelConnection.h"
 #include "connection/TcpIpConnection.h"
 #include "connection/UsbConnection.h"
 
@@ -9,11 +11,14 @@ std::unique_ptr<Connection> createConnection(const PortDescriptor& descriptor) {
     switch (descriptor.portType()) {
         case PortType::TcpIp:
             return std::make_unique<TcpIpConnection>(descriptor);
-        case PortType::Usb: return std::make_unique<UsbConnection>(descriptor);
-        case PortType::File: return std::make_unique<FileConnection>(descriptor);
-        // Kinds not built yet give no connection, as an unassigned type does.
+        case PortType::Usb:
+            return std::make_unique<UsbConnection>(descriptor);
+        case PortType::File:
+            return std::make_unique<FileConnection>(descriptor);
         case PortType::IpxSpx:
+            return std::make_unique<IpxSpxConnection>(descriptor, platform::systemIpxTransport());
         case PortType::Parallel:
+            return std::make_unique<ParallelConnection>();
         case PortType::None:
             break;
     }

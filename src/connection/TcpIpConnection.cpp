@@ -1,5 +1,7 @@
 #include "connection/TcpIpConnection.h"
 
+#include "connection/SocketIo.h"
+
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -66,24 +68,6 @@ std::optional<in_addr> lookUpHost(const std::string& name) {
     return address;
 }
 
-// Waits for one readiness event on the descriptor within a nominal time.
-bool waitFor(int fd, short events, platform::Millis nominal) {
-    platform::Deadline deadline(nominal);
-    for (;;) {
-        pollfd entry{fd, events, 0};
-        int waitMs = static_cast<int>(deadline.remaining().count());
-        int ready = ::poll(&entry, 1, waitMs);
-        if (ready > 0)
-            return (entry.revents & (events | POLLHUP | POLLERR)) != 0;
-        if (ready == 0)
-            return false;
-        if (errno != EINTR)
-            return false;
-        if (deadline.expired())
-            return false;
-    }
-}
-
 }  // namespace
 
 std::optional<in_addr> TcpIpConnection::resolve(std::string_view name) {
@@ -138,7 +122,7 @@ bool TcpIpConnection::open() {
         if (errno != EINTR)
             return false;
         // An interrupted connect goes on in the background: wait for it.
-        if (!waitFor(socket_.get(), POLLOUT, kSendTimeout))
+        if (!socketio::waitFor(socket_.get(), POLLOUT, kSendTimeout))
             return false;
         int error = 0;
         socklen_t size = sizeof error;
@@ -150,44 +134,15 @@ bool TcpIpConnection::open() {
 bool TcpIpConnection::write(const std::uint8_t* buffer, std::size_t length) {
     if (buffer == nullptr)
         return false;
-    std::size_t sent = 0;
-    bool mayBeFull = false;
-    while (sent < length) {
-        if (!socket_.valid())
-            return false;
-        // Wait for room only when the last send found none: a socket with
-        // room takes the block at once, without a readiness call per block.
-        if (mayBeFull && !waitFor(socket_.get(), POLLOUT, kSendTimeout))
-            return false;
-        // MSG_NOSIGNAL: a printer that closed the connection is a failed
-        // write, not a SIGPIPE that ends the program.
-        ssize_t n =
-            ::send(socket_.get(), buffer + sent, length - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n < 0 && errno == EINTR)
-            continue;
-        mayBeFull = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
-        if (mayBeFull)
-            continue;
-        if (n <= 0)
-            return false;
-        sent += static_cast<std::size_t>(n);
-    }
-    return true;
+    if (length > 0 && !socket_.valid())
+        return false;
+    return socketio::sendAll(socket_.get(), buffer, length, kSendTimeout);
 }
 
 bool TcpIpConnection::read(std::uint8_t* buffer, std::size_t& length) {
-    if (!socket_.valid() || !peer_ || buffer == nullptr)
+    if (!socket_.valid() || !peer_)
         return false;
-    if (!waitFor(socket_.get(), POLLIN, kReadTimeout))
-        return false;
-    ssize_t n;
-    do {
-        n = ::recv(socket_.get(), buffer, length, MSG_DONTWAIT);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0)
-        return false;
-    length = static_cast<std::size_t>(n);
-    return true;
+    return socketio::receiveOnce(socket_.get(), buffer, length, kReadTimeout);
 }
 
 }  // namespace upkeep

@@ -29,7 +29,9 @@ class FixedText {
         if (nul != std::string_view::npos)
             text = text.substr(0, nul);
         length_ = std::min(text.size(), kCapacity);
-        std::memcpy(data_.data(), text.data(), length_);
+        // An empty view may carry a null pointer, which memcpy must not see.
+        if (length_ > 0)
+            std::memcpy(data_.data(), text.data(), length_);
         data_[length_] = '\0';
     }
     FixedText& operator=(std::string_view text) {

@@ -1,0 +1,23 @@
+#pragma once
+// The send loop and the single bounded receive that the socket kinds share.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/Clock.h"
+
+namespace upkeep::socketio {
+
+// Waits for one readiness event within a nominal time; true when it came.
+bool waitFor(int fd, short events, platform::Millis nominal);
+
+// Sends every byte, waiting at most `perSend` (nominal) for room before a
+// send; fails on a time-out, an error or a send of nothing. A peer that went
+// away is a failed send, never a SIGPIPE.
+bool sendAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::Millis perSend);
+
+// One receive after waiting at most `limit` (nominal) for data; length is
+// in-out. A stream whose peer closed reads as success with length 0.
+bool receiveOnce(int fd, std::uint8_t* buffer, std::size_t& length, platform::Millis limit);
+
+}  // namespace upkeep::socketio
