@@ -118,7 +118,7 @@ int runDownload(SendRequest request, int steps, int successId, const std::string
             if (interrupted.load())
                 worker.cancel();
             bar.show(sink->label(), worker.progress());
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         bar.show(sink->label(), worker.progress());
         worker.join();

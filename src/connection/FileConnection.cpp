@@ -1,5 +1,8 @@
 #include "connection/FileConnection.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,13 +48,21 @@ bool FileConnection::read(std::uint8_t* buffer, std::size_t& length) {
     length = 0;
     if (!file_.valid() || buffer == nullptr || capacity == 0)
         return false;
-    ssize_t got;
-    do {
-        got = ::read(file_.get(), buffer, capacity);
-    } while (got < 0 && errno == EINTR);
-    if (got <= 0)
-        return false;
-    length = static_cast<std::size_t>(got);
+    if (aheadStart_ == aheadEnd_) {
+        if (!ahead_)
+            ahead_ = std::make_unique<std::uint8_t[]>(kReadAhead);
+        ssize_t got;
+        do {
+            got = ::read(file_.get(), ahead_.get(), kReadAhead);
+        } while (got < 0 && errno == EINTR);
+        if (got <= 0)
+            return false;
+        aheadStart_ = 0;
+        aheadEnd_ = static_cast<std::size_t>(got);
+    }
+    length = std::min(capacity, aheadEnd_ - aheadStart_);
+    std::memcpy(buffer, ahead_.get() + aheadStart_, length);
+    aheadStart_ += length;
     return true;
 }
 

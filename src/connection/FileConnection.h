@@ -4,6 +4,7 @@
 // read like a printer. Read-only; the only kind whose size, remove and
 // create work.
 
+#include <memory>
 #include <string>
 
 #include "connection/Connection.h"
@@ -46,6 +47,12 @@ class FileConnection final : public Connection {
     PortDescriptor descriptor_;
     std::string path_;
     platform::UniqueFd file_;
+    // Read ahead in large pieces: senders take the file in small printer
+    // blocks, and one system call per block would slow them down.
+    static constexpr std::size_t kReadAhead = 256 * 1024;
+    std::unique_ptr<std::uint8_t[]> ahead_;
+    std::size_t aheadStart_ = 0;
+    std::size_t aheadEnd_ = 0;
 };
 
 }  // namespace upkeep
