@@ -166,17 +166,29 @@ std::shared_ptr<Printer> checkedPrinter(const Command& command, const std::strin
 
 }  // namespace
 
-int upgradeCommand(const Args& args) {
-    const Command& self = commandNamed("upgrade");
-    Options options;
-    if (auto code = parseOptions(self, args, options, {"--yes", "--package", "--community"}))
-        return *code;
-    if (options.positional.size() != 1)
-        return usageError(self, "expected one TARGET");
+// The shared start of upgrade and downgrade: options, the package, and a
+// printer whose state allows a download. Null with the exit code otherwise.
+std::shared_ptr<Printer> preparedPrinter(const char* name, const Args& args, std::size_t count,
+                                         const char* expected, Options& options, int& code) {
+    const Command& self = commandNamed(name);
+    if (auto usage = parseOptions(self, args, options, {"--yes", "--package", "--community"})) {
+        code = *usage;
+        return nullptr;
+    }
+    if (options.positional.size() != count) {
+        code = usageError(self, expected);
+        return nullptr;
+    }
+    code = kExitFailed;
     if (!loadPackage(options))
-        return kExitFailed;
+        return nullptr;
+    return checkedPrinter(self, options.positional[0], code);
+}
+
+int upgradeCommand(const Args& args) {
+    Options options;
     int code = kExitFailed;
-    auto printer = checkedPrinter(self, options.positional[0], code);
+    auto printer = preparedPrinter("upgrade", args, 1, "expected one TARGET", options, code);
     if (!printer)
         return code;
     if (printer->effectiveState() == PrinterState::UpToDate) {
@@ -192,16 +204,9 @@ int upgradeCommand(const Args& args) {
 }
 
 int downgradeCommand(const Args& args) {
-    const Command& self = commandNamed("downgrade");
     Options options;
-    if (auto code = parseOptions(self, args, options, {"--yes", "--package", "--community"}))
-        return *code;
-    if (options.positional.size() != 2)
-        return usageError(self, "expected TARGET VERSION");
-    if (!loadPackage(options))
-        return kExitFailed;
     int code = kExitFailed;
-    auto printer = checkedPrinter(self, options.positional[0], code);
+    auto printer = preparedPrinter("downgrade", args, 2, "expected TARGET VERSION", options, code);
     if (!printer)
         return code;
     const std::string& version = options.positional[1];
