@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "app/controllers/MainController.h"
 #include "app/controllers/Texts.h"
@@ -258,6 +260,43 @@ TEST_F(MainControllerTest, SearchingCancelStopsTheRestAndActsOnce) {
     ASSERT_TRUE(settle());
     ASSERT_EQ(view->rows.size(), 6u);
     EXPECT_EQ(view->rows[5].state, resources::text(155));
+}
+
+TEST_F(MainControllerTest, ReportsOfAReplacedAnalysisAreDropped) {
+    addPrinters({analysedPrinter("stale", PrinterState::UpgradeAvailable, deadAddress(1))});
+    controller->startAnalysis();
+    auto waitDone = [&] {
+        for (int i = 0; i < 2000 && controller->analysisRunning(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    waitDone();
+    // Its rows and its end are still queued when a new list is analysed.
+    controller->printerList = std::make_shared<PrinterList>();
+    addPrinters({analysedPrinter("a", PrinterState::UpToDate, deadAddress(2)),
+                 analysedPrinter("b", PrinterState::UpToDate, deadAddress(3))});
+    controller->startAnalysis();
+    waitDone();
+    queue->drain();
+    EXPECT_EQ(view->rowNames(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_TRUE(view->wizards.empty()) << "the old end ran the automatic action on the old row";
+    EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(251)});
+}
+
+TEST_F(MainControllerTest, HelpContentsShowsTheFileOfTheLanguage) {
+    const std::string dir = ::testing::TempDir() + "upkeep-help-" + std::to_string(::getpid());
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir + "/es.txt") << "ayuda";
+    std::ofstream(dir + "/en.txt") << "help";
+    platform::ScopedWorkingDirectory keep(dir);
+    controller->command(resources::command::kHelpContents);
+    EXPECT_EQ(view->information, "help");
+    resources::setCurrentTable(resources::Table::SpanishModern);
+    controller->command(resources::command::kHelpContents);
+    resources::setCurrentTable(resources::Table::EnglishUS);
+    EXPECT_EQ(view->information, "ayuda");
+    controller->command(resources::command::kHelpAbout);
+    EXPECT_EQ(view->abouts, 1);
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(MainControllerTest, DownloadFinishedMessagesByOperation) {
