@@ -155,6 +155,28 @@ version = 1.00
     }
 }
 
+TEST_F(MainWindowTest, SearchingCancelClosesTheDialogAndActsOnce) {
+    SimEnvironment environment;
+    for (int i = 0; i < 5; ++i)
+        environment.printers.push_back(
+            {"p" + std::to_string(i), "127.0.0." + std::to_string(210 + i)});
+    ScopedEnvironment scoped(&environment);
+    platform::ScopedTimeScale slower(0.2);  // 200 ms for each printer's name
+    MainWindow window(StartOptions{});
+    window.show();
+    QWidget* searching = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (searching = topLevel("304")) != nullptr; }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return searching->findChild<QLabel*>(QStringLiteral("1015"))->text() == "p1"; }));
+    searching->findChild<QPushButton*>(QStringLiteral("2"))->click();
+    EXPECT_FALSE(searching->isVisible());
+    EXPECT_EQ(script.messages, std::vector<std::string>{resources::text(253)});
+    ASSERT_TRUE(waitUntil([&] { return !window.controller().analysisRunning(); }));
+    QApplication::processEvents();
+    EXPECT_EQ(script.messages.size(), 1u);
+    EXPECT_EQ(window.controller().printerList->item(4)->state(), PrinterState::Canceled);
+}
+
 TEST_F(MainWindowTest, ProgressBarFollowsTheDownload) {
     if (upkeep::test::simPath().empty())
         GTEST_SKIP();
