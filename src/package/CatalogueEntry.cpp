@@ -9,9 +9,13 @@
 namespace upkeep {
 namespace {
 
-// A connection to the descriptor's file when it opens.
-std::unique_ptr<Connection> tryOpen(const PortDescriptor& descriptor) {
-    std::unique_ptr<Connection> connection = createConnection(descriptor);
+// A connection to the file when it opens. A name that does not fit a
+// descriptor would be cut into the name of some other file: none then.
+std::unique_ptr<Connection> tryOpen(std::string_view name, std::uint32_t placement) {
+    if (name.size() > PortDescriptor::Text::kCapacity)
+        return nullptr;
+    std::unique_ptr<Connection> connection =
+        createConnection(PortDescriptor(name, PortType::File, placement));
     if (connection && connection->open())
         return connection;
     return nullptr;
@@ -35,8 +39,7 @@ int CatalogueEntry::openFile(std::unique_ptr<Connection>* connectionOut) const {
     if (connectionOut == nullptr)
         return kNoConnectionOrEnvironment;
 
-    if (auto file =
-            tryOpen(PortDescriptor(fileName_.view(), PortType::File, channel::kWorkingDir))) {
+    if (auto file = tryOpen(fileName_.view(), channel::kWorkingDir)) {
         *connectionOut = std::move(file);
         return kFound;
     }
@@ -45,18 +48,13 @@ int CatalogueEntry::openFile(std::unique_ptr<Connection>* connectionOut) const {
     if (environment == nullptr)
         return kNoConnectionOrEnvironment;
     if (std::optional<std::string> directory = environment->systemSoftwarePath()) {
-        std::string path = *directory + fileName_.str();
-        // A path that does not fit the descriptor would be cut into the name
-        // of some other file: skip this place instead.
-        if (path.size() <= PortDescriptor::Text::kCapacity) {
-            if (auto file = tryOpen(PortDescriptor(path, PortType::File, channel::kFullPath))) {
-                *connectionOut = std::move(file);
-                return kFound;
-            }
+        if (auto file = tryOpen(*directory + fileName_.str(), channel::kFullPath)) {
+            *connectionOut = std::move(file);
+            return kFound;
         }
     }
 
-    if (auto file = tryOpen(PortDescriptor(fileName_.view(), PortType::File, channel::kFullPath))) {
+    if (auto file = tryOpen(fileName_.view(), channel::kFullPath)) {
         *connectionOut = std::move(file);
         return kFound;
     }

@@ -26,7 +26,11 @@ class CatalogueEntry {
     CatalogueEntry(const CatalogueEntry&) = delete;
     CatalogueEntry& operator=(const CatalogueEntry&) = delete;
 
-    const Text& fileName() const { return fileName_; }
+    // A catalogue line names a file in at most 79 characters; an entry made
+    // for a file the user chose holds its whole path, as a cut path would
+    // name another file.
+    using FileNameText = FixedText<4096>;
+    const FileNameText& fileName() const { return fileName_; }
     const Text& version() const { return version_; }
     const Text& model() const { return model_; }
 
@@ -54,7 +58,7 @@ class CatalogueEntry {
     bool fileExists() const;
 
   private:
-    Text fileName_;
+    FileNameText fileName_;
     Text version_;
     Text model_;
     std::atomic<std::uint32_t> downgradeMark_{0};
