@@ -524,9 +524,9 @@ void MainController::upgradeCommand() {
         std::optional<std::string> file = view_.chooseFile(FileKind::SystemSoftware);
         if (!file)
             return;
-        // An entry keeps 95 characters of its file name; a longer path
-        // would name another file, so it is refused rather than cut.
-        if (file->size() > CatalogueEntry::Text::kCapacity) {
+        // A path longer than an entry can hold would name another file once
+        // cut, so it is refused.
+        if (file->size() > CatalogueEntry::FileNameText::kCapacity) {
             showWarning(181, 0);
             return;
         }
