@@ -213,7 +213,7 @@ namespace upkeep {
 namespace {
 
 class NullSink : public AnalysisSink {
-public:
+  public:
     void clearRows() override {}
     bool searchingShown() override { return false; }
     void setCounter(int) override {}
@@ -232,7 +232,8 @@ data = slow:5000000
 )");
     ASSERT_TRUE(sim.ok()) << sim.error();
     platform::ScopedTimeScale slower(0.02);
-    auto printer = std::make_shared<Printer>("p", PortDescriptor(sim.address(0), PortType::TcpIp, 7));
+    auto printer =
+        std::make_shared<Printer>("p", PortDescriptor(sim.address(0), PortType::TcpIp, 7));
     std::string path = bigFile();
     auto entry = std::make_shared<CatalogueEntry>("Forced", "Forced", path);
     auto sink = std::make_shared<WaitingSink>();
@@ -243,7 +244,8 @@ data = slow:5000000
     for (int round = 0; round < 3; ++round) {
         auto analysisSink = std::make_shared<NullSink>();
         AnalysisWorker analysis(list, analysisSink, std::make_shared<std::atomic<bool>>(true));
-        if (round == 1) analysis.cancel();
+        if (round == 1)
+            analysis.cancel();
         analysis.stop();
     }
     EXPECT_TRUE(download.running());

@@ -187,33 +187,6 @@ std::optional<std::string> udpExchange(const std::string& address, const std::st
     return reply;
 }
 
-std::vector<std::string> udpBurst(const std::string& address,
-                                  const std::vector<std::string>& datagrams, std::int64_t lastId,
-                                  std::chrono::milliseconds wait) {
-    std::vector<std::string> replies;
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return replies;
-    const sockaddr_in addr = socketAddress(address, 161);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) {
-        for (const std::string& d : datagrams)
-            ::send(fd, d.data(), d.size(), 0);
-        pollfd p = {fd, POLLIN, 0};
-        while (::poll(&p, 1, static_cast<int>(wait.count())) > 0) {
-            char buffer[4096];
-            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-            if (n < 0)
-                break;
-            replies.emplace_back(buffer, static_cast<std::size_t>(n));
-            const SnmpReply reply = decodeReply(replies.back());
-            if (reply.decoded && reply.requestId == lastId)
-                break;
-        }
-    }
-    ::close(fd);
-    return replies;
-}
-
 SnmpReply decodeReply(std::string bytes) {
     SnmpReply reply;
     reply.bytes = std::move(bytes);

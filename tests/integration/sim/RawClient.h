@@ -36,9 +36,6 @@ std::optional<std::string> udpExchange(const std::string& address, const std::st
 // Sends every datagram from one socket, then collects the answers until
 // one is an answer with request-id `lastId` (the agent answers in order, so
 // that is the last), or none came for `wait`.
-std::vector<std::string> udpBurst(const std::string& address,
-                                  const std::vector<std::string>& datagrams, std::int64_t lastId,
-                                  std::chrono::milliseconds wait = std::chrono::milliseconds(2000));
 SnmpReply decodeReply(std::string bytes);
 
 std::optional<SnmpReply> snmpGet(const std::string& address, const std::string& community,

@@ -16,34 +16,6 @@
 namespace upkeep::test {
 namespace {
 
-TEST(SimProcessTest, GivesEachPrinterItsOwnAddressAndStopsCleanly) {
-    SimProcess sim("[printer]\naddress = @ADDR1@\n[printer]\naddress = @ADDR2@\n");
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    ASSERT_EQ(sim.printerCount(), 2u);
-    EXPECT_NE(sim.address(0), sim.address(1));
-    EXPECT_EQ(sim.address(0).rfind("127.0.", 0), 0u);
-    EXPECT_TRUE(sim.ptyPath(0).empty());
-    EXPECT_EQ(sim.stop(), 0);
-}
-
-TEST(SimProcessTest, FlagsDescribeOnePrinter) {
-    SimProcess::Options options;
-    options.arguments = {"--address",    "@ADDR1@",        "--model",
-                         "Meridot 4000", "--version",      "1.20",
-                         "--subsystem",  "Cutter X | 2.1", "--community",
-                         "other",        "--set",          "identify-reply = A,B;C,D\\r\\n",
-                         "--set",        "snmp=error:3"};
-    SimProcess sim("", options);
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    ASSERT_EQ(sim.printerCount(), 1u);
-    const std::string uel = "\x1b%-12345X";
-    const std::string identify = uel + "@PJL ENTER LANGUAGE=UPGRADE\r\nIDENTIFY\r\n" + uel;
-    EXPECT_EQ(raw::tcpExchange(sim.address(0), identify, 9), "A,B;C,D\r\n");
-    auto reply = raw::snmpGet(sim.address(0), "other", {"1.3.6.1.3.77.1.1.0"});
-    ASSERT_TRUE(reply && reply->decoded);
-    EXPECT_EQ(reply->errorStatus, 3);
-}
-
 TEST(SimProcessTest, TakenAddressExitsWithStatusThree) {
     SimProcess first("[printer]\naddress = @ADDR1@\n");
     ASSERT_TRUE(first.ok()) << first.error();
@@ -82,62 +54,6 @@ std::string readUpTo(int fd, std::size_t size) {
         out.append(buffer, static_cast<std::size_t>(n));
     }
     return out;
-}
-
-TEST(SimProcessTest, PtyAnswersLikeTheDataPortAndTakesDownloads) {
-    SimProcess sim(
-        "[printer]\naddress = @ADDR1@\nmodel = Meridot 4000\nversion = 1.20\n"
-        "subsystem = Cutter X | 2.1\npty = yes\n");
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    const std::string device = sim.ptyPath(0);
-    ASSERT_FALSE(device.empty());
-    const std::string uel = "\x1b%-12345X";
-    const std::string identify =
-        uel + "@PJL ENTER LANGUAGE=UPGRADE\r\nIDENTIFY\r\n" + uel + "@PJL EOJ";
-    {
-        const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY);
-        ASSERT_GE(fd, 0);
-        termios tio{};
-        ASSERT_EQ(::tcgetattr(fd, &tio), 0);
-        EXPECT_EQ(tio.c_lflag & (ECHO | ICANON), 0u);  // raw: nothing echoed or edited
-        EXPECT_EQ(tio.c_oflag & OPOST, 0u);
-        const std::string echo = uel + "@PJL ECHO HELLO\r\n";
-        ASSERT_EQ(::write(fd, echo.data(), echo.size()), static_cast<ssize_t>(echo.size()));
-        const std::string expected = "@PJL ECHO HELLO\r\n\f";
-        EXPECT_EQ(readUpTo(fd, expected.size()), expected);
-        ::close(fd);
-    }
-    EXPECT_TRUE(
-        sim.waitForLine("received " + sim.address(0) + " 1 " + std::to_string(uel.size() + 17)));
-    {
-        const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY);
-        ASSERT_GE(fd, 0);
-        const std::string file = "Model: Cutter X\nVersion: 2.2\nSize: 3\n0 0 0 0\nabc";
-        ASSERT_EQ(::write(fd, file.data(), file.size()), static_cast<ssize_t>(file.size()));
-        ::close(fd);
-        EXPECT_TRUE(sim.waitForLine("applied " + sim.address(0) + " Cutter X 2.2"));
-        EXPECT_EQ(sim.record(0, 2), file);
-    }
-    {
-        const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::write(fd, identify.data(), identify.size()),
-                  static_cast<ssize_t>(identify.size()));
-        const std::string expected = "Meridot 4000,Cutter X;1.20,2.2\r\n";
-        EXPECT_EQ(readUpTo(fd, expected.size()), expected);
-        ::close(fd);
-    }
-    {
-        const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY);
-        ASSERT_GE(fd, 0);
-        const std::string profile = "MEDAFORM\nName: Satin\nSize: 2\n\nab";
-        ASSERT_EQ(::write(fd, profile.data(), profile.size()),
-                  static_cast<ssize_t>(profile.size()));
-        EXPECT_EQ(readUpTo(fd, 3), "0\r\n");
-        ::close(fd);
-        EXPECT_TRUE(
-            sim.waitForLine("received " + sim.address(0) + " 4 " + std::to_string(profile.size())));
-    }
 }
 
 TEST(SimProcessTest, BackToBackPtyConnectionsStayApart) {
