@@ -11,7 +11,6 @@
 
 #include "package/CatalogueEntry.h"
 #include "platform/Clock.h"
-#include "printer/AnalysisWorker.h"
 #include "printer/SendingWorker.h"
 #include "support/PackageFixture.h"
 #include "support/SimProcess.h"
@@ -203,55 +202,6 @@ data = slow:5000000
     EXPECT_LT(worker.progress(), 100);
     worker.cancel();
     EXPECT_EQ(sink->wait().back(), "finished 2 canceled");
-    std::remove(path.c_str());
-}
-
-}  // namespace
-}  // namespace upkeep
-
-namespace upkeep {
-namespace {
-
-class NullSink : public AnalysisSink {
-  public:
-    void clearRows() override {}
-    bool searchingShown() override { return false; }
-    void setCounter(int) override {}
-    void setPrinterName(const std::string&) override {}
-    void repaintSearching() override {}
-    void insertRow(const AnalysisRow&) override {}
-    void finished() override { done.store(true); }
-    std::atomic<bool> done{false};
-};
-
-TEST_F(DownloadSim, AnAnalysisEndingOrCanceledDuringADownloadLeavesItRunningToItsEnd) {
-    test::SimProcess sim(R"(
-[printer]
-address = @ADDR1@
-data = slow:5000000
-)");
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    platform::ScopedTimeScale slower(0.02);
-    auto printer =
-        std::make_shared<Printer>("p", PortDescriptor(sim.address(0), PortType::TcpIp, 7));
-    std::string path = bigFile();
-    auto entry = std::make_shared<CatalogueEntry>("Forced", "Forced", path);
-    auto sink = std::make_shared<WaitingSink>();
-    SendingWorker download({Operation::SendFile, printer, entry, {}}, sink);
-
-    auto list = std::make_shared<PrinterList>();
-    list->add(printer);
-    for (int round = 0; round < 3; ++round) {
-        auto analysisSink = std::make_shared<NullSink>();
-        AnalysisWorker analysis(list, analysisSink, std::make_shared<std::atomic<bool>>(true));
-        if (round == 1)
-            analysis.cancel();
-        analysis.stop();
-    }
-    EXPECT_TRUE(download.running());
-    EXPECT_EQ(sink->wait().back(), "finished 2");
-    ASSERT_TRUE(sim.waitForLine("received " + sim.address(0), std::chrono::seconds(10)));
-    EXPECT_EQ(sim.record(0, 1).size(), 24u << 20);
     std::remove(path.c_str());
 }
 
