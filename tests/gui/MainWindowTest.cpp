@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -281,6 +282,63 @@ TEST_F(MainWindowTest, ChoiceDialogReturnsTheChosenMode) {
     }
     script.answer = {};
     EXPECT_EQ(runChoiceDialog(nullptr), std::nullopt);
+}
+
+TEST_F(MainWindowTest, VersionDialogTakesTheSelectedLineOnly) {
+    const std::vector<std::string> versions{"4.00", "3.10", "3.20"};
+    QStringList shown;
+    // Next with no line selected leaves the dialog open; a double-click takes its line.
+    script.answer = [&](QDialog* dialog) {
+        auto* list = dialog->findChild<QListWidget*>(QStringLiteral("1000"));
+        ASSERT_NE(list, nullptr);
+        for (int i = 0; i < list->count(); ++i)
+            shown << list->item(i)->text();
+        EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("1023"))->text().toStdString(),
+                  resources::text(201));
+        EXPECT_EQ(dialog->windowTitle().toStdString(), resources::text(200));
+        dialog->findChild<QPushButton*>(QStringLiteral("1"))->click();
+        EXPECT_TRUE(dialog->isVisible());
+        QListWidgetItem* item = list->item(1);
+        QMetaObject::invokeMethod(list, "itemDoubleClicked", Q_ARG(QListWidgetItem*, item));
+    };
+    EXPECT_EQ(runVersionDialog(nullptr, versions), std::optional<std::string>("3.20"));
+    EXPECT_EQ(shown, (QStringList{"3.10", "3.20", "4.00"})) << "sorted";
+
+    script.answer = [](QDialog* dialog) {
+        auto* list = dialog->findChild<QListWidget*>(QStringLiteral("1000"));
+        list->setCurrentRow(0);
+        dialog->findChild<QPushButton*>(QStringLiteral("2"))->click();
+    };
+    EXPECT_EQ(runVersionDialog(nullptr, versions), std::nullopt);
+}
+
+TEST_F(MainWindowTest, ProfileListShowsItsLinesSortedUntilClosed) {
+    ScopedEnvironment none(nullptr);
+    MainWindow window(StartOptions{});
+    std::unique_ptr<ProfileListDisplay> display = window.openProfileList();
+    ASSERT_NE(display, nullptr);
+    QWidget* dialog = topLevel("306");
+    ASSERT_NE(dialog, nullptr) << "shown before the query";
+    EXPECT_EQ(dialog->windowTitle().toStdString(), resources::text(240));
+    auto* list = dialog->findChild<QListWidget*>(QStringLiteral("1000"));
+    ASSERT_NE(list, nullptr);
+    display->addLine("Photo  Matte");
+    display->addLine("Fine Art  Canvas");
+    display->repaint();
+    QStringList lines;
+    script.answer = [&](QDialog* modal) {
+        EXPECT_EQ(modal->objectName(), "306");
+        for (int i = 0; i < list->count(); ++i)
+            lines << list->item(i)->text();
+        auto* close = modal->findChild<QPushButton*>(QStringLiteral("2"));
+        EXPECT_EQ(close->text().toStdString(), resources::text(141));
+        close->click();
+    };
+    display->runModal();
+    EXPECT_EQ(lines, (QStringList{"Fine Art  Canvas", "Photo  Matte"}));
+    EXPECT_EQ(script.seen, std::vector<std::string>{"306"});
+    display.reset();
+    EXPECT_EQ(topLevel("306"), nullptr);
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "app/controllers/Texts.h"
+#include "media/MediaProfileList.h"
 #include "package/Environment.h"
+#include "package/FirmwareCatalogue.h"
 #include "printer/Community.h"
 #include "printer/Identification.h"
 #include "printer/SendingStatus.h"
@@ -158,10 +160,6 @@ void MainController::showInfo(int stringId) {
 
 void MainController::showWarning(int stringId, int code) {
     view_.messageBox(MessageIcon::Warning, messageText(stringId, code));
-}
-
-void MainController::notAvailable() {
-    view_.messageBox(MessageIcon::Information, kNotAvailableText);
 }
 
 std::shared_ptr<Printer> MainController::selectedPrinter() {
@@ -449,10 +447,16 @@ void MainController::command(int commandId) {
             upgradeCommand();
             break;
         case cmd::kMediaAddProfiles:
+            addMediaProfileCommand();
+            break;
         case cmd::kMediaViewProfiles:
+            viewMediaProfilesCommand();
+            break;
         case cmd::kSystemDowngrade:
+            downgradeCommand();
+            break;
         case cmd::kSystemEmergency:
-            notAvailable();
+            emergencyCommand();
             break;
         case cmd::kHelpContents:
             helpContents();
@@ -524,13 +528,8 @@ void MainController::upgradeCommand() {
         std::optional<std::string> file = view_.chooseFile(FileKind::SystemSoftware);
         if (!file)
             return;
-        // A path longer than an entry can hold would name another file once
-        // cut, so it is refused.
-        if (file->size() > CatalogueEntry::FileNameText::kCapacity) {
-            showWarning(181, 0);
-            return;
-        }
-        startForcedDownload(printer, std::make_shared<CatalogueEntry>("Forced", "Forced", *file));
+        if (std::shared_ptr<CatalogueEntry> entry = chosenFileEntry("Forced", *file))
+            startForcedDownload(printer, std::move(entry));
         return;
     }
     if (!checkPrinter(*printer))
@@ -608,6 +607,128 @@ void MainController::addMediaProfile(const std::shared_ptr<Printer>& printer,
     targetPrinter = printer;
     operation.store(Operation::AddProfile);
     startSending(1, 1);
+}
+
+std::shared_ptr<CatalogueEntry> MainController::chosenFileEntry(const std::string& label,
+                                                                const std::string& file) {
+    // A path longer than an entry can hold would name another file once
+    // cut, so it is refused.
+    if (file.size() > CatalogueEntry::FileNameText::kCapacity) {
+        showWarning(181, 0);
+        return nullptr;
+    }
+    return std::make_shared<CatalogueEntry>(label, label, file);
+}
+
+void MainController::downgradeCommand() {
+    std::shared_ptr<Printer> printer = selectedPrinter();
+    if (!printer) {
+        showInfo(263);
+        return;
+    }
+    if (!checkPrinter(*printer))
+        return;
+    // A catalogue version may be longer than a list line of the original
+    // dialog (79 characters); it is offered whole, since a cut text would
+    // name no version of the catalogue and the downgrade could only fail.
+    std::vector<std::string> versions;
+    if (std::unique_ptr<EntryIterator> entries = printer->versions()) {
+        while (versions.size() < kMaxVersions) {
+            CatalogueEntry* entry = entries->next();
+            if (!entry)
+                break;
+            versions.push_back(entry->version().str());
+        }
+    }
+    std::optional<std::string> chosen = view_.versionDialog(versions);
+    if (!chosen)
+        return;
+    if (operationBusy()) {
+        showInfo(267);
+        return;
+    }
+    if (!view_.wizardPage(200, 202, 203, 0))
+        return;
+    if (equalsIgnoringCase(*chosen, printer->versionText())) {
+        showInfo(255);
+        return;
+    }
+    if (!printer->versionFilePresent(printer->model(), *chosen)) {
+        showWarning(181, 0);
+        return;
+    }
+    targetPrinter = printer;
+    sendText.assign(*chosen);
+    operation.store(Operation::Downgrade);
+    startSending(1, 1);
+}
+
+void MainController::emergencyCommand() {
+    if (!view_.wizardPage(210, 214, 211, 212))
+        return;
+    std::optional<std::string> file = view_.chooseFile(FileKind::SystemSoftware);
+    if (!file)
+        return;
+    std::shared_ptr<CatalogueEntry> entry = chosenFileEntry("Emergency", *file);
+    if (!entry)
+        return;
+    // Not in the printer list: targetPrinter and targetEntry keep both alive
+    // until the next operation replaces them.
+    auto printer = std::make_shared<Printer>(
+        "Emergency", PortDescriptor("", PortType::Parallel, channel::kUnset));
+    startForcedDownload(printer, std::move(entry));
+}
+
+void MainController::addMediaProfileCommand() {
+    std::shared_ptr<Printer> printer = selectedPrinter();
+    if (!printer) {
+        showInfo(263);
+        return;
+    }
+    if (std::optional<std::string> file = view_.chooseFile(FileKind::MediaProfile))
+        addMediaProfile(printer, *file);
+}
+
+namespace {
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+void MainController::viewMediaProfilesCommand() {
+    std::shared_ptr<Printer> printer = selectedPrinter();
+    if (!printer) {
+        showInfo(263);
+        return;
+    }
+    std::unique_ptr<ProfileListDisplay> dialog = view_.openProfileList();
+    if (!dialog) {
+        // Nothing could show the answer, so the printer is not asked.
+        view_.messageBox(MessageIcon::Warning, resources::fixed::kDialogCreationError);
+        return;
+    }
+    dialog->addLine(std::string(text(223)) + "...");
+    dialog->repaint();
+    // Short on a network printer; a printer asked by a PJL job holds the
+    // windows for its reply time.
+    MediaProfileList& profiles = printer->prepareListing();
+    const std::size_t count = profiles.count();
+    if (!profiles.reached()) {
+        dialog->addLine(text(259));
+    } else if (count == 0) {
+        dialog->addLine(text(265));
+    } else {
+        dialog->clearLines();
+        for (std::size_t i = 0; i < count; ++i)
+            dialog->addLine(trimmed(profiles.entry(i)));
+    }
+    dialog->runModal();
 }
 
 void MainController::fileNew() {

@@ -23,6 +23,9 @@ namespace upkeep::app {
 
 class MainController {
   public:
+    // The version dialog offers at most this many versions.
+    static constexpr std::size_t kMaxVersions = 64;
+
     MainController(MainView& view, std::shared_ptr<UiQueue> queue);
     ~MainController();  // shutdown()
     MainController(const MainController&) = delete;
@@ -73,6 +76,10 @@ class MainController {
     void startForcedDownload(const std::shared_ptr<Printer>& printer,
                              std::shared_ptr<CatalogueEntry> entry);
     void addMediaProfile(const std::shared_ptr<Printer>& printer, const std::string& file);
+    void downgradeCommand();
+    void emergencyCommand();
+    void addMediaProfileCommand();
+    void viewMediaProfilesCommand();
     void fileNew();
     void communityName();
     void helpContents();
@@ -97,8 +104,11 @@ class MainController {
     void releaseSearching();
     void releaseSending();
     void updateStatusLine();
-    void notAvailable();
     bool operationBusy() const;
+    // An entry for a file the user chose; null (after a warning) when the
+    // path is longer than an entry holds.
+    std::shared_ptr<CatalogueEntry> chosenFileEntry(const std::string& label,
+                                                    const std::string& file);
 
     MainView& view_;
     std::shared_ptr<UiQueue> queue_;

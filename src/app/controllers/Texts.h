@@ -12,9 +12,6 @@ class FirmwareCatalogue;
 
 namespace upkeep::app {
 
-// Shown by the menu items whose flows are not built yet.
-inline constexpr const char* kNotAvailableText = "This function is not available yet.";
-
 // The File/New test of a TCP/IP address: a dotted quad whose first number
 // is 1..255 and the others 0..255 (text after the fourth is not looked at),
 // or a host name starting with an ASCII letter.

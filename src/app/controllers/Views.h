@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace upkeep::app {
 
@@ -29,6 +30,18 @@ class SendingDisplay {
     virtual void setProgress(int percent) = 0;
     virtual void repaint() = 0;
     virtual void close() = 0;
+};
+
+// The media profile list dialog: made modelessly, filled while shown, then
+// run modally until the user closes it; releasing it releases the window.
+class ProfileListDisplay {
+  public:
+    virtual ~ProfileListDisplay() = default;
+    virtual void addLine(const std::string& text) = 0;
+    virtual void clearLines() = 0;
+    // Paints it now: the query that follows holds the user-interface thread.
+    virtual void repaint() = 0;
+    virtual void runModal() = 0;
 };
 
 // The dialogs the start-up and the main window share.
@@ -82,6 +95,10 @@ class MainView : public DialogView {
 
     virtual bool ctrlHeld() = 0;
     virtual std::optional<std::string> chooseFile(FileKind kind) = 0;
+    // The version dialog of a downgrade: the chosen line, or none on Cancel.
+    virtual std::optional<std::string> versionDialog(const std::vector<std::string>& versions) = 0;
+    // Null when the dialog could not be made.
+    virtual std::unique_ptr<ProfileListDisplay> openProfileList() = 0;
     virtual std::optional<AddressAnswer> addressDialog() = 0;
     virtual std::optional<std::string> communityDialog(const std::string& current) = 0;
     virtual void aboutDialog() = 0;

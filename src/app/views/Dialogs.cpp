@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
@@ -151,6 +152,15 @@ TemplateDialog::TemplateDialog(QWidget* parent, const QString& title, int width,
                 widget = edit;
                 break;
             }
+            case ControlKind::List: {
+                auto* list = new QListWidget(this);
+                list->setSortingEnabled(true);
+                list->setSelectionMode(QAbstractItemView::SingleSelection);
+                list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+                list->setFrameShape(QFrame::Box);
+                widget = list;
+                break;
+            }
             case ControlKind::Icon: {
                 auto* label = new QLabel(this);
                 label->setPixmap(programIcon().pixmap(32, 32));
@@ -175,6 +185,16 @@ void TemplateDialog::centreOnScreen() {
         QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));
     }
+}
+
+void TemplateDialog::centreOverParent() {
+    QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!owner) {
+        centreOnScreen();
+        return;
+    }
+    const QRect frame = owner->frameGeometry();
+    move(frame.center() - QPoint(width() / 2, height() / 2));
 }
 
 // ---- shared modal dialogs --------------------------------------------------
@@ -311,6 +331,82 @@ std::optional<std::string> chooseOpenFile(QWidget* parent, FileKind kind) {
     if (runModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().first().toStdString();
+}
+
+namespace {
+
+// Next (the button, Enter or a double-click) takes the selected line; with
+// none selected it does nothing and the dialog stays.
+class VersionDialog final : public TemplateDialog {
+  public:
+    explicit VersionDialog(QWidget* parent)
+        : TemplateDialog(parent, qtext(200), 180, 110,
+                         {{1000, ControlKind::List, 3, 3, 175, 55, {}},
+                          {1023, ControlKind::Text, 5, 60, 170, 30, qtext(201)},
+                          {1, ControlKind::DefaultButton, 35, 92, 50, 15, qtext(142)},
+                          {2, ControlKind::Button, 95, 92, 50, 15, qtext(140)}}) {
+        setObjectName(QStringLiteral("307"));
+        connect(list(), &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+            list()->setCurrentItem(item);
+            accept();
+        });
+    }
+    QListWidget* list() const { return static_cast<QListWidget*>(control(1000)); }
+    void accept() override {
+        const QList<QListWidgetItem*> selected = list()->selectedItems();
+        if (selected.isEmpty())
+            return;
+        chosen_ = selected.first()->text().toStdString();
+        QDialog::accept();
+    }
+    const std::optional<std::string>& chosen() const { return chosen_; }
+
+  private:
+    std::optional<std::string> chosen_;
+};
+
+class QtProfileList final : public ProfileListDisplay {
+  public:
+    explicit QtProfileList(std::unique_ptr<TemplateDialog> dialog) : dialog_(std::move(dialog)) {}
+    ~QtProfileList() override { dialog_->hide(); }
+    void addLine(const std::string& text) override { list()->addItem(qstr(text)); }
+    void clearLines() override { list()->clear(); }
+    void repaint() override { dialog_->repaint(); }
+    void runModal() override {
+        // Shown modelessly so far: shown again as a modal dialog.
+        const QPoint position = dialog_->pos();
+        dialog_->hide();
+        dialog_->move(position);
+        views::runModal(*dialog_);
+    }
+
+  private:
+    QListWidget* list() const { return static_cast<QListWidget*>(dialog_->control(1000)); }
+    std::unique_ptr<TemplateDialog> dialog_;
+};
+
+}  // namespace
+
+std::optional<std::string> runVersionDialog(QWidget* parent,
+                                            const std::vector<std::string>& versions) {
+    VersionDialog dialog(parent);
+    for (const std::string& version : versions)
+        dialog.list()->addItem(qstr(version));
+    if (runModal(dialog) != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.chosen();
+}
+
+std::unique_ptr<ProfileListDisplay> openProfileListDialog(QWidget* parent) {
+    auto dialog = std::make_unique<TemplateDialog>(
+        parent, qtext(240), 171, 110,
+        std::initializer_list<Control>{{1000, ControlKind::List, 7, 7, 157, 78, {}},
+                                       {2, ControlKind::Button, 60, 89, 50, 14, qtext(141)}});
+    dialog->setObjectName(QStringLiteral("306"));
+    dialog->setModal(false);
+    dialog->centreOverParent();
+    dialog->show();
+    return std::make_unique<QtProfileList>(std::move(dialog));
 }
 
 // ---- modeless dialogs ------------------------------------------------------

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/controllers/Views.h"
 
@@ -48,6 +49,7 @@ enum class ControlKind {
     Progress,  // progress bar 0..100
     RichText,  // read-only text with a vertical scroll bar
     Icon,      // the program icon
+    List,      // sorted list box with a vertical scroll bar
 };
 
 struct Control {
@@ -67,6 +69,8 @@ class TemplateDialog : public QDialog {
     const DialogUnits& units() const { return units_; }
     // Centres the dialog on the screen of its parent (or the primary one).
     void centreOnScreen();
+    // Centres the dialog over its parent (on the screen without one).
+    void centreOverParent();
 
   protected:
     DialogUnits units_;
@@ -89,6 +93,11 @@ std::optional<std::string> runCommunityDialog(QWidget* parent, const std::string
 void runAboutDialog(QWidget* parent);
 void runInformationDialog(QWidget* parent, const std::string& text);
 std::optional<std::string> chooseOpenFile(QWidget* parent, FileKind kind);
+// Template 307: the chosen version, or none on Cancel.
+std::optional<std::string> runVersionDialog(QWidget* parent,
+                                            const std::vector<std::string>& versions);
+// Template 306, shown at once over its parent; run modally through the display.
+std::unique_ptr<ProfileListDisplay> openProfileListDialog(QWidget* parent);
 
 // The modeless dialogs.
 std::unique_ptr<SearchingDisplay> openSearchingDialog(QWidget* parent,

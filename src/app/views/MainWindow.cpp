@@ -211,6 +211,14 @@ std::optional<std::string> MainWindow::chooseFile(FileKind kind) {
     return chooseOpenFile(this, kind);
 }
 
+std::optional<std::string> MainWindow::versionDialog(const std::vector<std::string>& versions) {
+    return runVersionDialog(this, versions);
+}
+
+std::unique_ptr<ProfileListDisplay> MainWindow::openProfileList() {
+    return openProfileListDialog(this);
+}
+
 std::optional<AddressAnswer> MainWindow::addressDialog() {
     return runAddressDialog(this);
 }

@@ -62,6 +62,8 @@ class MainWindow final : public QDialog, public MainView {
     void stopProgressTimer() override;
     bool ctrlHeld() override;
     std::optional<std::string> chooseFile(FileKind kind) override;
+    std::optional<std::string> versionDialog(const std::vector<std::string>& versions) override;
+    std::unique_ptr<ProfileListDisplay> openProfileList() override;
     std::optional<AddressAnswer> addressDialog() override;
     std::optional<std::string> communityDialog(const std::string& current) override;
     void aboutDialog() override;

@@ -143,6 +143,15 @@ class FakeMainView : public FakeDialogs<MainView> {
         FakeMainView& view;
     };
 
+    struct ProfileList : ProfileListDisplay {
+        explicit ProfileList(FakeMainView& v) : view(v) {}
+        void addLine(const std::string& t) override { view.profileLines.push_back(t); }
+        void clearLines() override { view.profileLines.clear(); }
+        void repaint() override { view.profileLinesShown = view.profileLines; }
+        void runModal() override { ++view.profileListRuns; }
+        FakeMainView& view;
+    };
+
     void clearRows() override { rows.clear(); }
     void insertRow(int position, const ListRow& row) override {
         rows.insert(rows.begin() + position, row);
@@ -169,6 +178,15 @@ class FakeMainView : public FakeDialogs<MainView> {
     std::optional<std::string> chooseFile(FileKind) override {
         ++fileDialogs;
         return file;
+    }
+    std::optional<std::string> versionDialog(const std::vector<std::string>& offered) override {
+        versionsOffered = offered;
+        return version;
+    }
+    std::unique_ptr<ProfileListDisplay> openProfileList() override {
+        if (!profileListMade)
+            return nullptr;
+        return std::make_unique<ProfileList>(*this);
     }
     std::optional<AddressAnswer> addressDialog() override {
         ++addressDialogs;
@@ -205,6 +223,11 @@ class FakeMainView : public FakeDialogs<MainView> {
     bool ctrl = false;
     std::optional<std::string> file;
     int fileDialogs = 0;
+    std::vector<std::string> versionsOffered;
+    std::optional<std::string> version;  // the version dialog's answer
+    bool profileListMade = true;
+    std::vector<std::string> profileLines, profileLinesShown;  // shown: at its first repaint
+    int profileListRuns = 0;
     std::deque<std::optional<AddressAnswer>> addressAnswers;
     int addressDialogs = 0;
     std::optional<std::string> communityAnswer;

@@ -369,13 +369,192 @@ TEST_F(MainControllerTest, CommandsNeedASelectionAndUpToDateOffersTheWebSite) {
     EXPECT_EQ(view->openedUrls, std::vector<std::string>{view->webLinks[0].address});
     EXPECT_EQ(view->closes, 1) << "Next on the web-link page ends the program";
 
-    // Not built yet: a plain message, nothing else.
+    // The other commands that need a printer stop at once without one.
     view->messages.clear();
-    for (int id : {resources::command::kSystemDowngrade, resources::command::kSystemEmergency,
-                   resources::command::kMediaAddProfiles, resources::command::kMediaViewProfiles}) {
+    view->selected.reset();
+    for (int id : {resources::command::kSystemDowngrade, resources::command::kMediaAddProfiles,
+                   resources::command::kMediaViewProfiles}) {
         controller->command(id);
     }
-    EXPECT_EQ(view->texts(), std::vector<std::string>(4, kNotAvailableText));
+    EXPECT_EQ(view->texts(), std::vector<std::string>(3, resources::text(263)));
+    EXPECT_EQ(view->fileDialogs, 0);
+    EXPECT_TRUE(view->versionsOffered.empty());
+    EXPECT_EQ(view->profileListRuns, 0);
+}
+
+TEST_F(MainControllerTest, DowngradeOutcomes) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> version;  // the version dialog's answer
+        bool wizardNext;
+        bool busy;
+        int message;  // 0: none
+        MessageIcon icon;
+        bool starts;
+    };
+    const auto info = MessageIcon::Information;
+    const Case cases[] = {
+        {"cancel in the version dialog", std::nullopt, true, false, 0, info, false},
+        {"cancel on the wizard page", "3.10", false, false, 0, info, false},
+        {"the printer's own version", "4.00", true, false, 255, info, false},
+        {"no file for the version", "9.99", true, false, 181, MessageIcon::Warning, false},
+        {"a download runs", "3.10", true, true, 267, info, false},
+        {"starts", "3.10", true, false, 0, info, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        makeController();
+        controller->autoPending = 0;
+        addPrinters(
+            {analysedPrinter("p", PrinterState::UpToDate, deadAddress(1), "Meridot-4000", "4.00")});
+        view->rows = {{2, "p", "", "", ""}};
+        view->selected = 0;
+        view->version = c.version;
+        view->wizardAnswers = {c.wizardNext};
+        if (c.busy)
+            controller->operation.store(Operation::SendFile);
+        controller->command(resources::command::kSystemDowngrade);
+
+        EXPECT_EQ(view->versionsOffered, (std::vector<std::string>{"3.10", "3.20", "4.00"}));
+        if (c.message) {
+            ASSERT_EQ(view->messages.size(), 1u);
+            EXPECT_EQ(view->messages[0].icon, c.icon);
+            EXPECT_EQ(view->messages[0].text, resources::text(c.message));
+        } else {
+            EXPECT_TRUE(view->messages.empty());
+        }
+        // Refused before the wizard when busy; no wizard without a version.
+        EXPECT_EQ(view->wizards.size(), c.version && !c.busy ? 1u : 0u);
+        if (!view->wizards.empty()) {
+            EXPECT_EQ(view->wizards[0].title, 200);
+            EXPECT_EQ(view->wizards[0].header, 202);
+        }
+        EXPECT_EQ(view->sendingOpens, c.starts ? 1 : 0);
+        if (c.starts) {
+            EXPECT_EQ(controller->operation.load(), Operation::Downgrade);
+            EXPECT_EQ(controller->sendText.str(), "3.10");
+            EXPECT_EQ(controller->targetPrinter->name(), "p");
+        }
+        ASSERT_TRUE(settle());
+    }
+}
+
+TEST_F(MainControllerTest, EmergencySendsTheChosenFileToTheParallelPort) {
+    // No parallel printer here: the download fails quickly instead.
+    const std::string device = ::testing::TempDir() + "upkeep-no-such-lp";
+    ::setenv("UPKEEP_PARALLEL_DEVICE", device.c_str(), 1);
+    struct Case {
+        bool wizardNext;
+        std::optional<std::string> file;
+        int fileDialogs;
+    };
+    const Case cases[] = {{false, "x.fmw", 0}, {true, std::nullopt, 1}, {true, "x.fmw", 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fileDialogs + (c.file ? 10 : 0));
+        makeController();
+        controller->autoPending = 0;
+        view->wizardAnswers = {c.wizardNext};
+        view->file = c.file;
+        controller->command(resources::command::kSystemEmergency);  // nothing selected
+        ASSERT_EQ(view->wizards.size(), 1u);
+        EXPECT_EQ(view->wizards[0].title, 210);
+        EXPECT_EQ(view->wizards[0].button, 212);
+        EXPECT_EQ(view->fileDialogs, c.fileDialogs);
+        const bool starts = c.wizardNext && c.file;
+        EXPECT_EQ(view->sendingOpens, starts ? 1 : 0);
+        if (starts) {
+            EXPECT_EQ(controller->operation.load(), Operation::SendFile);
+            ASSERT_TRUE(controller->targetPrinter);
+            EXPECT_EQ(controller->targetPrinter->name(), "Emergency");
+            const PortDescriptor& port = controller->targetPrinter->portDescriptor();
+            EXPECT_EQ(port.portType(), PortType::Parallel);
+            EXPECT_EQ(port.channel(), channel::kUnset);
+            EXPECT_TRUE(port.name().empty());
+            EXPECT_EQ(controller->targetEntry->fileName().str(), "x.fmw");
+            EXPECT_EQ(controller->targetEntry->model().str(), "Emergency");
+            EXPECT_FALSE(controller->printerList) << "not put into the list";
+        }
+        ASSERT_TRUE(settle());
+    }
+    ::unsetenv("UPKEEP_PARALLEL_DEVICE");
+}
+
+TEST_F(MainControllerTest, AddProfileCommandStartsTheInstallation) {
+    StartOptions options;
+    options.mediaMode = 1;
+    controller->setStartOptions(options);
+    controller->autoPending = 0;
+    addPrinters({analysedPrinter("p", PrinterState::UpToDate, deadAddress(1))});
+    view->rows = {{2, "p", "", "", ""}};
+    view->selected = 0;
+    controller->command(resources::command::kMediaAddProfiles);  // file dialog canceled
+    EXPECT_EQ(view->fileDialogs, 1);
+    EXPECT_EQ(view->sendingOpens, 0);
+
+    // A double-click in media mode without an argument runs the same command.
+    view->file = "/tmp/paper.pdw";
+    controller->doubleClick();
+    EXPECT_EQ(view->fileDialogs, 2);
+    EXPECT_EQ(controller->operation.load(), Operation::AddProfile);
+    EXPECT_EQ(controller->sendText.str(), "/tmp/paper.pdw");
+    EXPECT_EQ(controller->startOptions.mediaMode, 0u);
+    EXPECT_EQ(view->sendingOpens, 1);
+    EXPECT_TRUE(view->messages.empty());
+    ASSERT_TRUE(settle());
+}
+
+TEST_F(MainControllerTest, ViewProfilesShowsTheQueryOutcome) {
+    if (upkeep::test::simPath().empty())
+        GTEST_SKIP() << "printer-sim not built";
+    // The silent printer's query times out; answers must still arrive in time.
+    platform::ScopedTimeScale slower(0.1);
+    upkeep::test::SimProcess sim(R"([printer]
+address = @ADDR1@
+model = Meridot-4000
+version = 4.00
+media = Photo | Glossy
+media = Photo | Matte
+[printer]
+address = @ADDR2@
+model = Meridot-4000
+version = 4.00
+[printer]
+address = @ADDR3@
+snmp = silent
+)");
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const std::string analysing = resources::text(223) + std::string("...");
+    struct Case {
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {{"Photo                Glossy", "Photo                Matte"}},
+        {{analysing, resources::text(265)}},
+        {{analysing, resources::text(259)}},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        makeController();
+        addPrinters({std::make_shared<Printer>(
+            "p", PortDescriptor(sim.address(i), PortType::TcpIp, channel::kUnset))});
+        view->rows = {{0, "p", "", "", ""}};
+        view->selected = 0;
+        controller->command(resources::command::kMediaViewProfiles);
+        EXPECT_EQ(view->profileLinesShown, std::vector<std::string>{analysing});
+        EXPECT_EQ(view->profileLines, cases[i].lines);
+        EXPECT_EQ(view->profileListRuns, 1);
+        EXPECT_TRUE(view->messages.empty());
+    }
+
+    // A dialog that cannot be made: a message and no query.
+    makeController();
+    addPrinters({std::make_shared<Printer>(
+        "p", PortDescriptor(sim.address(0), PortType::TcpIp, channel::kUnset))});
+    view->rows = {{0, "p", "", "", ""}};
+    view->selected = 0;
+    view->profileListMade = false;
+    controller->command(resources::command::kMediaViewProfiles);
+    EXPECT_EQ(view->texts(), std::vector<std::string>{resources::fixed::kDialogCreationError});
 }
 
 TEST(AddressTest, TcpIpAddressCases) {
