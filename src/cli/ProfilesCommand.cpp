@@ -49,7 +49,8 @@ int profilesCommand(const Args& args) {
         return usageError(*self, "not a printer address: '" + options.positional[0] + "'");
 
     Printer printer(options.positional[0], *port);
-    MediaProfileList& list = printer.prepareListing();
+    std::shared_ptr<MediaProfileList> listing = printer.prepareListing();
+    MediaProfileList& list = *listing;
     std::vector<std::string> profiles;
     for (std::size_t i = 0; i < list.count(); ++i)
         profiles.push_back(trimmed(list.entry(i)));

@@ -104,16 +104,22 @@ void Printer::store(const PrinterFacts& facts) {
     facts_ = facts;
 }
 
-MediaProfileList& Printer::prepareListing() {
-    media_ = std::make_unique<MediaProfileList>(port_);
-    return *media_;
+std::shared_ptr<MediaProfileList> Printer::prepareListing() {
+    auto list = std::make_shared<MediaProfileList>(port_);
+    std::lock_guard lock(mutex_);
+    media_ = list;
+    return list;
 }
 
 InstallResult Printer::addProfile(std::string_view path, const TransferControl& control,
                                   long& printerAnswer) {
-    media_ = std::make_unique<MediaProfileList>(port_);
-    InstallResult result = media_->install(path, control);
-    printerAnswer = media_->resultCode();
+    auto list = std::make_shared<MediaProfileList>(port_);
+    {
+        std::lock_guard lock(mutex_);
+        media_ = list;
+    }
+    InstallResult result = list->install(path, control);
+    printerAnswer = list->resultCode();
     return result;
 }
 

@@ -88,7 +88,9 @@ class Printer {
 
     // Media profiles: a fresh list for each listing and each installation,
     // kept by the printer until the next one.
-    MediaProfileList& prepareListing();
+    // Shared, so that a listing on one thread and an installation on another
+    // never free the list the other is using.
+    std::shared_ptr<MediaProfileList> prepareListing();
     InstallResult addProfile(std::string_view path, const TransferControl& control,
                              long& printerAnswer);
 
@@ -101,7 +103,7 @@ class Printer {
     const PortDescriptor port_;
     mutable std::mutex mutex_;
     PrinterFacts facts_;
-    std::unique_ptr<MediaProfileList> media_;
+    std::shared_ptr<MediaProfileList> media_;  // guarded by mutex_
 };
 
 }  // namespace upkeep

@@ -692,10 +692,12 @@ void MainController::addMediaProfileCommand() {
 namespace {
 
 std::string trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
+    // Blanks of every kind: a listed line still carries its line end.
+    constexpr const char* kBlanks = " \t\r\n\f\v";
+    const auto first = text.find_first_not_of(kBlanks);
     if (first == std::string::npos)
         return {};
-    const auto last = text.find_last_not_of(" \t");
+    const auto last = text.find_last_not_of(kBlanks);
     return text.substr(first, last - first + 1);
 }
 
@@ -717,7 +719,8 @@ void MainController::viewMediaProfilesCommand() {
     dialog->repaint();
     // Short on a network printer; a printer asked by a PJL job holds the
     // windows for its reply time.
-    MediaProfileList& profiles = printer->prepareListing();
+    std::shared_ptr<MediaProfileList> listing = printer->prepareListing();
+    MediaProfileList& profiles = *listing;
     const std::size_t count = profiles.count();
     if (!profiles.reached()) {
         dialog->addLine(text(259));

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include "media/MediaProfileList.h"
 #include "printer/PrinterList.h"
 
 namespace upkeep {
@@ -93,6 +96,34 @@ TEST(PrinterList, CapacityItemsAndPorts) {
     EXPECT_EQ(list.item(127)->name(), "p127");
     EXPECT_TRUE(list.containsPort(PortDescriptor("10.0.0.5", PortType::TcpIp, 7)));
     EXPECT_FALSE(list.containsPort(PortDescriptor("10.0.0.200", PortType::TcpIp, 7)));
+}
+
+}  // namespace
+}  // namespace upkeep
+
+namespace upkeep {
+namespace {
+
+// A listing on the UI thread and an installation on the sending worker
+// replace the printer's media list at the same time; neither may free the
+// list the other uses (ThreadSanitizer and AddressSanitizer watch this).
+TEST(PrinterMediaList, ListingAndInstallingConcurrently) {
+    Printer printer("p", PortDescriptor("127.0.0.1", PortType::TcpIp, 7));
+    std::atomic<bool> cancel{false};
+    std::atomic<int> progress{0};
+    TransferControl control{cancel, progress};
+    std::thread installer([&] {
+        for (int i = 0; i < 200; ++i) {
+            long answer = 0;
+            EXPECT_EQ(printer.addProfile("/no/such/profile.pdw", control, answer),
+                      InstallResult::Failed);
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        std::shared_ptr<MediaProfileList> list = printer.prepareListing();
+        EXPECT_TRUE(list->stored().empty());
+    }
+    installer.join();
 }
 
 }  // namespace
