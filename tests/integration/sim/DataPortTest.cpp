@@ -1,23 +1,14 @@
-// The simulator's data port: recording, PJL replies, firmware and profile
-// intake, and its faults, through plain TCP connections.
+// The simulator's firmware intake: which downloads it takes on, through
+// plain TCP connections; the version it then reports is read by SNMP.
 
 #include <gtest/gtest.h>
 
-#include "integration/sim/RawClient.h"
+#include "connection/Connection.h"
+#include "printer/SnmpQuery.h"
 #include "support/SimProcess.h"
 
 namespace upkeep::test {
 namespace {
-
-using std::chrono::milliseconds;
-
-const std::string kUel = "\x1b%-12345X";
-const std::string kEcho = kUel + "@PJL ECHO HELLO\r\n";
-const std::string kIdentify =
-    kUel + "@PJL ENTER LANGUAGE=UPGRADE\r\nIDENTIFY\r\n" + kUel + "@PJL EOJ";
-const std::string kMediaList = kUel + "@PJL ENTER LANGUAGE=TavoVarwarePlus\nlist" +
-                               std::string(4, '\0') + "\n" + kUel +
-                               "@PJL EOJ NAME = \"list_media_profile\"" + std::string(1, '\0');
 
 std::string firmware(const std::string& model, const std::string& version,
                      const std::string& flags = "0 0 0 0", std::size_t payload = 300,
@@ -30,10 +21,16 @@ std::string firmware(const std::string& model, const std::string& version,
 }
 
 std::string versionOf(const SimProcess& sim, std::size_t printer, const std::string& oid) {
-    auto reply = raw::snmpGet(sim.address(printer), "quenby", {oid});
-    if (!reply || !reply->decoded || reply->bindings.size() != 1)
-        return "<no answer>";
-    return reply->bindings[0].value.substr(2);
+    SnmpQuery query(PortDescriptor(sim.address(printer), PortType::TcpIp, channel::kUnset));
+    std::string value, same;
+    return query.query(oid, oid, value, same) ? value : "<no answer>";
+}
+
+// Sends the bytes on the data port and closes, as a download does.
+bool tcpSend(const std::string& address, const std::string& data) {
+    auto connection = createConnection(PortDescriptor(address, PortType::TcpIp, channel::kData));
+    return connection && connection->open() &&
+           connection->write(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
 }
 
 TEST(SimFirmwareIntake, AppliesOrRefusesByTheVersionRules) {
@@ -78,7 +75,7 @@ TEST(SimFirmwareIntake, AppliesOrRefusesByTheVersionRules) {
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(raw::tcpSend(sim.address(i), c.file));
+        ASSERT_TRUE(tcpSend(sim.address(i), c.file));
         auto received = sim.waitForLine("received " + sim.address(i) + " 1 ");
         ASSERT_TRUE(received);
         EXPECT_EQ(*received, "received " + sim.address(i) + " 1 " + std::to_string(c.file.size()));

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include "integration/sim/RawClient.h"
 #include "support/Paths.h"
 #include "support/SimProcess.h"
 
