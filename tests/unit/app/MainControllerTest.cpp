@@ -239,8 +239,9 @@ TEST_F(MainControllerTest, SearchingCancelStopsTheRestAndActsOnce) {
     controller->initialise();
     queue->drain();  // the first search
     ASSERT_EQ(view->searchingOpens, 1);
-    ASSERT_TRUE(queue->drainUntil([&] { return view->counter == "2"; }));
-    EXPECT_EQ(view->printerName, "p1");
+    // The name is posted after the counter, so waiting for it sees both.
+    ASSERT_TRUE(queue->drainUntil([&] { return view->printerName == "p1"; }));
+    EXPECT_EQ(view->counter, "2");
     std::function<void()> cancel = view->cancelSearching;
     cancel();
     EXPECT_EQ(view->searchingLive, 0);
