@@ -227,7 +227,7 @@ TEST_F(MainControllerTest, ViewChangesRebuildRowsWithoutContactingPrinters) {
 }
 
 TEST_F(MainControllerTest, SearchingCancelStopsTheRestAndActsOnce) {
-    platform::ScopedTimeScale slower(0.03);  // 30 ms for each printer's name
+    platform::ScopedTimeScale slower(0.05);  // 50 ms for each printer's name
     FakeEnvironment environment;
     for (int i = 0; i < 6; ++i) {
         environment.printers.push_back(
