@@ -5,13 +5,15 @@
 //   UPKEEP_SCREENSHOTS      directory for the PNGs (required)
 //   UPKEEP_SCREENSHOT_TOUR  "full" (default): choice dialog, Searching
 //                           dialog, main window, wizard page, Sending dialog,
-//                           address dialog, web-link dialog; "main": the
-//                           main window only
+//                           address dialog, web-link dialog, version
+//                           dialog, profile list; "main": the main window
+//                           only
 //   UPKEEP_SCREENSHOT_SUFFIX  appended to each file name (e.g. "-de")
 
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -75,6 +77,14 @@ class Tour {
                 dialog->reject();
             } else if (name == "302") {
                 save(dialog, "address-dialog");
+                dialog->reject();
+            } else if (name == "307") {
+                if (auto* versions = dialog->findChild<QListWidget*>())
+                    versions->setCurrentRow(0);
+                save(dialog, "version-dialog");
+                dialog->reject();
+            } else if (name == "306") {
+                save(dialog, "profile-list");
                 dialog->reject();
             } else {
                 dialog->reject();
@@ -183,11 +193,20 @@ class Tour {
                 next();
                 return;
             case 7:
+            case 8:  // the web-link page, then the versions to go back to
                 if (selectRow(*window, [](Printer& p) {
                         return p.effectiveState() == PrinterState::UpToDate;
                     })) {
-                    window->commandAction(command::kSystemUpgrade)->trigger();
+                    window
+                        ->commandAction(step_ == 7 ? command::kSystemUpgrade
+                                                   : command::kSystemDowngrade)
+                        ->trigger();
                 }
+                next();
+                return;
+            case 9:  // the printer that has media profiles
+                if (selectRow(*window, [](Printer& p) { return p.name() == "Design-Studio"; }))
+                    window->commandAction(command::kMediaViewProfiles)->trigger();
                 next();
                 return;
             default:
