@@ -51,30 +51,17 @@ TEST(CatalogueCommand, MalformedCataloguesGiveWhatWasReadBeforeTheFault) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dir);
-        test::CommandResult result = catalogue({"--package", fixture(c.dir), "--json"});
+        test::CommandResult result = catalogue({"--json", "--package", fixture(c.dir)});
         EXPECT_EQ(result.exitCode, 0) << result.err;
         EXPECT_EQ(result.out, std::string(c.json) + "\n");
     }
 }
 
-TEST(CatalogueCommand, SamplePackage) {
-    test::CommandResult result = catalogue({"--json", "--package", test::examplePackageDir()});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    const std::string& out = result.out;
-    EXPECT_EQ(out.rfind(R"({"notLoaded": 0, "location": "https://support.example.com/)", 0), 0u);
-    EXPECT_NE(out.find(R"("systemModelOid": "1.3.6.1.3.77.1.1.0", )"
-                       R"("systemVersionOid": "1.3.6.1.3.77.1.2.0")"),
-              std::string::npos);
-    EXPECT_NE(out.find(R"(["1.3.6.1.3.77.2.8.1.0", "1.3.6.1.3.77.2.8.2.0"]], "models": [)"),
-              std::string::npos);
-    EXPECT_EQ(out.find(R"("filePresent": false)"), std::string::npos);
-    EXPECT_NE(out.find(R"({"version": "6.00", "fileName": "m5200_600.fmw", "optional": false, )"
-                       R"("filePresent": true})"),
-              std::string::npos);
-    EXPECT_NE(out.find(R"("optional": true)"), std::string::npos);
-
+// The sample package's contents are checked by the catalogue tests; here
+// only the table form, which no other test reads.
+TEST(CatalogueCommand, SamplePackageAsATable) {
     test::CommandResult table = catalogue({"--package", test::examplePackageDir()});
-    EXPECT_EQ(table.exitCode, 0);
+    EXPECT_EQ(table.exitCode, 0) << table.err;
     EXPECT_NE(table.out.find("[Finisher-F2]"), std::string::npos);
     EXPECT_NE(table.out.find("m4000_400.fmw"), std::string::npos);
 }
@@ -97,11 +84,8 @@ TEST(CatalogueCommand, FallsBackToTheSettingsThenFails) {
 }
 
 TEST(CatalogueCommand, UsageErrors) {
-    for (std::vector<std::string> args :
-         {std::vector<std::string>{"--package"}, std::vector<std::string>{"--jsn"},
-          std::vector<std::string>{"extra"}}) {
-        EXPECT_EQ(catalogue(args).exitCode, 2) << args.front();
-    }
+    for (const char* arg : {"--package", "--jsn", "extra"})
+        EXPECT_EQ(catalogue({arg}).exitCode, 2) << arg;
 }
 
 }  // namespace

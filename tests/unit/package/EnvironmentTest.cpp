@@ -26,17 +26,11 @@ class LinuxEnvironmentSettings : public ::testing::Test {
 TEST_F(LinuxEnvironmentSettings, AnswersFromTheSettingsKey) {
     useSettings(
         "\"Firmware\"=\"/opt/upkeep/firmware.ini\"\r\n"
-        "\"Path\"=\"/opt/upkeep/fmw/\"\r\n"
-        "\"LANG\"=dword:00000407\r\n");
+        "\"Path\"=\"/opt/upkeep/fmw/\"\r\n");
     std::optional<PortDescriptor> catalogue = environment.catalogueFileDescriptor();
     ASSERT_TRUE(catalogue.has_value());
     EXPECT_EQ(*catalogue, PortDescriptor("/opt/upkeep/firmware.ini", PortType::File, 6));
     EXPECT_EQ(environment.systemSoftwarePath(), std::optional<std::string>("/opt/upkeep/fmw/"));
-    std::uint8_t language = 0;
-    EXPECT_TRUE(environment.languageSetting(language));
-    EXPECT_EQ(language, 7);  // the lowest byte
-    EXPECT_EQ(environment.osKind(), OsKind::Unknown);
-    EXPECT_EQ(environment.startupFileDescriptor(), PortDescriptor("startup", PortType::File, 4));
 }
 
 TEST_F(LinuxEnvironmentSettings, LanguageOfAnyTypeCountsByItsLowestByte) {
@@ -46,7 +40,7 @@ TEST_F(LinuxEnvironmentSettings, LanguageOfAnyTypeCountsByItsLowestByte) {
         std::uint8_t language;
     };
     const std::vector<Case> cases = {
-        {"\"LANG\"=dword:00000009", true, 9},
+        {"\"LANG\"=dword:00000407", true, 7},
         {"\"LANG\"=\"9\"", true, 57},      // a text: the code of the digit
         {"\"LANG\"=\"123\"", true, '1'},   // four bytes with its terminator
         {"\"LANG\"=\"1234\"", false, 0},   // too large for four bytes
@@ -82,22 +76,6 @@ TEST_F(LinuxEnvironmentSettings, MissingOrOversizedSettingsAreAbsent) {
     test::writeFile(dir.file("upkeep.reg"),
                     "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n\"Path\"=\"/x/\"\n");
     EXPECT_FALSE(environment.systemSoftwarePath().has_value());
-}
-
-TEST(EnvironmentInstance, TestsCanSubstituteOrRemoveIt) {
-    Environment* real = Environment::instance();
-    ASSERT_NE(real, nullptr);
-    test::FakeEnvironment fake;
-    {
-        ScopedEnvironment useFake(&fake);
-        EXPECT_EQ(Environment::instance(), &fake);
-        {
-            ScopedEnvironment none(nullptr);
-            EXPECT_EQ(Environment::instance(), nullptr);
-        }
-        EXPECT_EQ(Environment::instance(), &fake);
-    }
-    EXPECT_EQ(Environment::instance(), real);
 }
 
 }  // namespace

@@ -3,13 +3,12 @@
 // that hands out its bytes in chunks of a chosen size, and an environment
 // whose settings the test sets.
 
-#include <dirent.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -27,7 +26,11 @@ class TempDir {
         if (::mkdtemp(pattern.data()) != nullptr)
             path_ = pattern;
     }
-    ~TempDir() { removeTree(path_); }
+    ~TempDir() {
+        std::error_code ignored;
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ignored);
+    }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
@@ -35,32 +38,11 @@ class TempDir {
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
   private:
-    static void removeTree(const std::string& path) {
-        if (path.empty())
-            return;
-        if (DIR* dir = ::opendir(path.c_str())) {
-            while (dirent* item = ::readdir(dir)) {
-                std::string name = item->d_name;
-                if (name == "." || name == "..")
-                    continue;
-                std::string child = path + "/" + name;
-                struct stat info {};
-                if (::lstat(child.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-                    removeTree(child);
-                } else {
-                    ::unlink(child.c_str());
-                }
-            }
-            ::closedir(dir);
-        }
-        ::rmdir(path.c_str());
-    }
     std::string path_;
 };
 
 inline void writeFile(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
 }
 
 inline bool fileExists(const std::string& path) {
@@ -69,9 +51,8 @@ inline bool fileExists(const std::string& path) {
 }
 
 inline std::string readWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
 }
 
@@ -113,17 +94,11 @@ class FakeEnvironment final : public Environment {
         return PortDescriptor(*cataloguePath, PortType::File, channel::kSettingsPath);
     }
     std::optional<std::string> systemSoftwarePath() override { return softwarePath; }
-    bool languageSetting(std::uint8_t& out) override {
-        if (!language)
-            return false;
-        out = *language;
-        return true;
-    }
+    bool languageSetting(std::uint8_t&) override { return false; }
     OsKind osKind() override { return OsKind::Unknown; }
 
     std::optional<std::string> cataloguePath;
     std::optional<std::string> softwarePath;
-    std::optional<std::uint8_t> language;
 };
 
 // Sets an environment variable for the lifetime of the object.
@@ -134,13 +109,7 @@ class ScopedEnvVar {
             previous_ = old;
         ::setenv(name, value.c_str(), 1);
     }
-    ~ScopedEnvVar() {
-        if (previous_) {
-            ::setenv(name_, previous_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
+    ~ScopedEnvVar() { previous_ ? ::setenv(name_, previous_->c_str(), 1) : ::unsetenv(name_); }
     ScopedEnvVar(const ScopedEnvVar&) = delete;
     ScopedEnvVar& operator=(const ScopedEnvVar&) = delete;
 

@@ -12,7 +12,7 @@ using test::TempDir;
 
 struct Case {
     const char* name;
-    std::string content;
+    std::optional<std::string> content;  // none: no file
     std::uint32_t firmwareMode;
     std::uint32_t mediaMode;
     std::string argument;
@@ -34,6 +34,7 @@ TEST(StartupRequest, ReadsAndConsumesTheFile) {
         {"word with a suffix is unknown", "firmwares\nPrinter\n", 0, 0, "", true},
         {"comments and blanks only", "# nothing\n\n   \n", 0, 0, "", false},
         {"empty file", "", 0, 0, "", false},
+        {"no file", std::nullopt, 0, 0, "", false},
         {"long argument is cut", "firmware\n" + std::string(400, 'a') + "\n", 1, 0,
          std::string(255, 'a'), false},
     };
@@ -42,11 +43,11 @@ TEST(StartupRequest, ReadsAndConsumesTheFile) {
         SCOPED_TRACE(c.name);
         TempDir dir;
         platform::ScopedWorkingDirectory inDir(dir.path());
-        test::writeFile(dir.file("startup"), c.content);
-
+        if (c.content)
+            test::writeFile(dir.file("startup"), *c.content);
         StartOptions options;
         options.argument = "stale";
-        options.mediaMode = 1;
+        options.firmwareMode = options.mediaMode = 1;
         options.language = 7;
         readStartupRequest(options);
         EXPECT_EQ(options.firmwareMode, c.firmwareMode);
@@ -55,19 +56,6 @@ TEST(StartupRequest, ReadsAndConsumesTheFile) {
         EXPECT_EQ(options.language, 7);  // not the request file's business
         EXPECT_EQ(test::fileExists(dir.file("startup")), c.fileStays);
     }
-}
-
-TEST(StartupRequest, NoFileSetsNothing) {
-    platform::ScopedTimeScale fast(0.001);
-    TempDir dir;
-    platform::ScopedWorkingDirectory inDir(dir.path());
-    StartOptions options;
-    options.firmwareMode = 1;
-    readStartupRequest(options);
-    EXPECT_EQ(options.firmwareMode, 0u);
-    EXPECT_EQ(options.mediaMode, 0u);
-    EXPECT_TRUE(options.argument.empty());
-    EXPECT_FALSE(test::fileExists(dir.file("startup")));
 }
 
 }  // namespace
