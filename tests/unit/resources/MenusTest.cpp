@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <fstream>
 #include <ostream>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "resources/Menus.h"
+#include "support/Paths.h"
 
 namespace upkeep::resources {
 namespace {
@@ -65,7 +68,7 @@ std::string withoutDots(std::string text) {
     return text;
 }
 
-TEST(MainMenu, EnglishHasTheCommandTable) {
+TEST(MainMenu, EveryLanguageHasTheCommandTable) {
     using namespace command;
     const Layout expected = {
         {{kFileNew, 0, kFileExit},
@@ -75,21 +78,9 @@ TEST(MainMenu, EnglishHasTheCommandTable) {
          {kHelpContents, 0, kHelpAbout}},
         {kViewSupportedPrinters},
     };
-    EXPECT_EQ(layoutOf(Table::EnglishUS), expected);
-    const std::vector<std::string> popups = {"File", "View", "Media", "System", "Help"};
-    std::vector<std::string> labels;
-    for (const MenuPopup& popup : mainMenu(Table::EnglishUS))
-        labels.push_back(plainLabel(popup.label));
-    EXPECT_EQ(labels, popups);
-    EXPECT_EQ(plainLabel(findItem(Table::EnglishUS, kHelpAbout)->label), "About Upkeep...");
-    EXPECT_EQ(plainLabel(findItem(Table::EnglishUS, kFileNew)->label), "New...");
-}
-
-TEST(MainMenu, EveryLanguageHasTheSameCommandIdsAndCheckMark) {
-    const Layout english = layoutOf(Table::EnglishUS);
     for (Table table : allTables()) {
-        EXPECT_EQ(layoutOf(table), english) << tableName(table);
-        EXPECT_EQ(findItem(table, command::kCommunityName), nullptr) << tableName(table);
+        EXPECT_EQ(layoutOf(table), expected) << tableName(table);
+        EXPECT_EQ(findItem(table, kCommunityName), nullptr) << tableName(table);
     }
 }
 
@@ -150,11 +141,41 @@ TEST(MainMenu, PlainLabelDropsMnemonicMarks) {
         EXPECT_EQ(plainLabel(c.label), c.plain) << c.label;
 }
 
-TEST(MainMenu, CurrentTableSelectsTheMenu) {
-    setCurrentTable(Table::German);
-    EXPECT_EQ(plainLabel(mainMenu()[0].label), "Datei");
-    setCurrentTable(Table::EnglishUS);
-    EXPECT_EQ(plainLabel(mainMenu()[0].label), "File");
+std::string helpText(Table table) {
+    std::ifstream in(test::sourceDir() + "/src/resources/help/" + languageCode(table) + ".txt",
+                     std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Each language's help file exists and names that language's menu entries as its menu
+// shows them, so the help cannot drift from the menu it explains.
+TEST(HelpTexts, EveryLanguageExplainsItsOwnMenusAndTheTool) {
+    for (Table table : allTables()) {
+        const std::string help = helpText(table);
+        ASSERT_FALSE(help.empty()) << "no help file " << languageCode(table) << ".txt";
+        EXPECT_EQ(help.find('\r'), std::string::npos) << languageCode(table);
+        for (const char* command :
+             {"upkeepctl check", "upkeepctl upgrade", "upkeepctl downgrade", "upkeepctl send",
+              "upkeepctl profiles", "upkeepctl add-profile", "upkeepctl printers",
+              "upkeepctl catalogue", "upkeepctl query"}) {
+            EXPECT_NE(help.find(command), std::string::npos)
+                << languageCode(table) << ".txt lacks " << command;
+        }
+        for (const MenuPopup& popup : mainMenu(table)) {
+            std::string name = plainLabel(popup.label);
+            EXPECT_NE(help.find(name), std::string::npos)
+                << languageCode(table) << ".txt does not name menu " << name;
+            for (const MenuItem& item : popup.items) {
+                if (item.isSeparator())
+                    continue;
+                std::string label = withoutDots(plainLabel(item.label));
+                EXPECT_NE(help.find(label), std::string::npos)
+                    << languageCode(table) << ".txt does not name " << name << "/" << label;
+            }
+        }
+    }
 }
 
 }  // namespace
