@@ -19,10 +19,7 @@ class ClassifyPortTest : public ::testing::Test {
     ClassifyPortTest() : registry_(test::monitorsRegistry()) {
         test::FakeUsbDevices devices;
         devices.printer.push_back(test::namedUsb("/dev/usb/lp0", "Meridot 4000", "SG12345"));
-        platform::UsbInterface numbered;
-        numbered.devicePath = "/dev/usb/lp1";
-        numbered.portNumber = 1;
-        devices.printer.push_back(numbered);
+        devices.printer.push_back({"/dev/usb/lp1", {}, {}, false, 1});
         devices.printer.push_back(test::namedUsb("/dev/usb/lp2", "Meridot 5200", "SG777"));
         usb_.build(devices);
     }

@@ -55,12 +55,7 @@ class FakeUsbDevices final : public platform::UsbDevices {
 
 // An interface with product, serial number and "Enabled".
 inline platform::UsbInterface namedUsb(std::string path, std::string product, std::string serial) {
-    platform::UsbInterface usb;
-    usb.devicePath = std::move(path);
-    usb.product = std::move(product);
-    usb.serialNumber = std::move(serial);
-    usb.enabled = true;
-    return usb;
+    return {std::move(path), std::move(serial), std::move(product), true, {}};
 }
 
 }  // namespace upkeep::test

@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "printer/PrinterList.h"
 #include "unit/discovery/DiscoveryTestHelpers.h"
+#include "unit/package/PackageTestHelpers.h"
 
 namespace upkeep::discovery {
 namespace {
@@ -117,24 +116,11 @@ TEST(FindPrinters, ExtraPortIsAddedLastEvenWhenListed) {
     EXPECT_EQ(listed(list), expected);
 }
 
-}  // namespace
-}  // namespace upkeep::discovery
-
-namespace upkeep::discovery {
-namespace {
-
 TEST(FindSystemPrinters, SchedulerThatCannotBeReachedIsAFailure) {
-    const char* previous = std::getenv("CUPS_SERVER");
-    std::string kept = previous ? previous : "";
-    ::setenv("CUPS_SERVER", "/nonexistent/upkeep-test/cups.sock", 1);
+    test::ScopedEnvVar server("CUPS_SERVER", "/nonexistent/upkeep-test/cups.sock");
     PrinterList list;
     list.add(std::make_shared<Printer>("kept", PortDescriptor("x", PortType::TcpIp, 7)));
-    bool found = findSystemPrinters(list);
-    if (previous)
-        ::setenv("CUPS_SERVER", kept.c_str(), 1);
-    else
-        ::unsetenv("CUPS_SERVER");
-    EXPECT_FALSE(found);
+    EXPECT_FALSE(findSystemPrinters(list));
     EXPECT_EQ(list.count(), 1u);
 }
 

@@ -13,39 +13,24 @@ namespace {
 
 using platform::UsbInterface;
 
-UsbInterface withPortNumber(UsbInterface usb, std::uint32_t number) {
-    usb.portNumber = number;
-    return usb;
-}
-
 TEST(UsbPortTable, PortNamesFromTheInterfaceValues) {
-    UsbInterface noEnabled = test::namedUsb("/dev/c", "Meridot 5200", "SG2");
-    noEnabled.enabled = false;
-    UsbInterface numberOnly;
-    numberOnly.devicePath = "/dev/b";
-    numberOnly.portNumber = 2;
-    UsbInterface productOnly;
-    productOnly.devicePath = "/dev/e";
-    productOnly.product = "Meridot 4000";
-    productOnly.enabled = true;
-    UsbInterface bigNumber;
-    bigNumber.devicePath = "/dev/f";
-    bigNumber.portNumber = 1234;
-
+    // An interface: device path, serial number, product, "Enabled", port number.
     const struct {
         const char* what;
         UsbInterface device;
         const char* portName;
     } cases[] = {
-        {"product, serial and Enabled", test::namedUsb("/dev/a", "Meridot 4000", "SG12345"),
+        {"product, serial and Enabled",
+         {"/dev/a", "SG12345", "Meridot 4000", true, {}},
          "USB/Meridot 4000/SG12345"},
-        {"port number only", numberOnly, "USB002"},
-        {"no Enabled: the port number decides", withPortNumber(noEnabled, 1), "USB001"},
-        {"no Enabled and no port number", noEnabled, ""},
-        {"no serial number", withPortNumber(productOnly, 3), "USB003"},
-        {"named device keeps its name over the number",
-         withPortNumber(test::namedUsb("/dev/d", "P", "S"), 9), "USB/P/S"},
-        {"four digits", bigNumber, "USB1234"},
+        {"port number only", {"/dev/b", {}, {}, false, 2}, "USB002"},
+        {"no Enabled: the port number decides",
+         {"/dev/c", "SG2", "Meridot 5200", false, 1},
+         "USB001"},
+        {"no Enabled and no port number", {"/dev/c", "SG2", "Meridot 5200", false, {}}, ""},
+        {"no serial number", {"/dev/e", {}, "Meridot 4000", true, 3}, "USB003"},
+        {"named device keeps its name over the number", {"/dev/d", "S", "P", true, 9}, "USB/P/S"},
+        {"four digits", {"/dev/f", {}, {}, false, 1234}, "USB1234"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(usbPortName(c.device), c.portName) << c.what;
@@ -54,10 +39,10 @@ TEST(UsbPortTable, PortNamesFromTheInterfaceValues) {
 TEST(UsbPortTable, LookUpIsExactAndGivesTheFirstEntry) {
     test::FakeUsbDevices devices;
     devices.vendor.push_back(test::namedUsb("/dev/vendor0", "Meridot 4000", "SG12345"));
-    devices.printer.push_back(withPortNumber(UsbInterface{"/dev/usb/lp0", {}, {}, false, {}}, 1));
+    devices.printer.push_back({"/dev/usb/lp0", {}, {}, false, 1});
     // The same device under the standard class too.
     devices.printer.push_back(test::namedUsb("/dev/usb/lp1", "Meridot 4000", "SG12345"));
-    devices.printer.push_back(UsbInterface{"/dev/usb/lp2", {}, {}, false, {}});
+    devices.printer.push_back({"/dev/usb/lp2", {}, {}, false, {}});
 
     UsbPortTable table;
     table.build(devices);
@@ -80,8 +65,7 @@ TEST(UsbPortTable, LookUpIsExactAndGivesTheFirstEntry) {
 TEST(UsbPortTable, HoldsSixteenOfSeventeenDevices) {
     test::FakeUsbDevices devices;
     for (std::uint32_t i = 1; i <= 17; ++i)
-        devices.printer.push_back(withPortNumber(
-            UsbInterface{"/dev/usb/lp" + std::to_string(i - 1), {}, {}, false, {}}, i));
+        devices.printer.push_back({"/dev/usb/lp" + std::to_string(i - 1), {}, {}, false, i});
     UsbPortTable table;
     table.build(devices);
     EXPECT_EQ(table.count(), UsbPortTable::kCapacity);
@@ -109,20 +93,17 @@ TEST(SysfsUsbDevices, ReadsThePrinterInterfacesOfTheFixtureTree) {
     platform::SysfsUsbDevices sysfs(test::discoveryFixture("sysfs"), "/dev");
     EXPECT_TRUE(sysfs.present(platform::UsbInterfaceClass::Vendor).empty());
     std::vector<UsbInterface> found = sysfs.present(platform::UsbInterfaceClass::Printer);
-    ASSERT_EQ(found.size(), 3u);  // hiddev0 is no printer
-
-    EXPECT_EQ(found[0].devicePath, "/dev/usb/lp0");
-    EXPECT_EQ(found[0].product, "Meridot 4000");
-    EXPECT_EQ(found[0].serialNumber, "SG12345");
-    EXPECT_TRUE(found[0].enabled);
-    EXPECT_EQ(found[0].portNumber, 1u);
-
-    EXPECT_EQ(found[1].devicePath, "/dev/usb/lp1");  // no uevent: the usual node
-    EXPECT_EQ(found[1].serialNumber, std::nullopt);
-    EXPECT_EQ(found[1].portNumber, 2u);
-
-    EXPECT_EQ(found[2].devicePath, "/dev/usb/lp10");  // after lp1, not between lp0 and lp1
-    EXPECT_EQ(found[2].portNumber, 11u);
+    std::vector<std::string> rows;  // hiddev0 is no printer
+    for (const UsbInterface& usb : found)
+        rows.push_back(usb.devicePath + " " + usb.product.value_or("-") + "/" +
+                       usb.serialNumber.value_or("-") + (usb.enabled ? " enabled " : " ") +
+                       std::to_string(usb.portNumber.value_or(0)));
+    const std::vector<std::string> expected = {
+        "/dev/usb/lp0 Meridot 4000/SG12345 enabled 1",
+        "/dev/usb/lp1 Meridot 5200/- enabled 2",         // no uevent: the usual node
+        "/dev/usb/lp10 Finisher F2/F2-0042 enabled 11",  // after lp1, not between lp0 and lp1
+    };
+    EXPECT_EQ(rows, expected);
 
     UsbPortTable table;
     table.build(sysfs);
