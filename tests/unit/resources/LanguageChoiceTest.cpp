@@ -3,6 +3,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "resources/Strings.h"
 
@@ -48,39 +49,25 @@ TEST_F(LanguageChoice, LanguageNumbersThenTheLocale) {
 }
 
 TEST_F(LanguageChoice, LocaleNamesToTables) {
-    const struct {
-        const char* locale;
-        Table expected;
-    } cases[] = {
-        {"zh_TW.UTF-8", Table::ChineseTraditional},
-        {"zh_HK", Table::ChineseTraditional},
-        {"zh_MO.UTF-8", Table::ChineseTraditional},
-        {"zh_CN.UTF-8", Table::ChineseSimplified},
-        {"zh_SG", Table::ChineseSimplified},
-        {"zh", Table::ChineseSimplified},
-        {"es_ES.UTF-8", Table::SpanishModern},
-        {"es_MX", Table::SpanishModern},
-        {"ja_JP.eucJP", Table::Japanese},
-        {"ko_KR.UTF-8", Table::Korean},
-        {"pt_BR.UTF-8", Table::PortugueseBrazil},
-        {"pt_PT", Table::PortugueseBrazil},
-        {"de_DE@euro", Table::German},
-        {"de_AT.ISO-8859-1@euro", Table::German},
-        {"fr_CA.UTF-8", Table::French},
-        {"it_IT", Table::Italian},
-        {"en_GB.UTF-8", Table::EnglishUS},
-        {"sv_SE.UTF-8", Table::EnglishUS},
-        {"C", Table::EnglishUS},
-        {"C.UTF-8", Table::EnglishUS},
-        {"POSIX", Table::EnglishUS},
-        {"", Table::EnglishUS},
-        {"dexx", Table::EnglishUS},
-        {"zhx_TW", Table::EnglishUS},
+    const std::map<Table, std::vector<const char*>> cases = {
+        {Table::ChineseTraditional, {"zh_TW.UTF-8", "zh_HK", "zh_MO.UTF-8"}},
+        {Table::ChineseSimplified, {"zh_CN.UTF-8", "zh_SG", "zh"}},
+        {Table::SpanishModern, {"es_ES.UTF-8", "es_MX"}},
+        {Table::Japanese, {"ja_JP.eucJP"}},
+        {Table::Korean, {"ko_KR.UTF-8"}},
+        {Table::PortugueseBrazil, {"pt_BR.UTF-8", "pt_PT"}},
+        {Table::German, {"de_DE@euro", "de_AT.ISO-8859-1@euro"}},
+        {Table::French, {"fr_CA.UTF-8"}},
+        {Table::Italian, {"it_IT"}},
+        {Table::EnglishUS,
+         {"en_GB.UTF-8", "sv_SE.UTF-8", "C", "C.UTF-8", "POSIX", "", "dexx", "zhx_TW"}},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(tableForLocale(c.locale), c.expected) << '"' << c.locale << '"';
-        EXPECT_EQ(chooseLanguage(0, environmentOf({{"LANG", c.locale}})), c.expected)
-            << '"' << c.locale << '"';
+    for (const auto& [expected, locales] : cases) {
+        for (const char* locale : locales) {
+            EXPECT_EQ(tableForLocale(locale), expected) << '"' << locale << '"';
+            EXPECT_EQ(chooseLanguage(0, environmentOf({{"LANG", locale}})), expected)
+                << '"' << locale << '"';
+        }
     }
 }
 

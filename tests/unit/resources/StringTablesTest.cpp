@@ -53,38 +53,27 @@ Shape shapeOf(const std::string& text) {
     return shape;
 }
 
-TEST(StringTables, EveryTableHoldsExactlyTheSameNumbers) {
+// Every table holds exactly the listed numbers, none empty, each with
+// English's placeholders and line breaks; the program and site names and
+// the site number stay as they are.
+TEST(StringTables, EveryTableMatchesEnglish) {
     ASSERT_EQ(kAllIds.size(), 73u);
     ASSERT_EQ(allTables().size(), kTableCount);
     for (Table table : allTables()) {
         const std::vector<int> held = stringIds(table);
         std::vector<int> missing, extra;
-        std::set_difference(kAllIds.begin(), kAllIds.end(), held.begin(), held.end(),
-                            std::back_inserter(missing));
-        std::set_difference(held.begin(), held.end(), kAllIds.begin(), kAllIds.end(),
-                            std::back_inserter(extra));
-        EXPECT_TRUE(missing.empty())
-            << tableName(table) << " lacks " << ::testing::PrintToString(missing);
-        EXPECT_TRUE(extra.empty())
-            << tableName(table) << " has extra " << ::testing::PrintToString(extra);
-    }
-}
-
-TEST(StringTables, PlaceholdersAndLineBreaksMatchEnglish) {
-    for (Table table : allTables()) {
+        std::ranges::set_difference(kAllIds, held, std::back_inserter(missing));
+        std::ranges::set_difference(held, kAllIds, std::back_inserter(extra));
+        EXPECT_TRUE(missing.empty() && extra.empty())
+            << tableName(table) << " lacks " << ::testing::PrintToString(missing) << ", has extra "
+            << ::testing::PrintToString(extra);
         for (int id : kAllIds) {
-            Shape english = shapeOf(text(Table::EnglishUS, id));
-            Shape translated = shapeOf(text(table, id));
-            EXPECT_EQ(translated, english) << tableName(table) << " string " << id;
-        }
-    }
-}
-
-TEST(StringTables, NoTextIsEmptyAndSiteNamesStayUntranslated) {
-    for (Table table : allTables()) {
-        for (int id : kAllIds)
             EXPECT_STRNE(text(table, id), "") << tableName(table) << " string " << id;
+            EXPECT_EQ(shapeOf(text(table, id)), shapeOf(text(Table::EnglishUS, id)))
+                << tableName(table) << " string " << id;
+        }
         EXPECT_STREQ(text(table, 190), "Upkeep") << tableName(table);
+        EXPECT_STREQ(text(table, id::kSiteNumber), "4") << tableName(table);
         for (int id : {182, 183, 185, 251}) {
             EXPECT_NE(std::string(text(table, id)).find("Varnholt Meridot Online"),
                       std::string::npos)
@@ -121,25 +110,11 @@ TEST(StringTables, EnglishKeepsTextsExactly) {
         EXPECT_EQ(text(Table::EnglishUS, id), expected) << "string " << id;
 }
 
-TEST(StringTables, LanguageCodesAndSiteNumber) {
-    const std::map<Table, std::string> codes = {
-        {Table::EnglishUS, "en"},
-        {Table::German, "de"},
-        {Table::SpanishTraditional, "es"},
-        {Table::SpanishModern, "es"},
-        {Table::French, "fr"},
-        {Table::Italian, "it"},
-        {Table::Japanese, "ja"},
-        {Table::Korean, "ko"},
-        {Table::PortugueseBrazil, "pt"},
-        {Table::ChineseTraditional, "tw"},
-        {Table::ChineseSimplified, "cn"},
-    };
-    ASSERT_EQ(codes.size(), kTableCount);
-    for (const auto& [table, code] : codes) {
-        EXPECT_EQ(languageCode(table), code) << tableName(table);
-        EXPECT_STREQ(text(table, id::kSiteNumber), "4") << tableName(table);
-    }
+TEST(StringTables, LanguageCodes) {
+    std::string codes;  // in the order of the Table enum
+    for (std::size_t t = 0; t < kTableCount; ++t)
+        codes += std::string(languageCode(static_cast<Table>(t))) + " ";
+    EXPECT_EQ(codes, "en de es es fr it ja ko pt tw cn ");
 }
 
 TEST(StringTables, SupportTemplateFormatsToAnAddressUnderExample) {
