@@ -305,6 +305,7 @@ TEST_F(CatalogueFiles, LongChosenPaths) {
     writeFile(dir + "/f.fmw", "x");  // well over 96 characters, under 256
     writeFile(tooLong, "x");
     ASSERT_GT(tooLong.size(), 255u);
+    writeFile(tooLong.substr(0, 255), "the file the cut path names");
     CatalogueEntry chosen("Forced", "Forced", dir + "/f.fmw");
     EXPECT_EQ(chosen.fileName().view(), dir + "/f.fmw");
     EXPECT_TRUE(chosen.fileExists());

@@ -151,39 +151,37 @@ TEST(SectionReader, EndIsReportedAgainAndAgain) {
     EXPECT_EQ(unread.reads, 0);
 }
 
+// A reader over a text of its own.
+struct Reading {
+    explicit Reading(std::string text) : source(std::move(text)) {}
+    ChunkedSource source;
+    SectionReader reader{source};
+};
+
 TEST(SectionReader, LowerLevelOperationsAtTheEnd) {
     std::array<char, 16> out{};
-    {
-        ChunkedSource source("word");
-        SectionReader reader(source);
-        EXPECT_TRUE(reader.readWord(out));  // something read before the end
-        EXPECT_STREQ(out.data(), "word");
-        EXPECT_FALSE(reader.readWord(out));  // nothing left
-        EXPECT_STREQ(out.data(), "");
-    }
-    {
-        ChunkedSource source("]rest");
-        SectionReader reader(source);
-        EXPECT_TRUE(reader.readWord(out));  // stops at once in front of "]"
-        EXPECT_STREQ(out.data(), "");
-        EXPECT_EQ(reader.getChar(), ']');
-    }
-    {
-        ChunkedSource source("first line\nsecond");
-        SectionReader reader(source);
-        EXPECT_TRUE(reader.readRestOfLine({}));  // only consumes
-        EXPECT_EQ(reader.getChar(), '\n');
-        EXPECT_TRUE(reader.readRestOfLine(out));
-        EXPECT_STREQ(out.data(), "second");
-        EXPECT_FALSE(reader.readRestOfLine(out));
-    }
-    {
-        ChunkedSource source("  # c\n\t x");
-        SectionReader reader(source);
-        EXPECT_TRUE(reader.skipBlanks());
-        EXPECT_EQ(reader.getChar(), 'x');
-        EXPECT_FALSE(reader.skipBlanks());
-    }
+    Reading word("word");
+    EXPECT_TRUE(word.reader.readWord(out));  // something read before the end
+    EXPECT_STREQ(out.data(), "word");
+    EXPECT_FALSE(word.reader.readWord(out));  // nothing left
+    EXPECT_STREQ(out.data(), "");
+
+    Reading bracket("]rest");
+    EXPECT_TRUE(bracket.reader.readWord(out));  // stops at once in front of "]"
+    EXPECT_STREQ(out.data(), "");
+    EXPECT_EQ(bracket.reader.getChar(), ']');
+
+    Reading lines("first line\nsecond");
+    EXPECT_TRUE(lines.reader.readRestOfLine({}));  // only consumes
+    EXPECT_EQ(lines.reader.getChar(), '\n');
+    EXPECT_TRUE(lines.reader.readRestOfLine(out));
+    EXPECT_STREQ(out.data(), "second");
+    EXPECT_FALSE(lines.reader.readRestOfLine(out));
+
+    Reading blanks("  # c\n\t x");
+    EXPECT_TRUE(blanks.reader.skipBlanks());
+    EXPECT_EQ(blanks.reader.getChar(), 'x');
+    EXPECT_FALSE(blanks.reader.skipBlanks());
 }
 
 }  // namespace
