@@ -61,26 +61,6 @@ std::optional<int> parseOptions(const Command& command, const Args& args, Option
     return std::nullopt;
 }
 
-std::optional<PortDescriptor> parseTarget(const std::string& target) {
-    auto after = [&](const char* prefix) { return target.substr(std::string_view(prefix).size()); };
-    if (target.rfind("ipx:", 0) == 0) {
-        if (after("ipx:").empty())
-            return std::nullopt;
-        return PortDescriptor(after("ipx:"), PortType::IpxSpx, channel::kUnset);
-    }
-    if (target.rfind("usb:", 0) == 0) {
-        if (after("usb:").empty())
-            return std::nullopt;
-        return PortDescriptor(after("usb:"), PortType::Usb, channel::kUnset);
-    }
-    if (target == "lpt:" || target.rfind("lpt:", 0) == 0) {
-        return PortDescriptor("LPT1:", PortType::Parallel, channel::kUnset);
-    }
-    if (target.empty() || target.size() > 255)
-        return std::nullopt;
-    return PortDescriptor(target, PortType::TcpIp, channel::kUnset);
-}
-
 const FirmwareCatalogue* loadPackage(const Options& options) {
     if (options.package) {
         std::error_code error;

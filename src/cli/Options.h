@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/Command.h"
+#include "cli/Target.h"
 #include "connection/PortDescriptor.h"
 
 namespace upkeep {
@@ -27,10 +28,6 @@ struct Options {
 // Returns an exit code on a usage error.
 std::optional<int> parseOptions(const Command& command, const Args& args, Options& options,
                                 const std::vector<std::string>& accepted);
-
-// A printer address as the tool takes it: a dotted address or host name,
-// "ipx:NET.NODE", "usb:DEVICE-PATH" or "lpt:".
-std::optional<PortDescriptor> parseTarget(const std::string& target);
 
 // Loads the catalogue as the program does (or from --package), printing the
 // program's message when it cannot be found.

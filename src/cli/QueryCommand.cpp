@@ -5,6 +5,7 @@
 
 #include "cli/Command.h"
 #include "cli/Json.h"
+#include "cli/Target.h"
 #include "connection/TcpIpConnection.h"
 #include "printer/Community.h"
 #include "printer/SnmpQuery.h"
@@ -32,6 +33,8 @@ int queryCommand(const Args& args) {
     if (positional.size() != 3)
         return usageError(self, "expected ADDRESS OID_A OID_B");
     const std::string& address = positional[0];
+    if (!isNetworkAddress(address))
+        return usageError(self, "not a network address: '" + address + "'");
     if (!TcpIpConnection::resolve(address)) {
         return fail(kExitFailed, "cannot resolve address '" + address + "'");
     }

@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include "cli/Target.h"
+
+namespace upkeep::cli {
+namespace {
+
+TEST(TargetTest, KindAndNetworkAddressRule) {
+    struct Case {
+        const char* text;
+        std::optional<PortType> kind;  // nullopt: refused
+        const char* name;
+    };
+    const Case cases[] = {
+        {"10.0.0.1", PortType::TcpIp, "10.0.0.1"},
+        {"255.255.255.255", PortType::TcpIp, "255.255.255.255"},
+        {"printer-1.example", PortType::TcpIp, "printer-1.example"},
+        // Read by the connection, these would reach 10.0.0.0 and 10.0.0.1.
+        {"10.0.0.256", std::nullopt, ""},
+        {"10.0.0.1x", std::nullopt, ""},
+        {"10.0.0", std::nullopt, ""},
+        {"10.0.0.1.", std::nullopt, ""},
+        {" 10.0.0.1", std::nullopt, ""},
+        {"1printer", std::nullopt, ""},
+        {"_host", std::nullopt, ""},
+        {"host name", std::nullopt, ""},
+        {"", std::nullopt, ""},
+        {"ipx:00000001.0000c0ffee00", PortType::IpxSpx, "00000001.0000c0ffee00"},
+        {"usb:/dev/usb/lp0", PortType::Usb, "/dev/usb/lp0"},
+        {"lpt:", PortType::Parallel, "LPT1:"},
+        {"ipx:", std::nullopt, ""},
+        {"usb:", std::nullopt, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        auto port = parseTarget(c.text);
+        ASSERT_EQ(port.has_value(), c.kind.has_value());
+        if (port) {
+            EXPECT_EQ(port->portType(), *c.kind);
+            EXPECT_EQ(port->name().str(), c.name);
+        }
+    }
+    EXPECT_FALSE(isNetworkAddress("a" + std::string(255, 'b')));
+}
+
+}  // namespace
+}  // namespace upkeep::cli
