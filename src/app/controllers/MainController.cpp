@@ -375,6 +375,8 @@ void MainController::sendingEnded(unsigned generation, Operation outcome, int fa
         return;
     if (sending_) {
         sending_->join();  // its report was its last act
+        // The timer may last have looked before the final block.
+        progressPercent.store(sending_->progress());
         sending_.reset();
     }
     if (sendingCancelHandled_) {
