@@ -53,8 +53,10 @@ bool agentAnswers(const std::string& address, const std::string& community) {
     std::string message = "\x30" + std::string(1, static_cast<char>(body.size())) + body;
     if (::send(fd.get(), message.data(), message.size(), 0) < 0)
         return false;
+    // A closed port wakes poll() too (the ICMP error): only a reply counts.
     pollfd entry{fd.get(), POLLIN, 0};
-    return ::poll(&entry, 1, 200) > 0;
+    char reply[512];
+    return ::poll(&entry, 1, 200) > 0 && ::recv(fd.get(), reply, sizeof reply, 0) > 0;
 }
 
 }  // namespace
@@ -99,19 +101,15 @@ SnmpdProcess::SnmpdProcess(const std::string& community, const std::vector<Objec
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (std::chrono::steady_clock::now() < deadline) {
             if (agentAnswers(address_, community)) {
-                // The agent reopens its socket once shortly after it first
-                // answers; only a steady answer counts as started.
-                std::this_thread::sleep_for(std::chrono::milliseconds(300));
-                if (agentAnswers(address_, community)) {
-                    started_ = true;
-                    break;
-                }
+                started_ = true;
+                break;
             }
             int status = 0;
             if (::waitpid(pid_, &status, WNOHANG) == pid_) {
                 pid_ = -1;
                 break;
             }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         if (!started_ && pid_ > 0) {
             ::kill(pid_, SIGKILL);
