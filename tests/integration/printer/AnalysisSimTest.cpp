@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "integration/sim/SimHelpers.h"
 #include "platform/Clock.h"
 #include "printer/PrinterList.h"
 #include "support/PackageFixture.h"
@@ -15,32 +16,12 @@ using S = PrinterState;
 
 TEST(AnalysisSim, NetworkFleetStates) {
     test::SamplePackage package;
-    test::SimProcess sim(R"(
-[printer]
-address = @ADDR1@
-model = Meridot-4000
-version = 4.00
-[printer]
-address = @ADDR2@
-model = meridot-4000
-version = 3.10
-[printer]
-address = @ADDR3@
-model = Meridot-5200
-version = 6.00
-subsystem = Finisher-F2 | F2.10
-[printer]
-address = @ADDR4@
-model = Meridot-9999
-version = 1.0
-[printer]
-address = @ADDR5@
-snmp = silent
-[printer]
-address = @ADDR6@
-model = Meridot-6100
-version = 1.05
-)");
+    test::SimProcess sim(
+        test::simPrinter(1, "Meridot-4000", "4.00") + test::simPrinter(2, "meridot-4000", "3.10") +
+        test::simPrinter(3, "Meridot-5200", "6.00", "subsystem = Finisher-F2 | F2.10\n") +
+        test::simPrinter(4, "Meridot-9999", "1.0") +
+        test::simPrinter(5, "", "", "snmp = silent\n") +
+        test::simPrinter(6, "Meridot-6100", "1.05"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     platform::ScopedTimeScale scale(0.01);
     struct Case {
@@ -74,14 +55,16 @@ TEST(AnalysisSim, MissingCatalogueMakesNetworkPrintersUnreachable) {
     setAnalysisCatalogue(nullptr);
 }
 
-TEST(AnalysisSim, UsbPrinterOverPjlWithTheOneSecondRead) {
+// The second printer never answers PJL: it is unsupported without the
+// IDENTIFY job.
+TEST(AnalysisSim, UsbPrintersOverPjlWithTheOneSecondRead) {
     test::SamplePackage package;
-    test::SimProcess sim(R"(
-[printer]
-address = @ADDR1@
-identify-reply = "Meridot-5200,Finisher-F2,Finisher-F2;5.10,F2.30,F2.10\r\n"
-pty = yes
-)");
+    test::SimProcess sim(
+        test::simPrinter(1, "", "",
+                         "identify-reply = "
+                         "\"Meridot-5200,Finisher-F2,Finisher-F2;5.10,F2.30,F2.10\\r\\n\"\n"
+                         "pty = yes\n") +
+        test::simPrinter(2, "", "", "pjl = silent\npty = yes\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     ASSERT_FALSE(sim.ptyPath(0).empty());
     platform::ScopedTimeScale scale(0.05);  // each USB read: 50 ms
@@ -101,21 +84,10 @@ pty = yes
     EXPECT_EQ(f.subsystemVersions[1].view(), "F2.30");
     EXPECT_EQ(f.subsystemStates[1], S::UpToDate);
     EXPECT_EQ(version, "5.10 F2.10  F2.30 ");
-}
 
-TEST(AnalysisSim, SilentPjlPrinterIsUnsupportedWithoutTheIdentifyJob) {
-    test::SamplePackage package;
-    test::SimProcess sim(R"(
-[printer]
-address = @ADDR1@
-pjl = silent
-pty = yes
-)");
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    platform::ScopedTimeScale scale(0.02);
-    Printer printer("usb", PortDescriptor(sim.ptyPath(0), PortType::Usb, 7));
-    printer.analyse();
-    EXPECT_EQ(printer.state(), S::Unsupported);
+    Printer silent("silent", PortDescriptor(sim.ptyPath(1), PortType::Usb, 7));
+    silent.analyse();
+    EXPECT_EQ(silent.state(), S::Unsupported);
 }
 
 }  // namespace

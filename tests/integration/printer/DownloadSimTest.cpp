@@ -5,10 +5,10 @@
 
 #include <condition_variable>
 #include <fstream>
-#include <sstream>
 
 #include <unistd.h>
 
+#include "integration/sim/SimHelpers.h"
 #include "package/CatalogueEntry.h"
 #include "platform/Clock.h"
 #include "printer/SendingWorker.h"
@@ -19,13 +19,6 @@ namespace upkeep {
 namespace {
 
 using S = PrinterState;
-
-std::string fileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Collects what a download reports and lets the test wait for its end.
 class WaitingSink : public SendingSink {
@@ -60,26 +53,28 @@ class WaitingSink : public SendingSink {
 
 class DownloadSim : public ::testing::Test {
   protected:
-    std::shared_ptr<Printer> analysed(test::SimProcess& sim, std::size_t index) {
-        auto p =
-            std::make_shared<Printer>("p", PortDescriptor(sim.address(index), PortType::TcpIp, 7));
-        p->analyse();
+    static std::shared_ptr<Printer> printerOf(test::SimProcess& sim, bool analyse = true) {
+        auto p = std::make_shared<Printer>("p", PortDescriptor(sim.address(0), PortType::TcpIp, 7));
+        if (analyse)
+            p->analyse();
         return p;
+    }
+    // Sends `path` as a chosen file to the first printer and waits for the end.
+    static std::vector<std::string> sendFile(test::SimProcess& sim, const std::string& path) {
+        auto sink = std::make_shared<WaitingSink>();
+        auto entry = std::make_shared<CatalogueEntry>("Forced", "Forced", path);
+        SendingWorker worker({Operation::SendFile, printerOf(sim, false), entry, {}}, sink);
+        return sink->wait();
     }
     test::SamplePackage package;
     platform::ScopedTimeScale scale{0.01};
 };
 
 TEST_F(DownloadSim, UpgradeOfPrinterAndSubsystemArrivesByteForByteAndIsTakenOn) {
-    test::SimProcess sim(R"(
-[printer]
-address = @ADDR1@
-model = Meridot-5200
-version = 5.10
-subsystem = Finisher-F2 | F2.10
-)");
+    test::SimProcess sim(
+        test::simPrinter(1, "Meridot-5200", "5.10", "subsystem = Finisher-F2 | F2.10\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
-    auto printer = analysed(sim, 0);
+    auto printer = printerOf(sim);
     ASSERT_EQ(printer->upgradableCount(), 2u);
     auto sink = std::make_shared<WaitingSink>();
     SendingWorker worker({Operation::Upgrade, printer, nullptr, {}}, sink);
@@ -88,8 +83,8 @@ subsystem = Finisher-F2 | F2.10
                                                 "finished 0"}));
     ASSERT_TRUE(sim.waitForLine("applied " + sim.address(0)));
     ASSERT_TRUE(sim.waitForLine("applied " + sim.address(0)));
-    EXPECT_EQ(sim.record(0, 1), fileBytes(test::examplePackageDir() + "/finf2_230.fmw"));
-    EXPECT_EQ(sim.record(0, 2), fileBytes(test::examplePackageDir() + "/m5200_600.fmw"));
+    EXPECT_EQ(sim.record(0, 1), test::fileBytes(test::examplePackageDir() + "/finf2_230.fmw"));
+    EXPECT_EQ(sim.record(0, 2), test::fileBytes(test::examplePackageDir() + "/m5200_600.fmw"));
 
     Printer again("p", PortDescriptor(sim.address(0), PortType::TcpIp, 7));
     EXPECT_EQ(again.versionText(), "6.00 F2.30 ");
@@ -97,14 +92,9 @@ subsystem = Finisher-F2 | F2.10
 }
 
 TEST_F(DownloadSim, DowngradeIsAcceptedThanksToTheRewrittenFlagLine) {
-    test::SimProcess sim(R"(
-[printer]
-address = @ADDR1@
-model = Meridot-4000
-version = 4.00
-)");
+    test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "4.00"));
     ASSERT_TRUE(sim.ok()) << sim.error();
-    auto printer = analysed(sim, 0);
+    auto printer = printerOf(sim);
     {
         // A version the catalogue does not list for the model sends nothing
         // and is a failure, not a success.
@@ -116,7 +106,7 @@ version = 4.00
     SendingWorker worker({Operation::Downgrade, printer, nullptr, "3.20"}, sink);
     EXPECT_EQ(sink->wait().back(), "finished 1");
     ASSERT_TRUE(sim.waitForLine("applied " + sim.address(0)));
-    std::string original = fileBytes(test::examplePackageDir() + "/m4000_320.fmw");
+    std::string original = test::fileBytes(test::examplePackageDir() + "/m4000_320.fmw");
     // The failed downgrade opened no connection: the file is connection 1.
     std::string received = sim.record(0, 1);
     ASSERT_EQ(received.size(), original.size());
@@ -142,55 +132,31 @@ std::string bigFile() {
 }
 
 TEST_F(DownloadSim, PrinterClosingMidTransferIsAFailure) {
-    test::SimProcess sim(R"(
-[printer]
-address = @ADDR1@
-data = close-after:150000
-)");
+    test::SimProcess sim(test::simPrinter(1, "", "", "data = close-after:150000\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
-    auto printer =
-        std::make_shared<Printer>("p", PortDescriptor(sim.address(0), PortType::TcpIp, 7));
     std::string path = bigFile();
-    auto entry = std::make_shared<CatalogueEntry>("Forced", "Forced", path);
-    auto sink = std::make_shared<WaitingSink>();
-    SendingWorker worker({Operation::SendFile, printer, entry, {}}, sink);
-    EXPECT_EQ(sink->wait(), (std::vector<std::string>{"failure 257", "finished 4"}));
+    EXPECT_EQ(sendFile(sim, path), (std::vector<std::string>{"failure 257", "finished 4"}));
     std::remove(path.c_str());
 }
 
 TEST_F(DownloadSim, ForcedSendOfAChosenFile) {
-    test::SimProcess sim(R"(
-[printer]
-address = @ADDR1@
-snmp = silent
-)");
+    test::SimProcess sim(test::simPrinter(1, "", "", "snmp = silent\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
-    auto printer =
-        std::make_shared<Printer>("p", PortDescriptor(sim.address(0), PortType::TcpIp, 7));
     std::string path = test::examplePackageDir() + "/m6100_120.fmw";
-    auto entry = std::make_shared<CatalogueEntry>("Forced", "Forced", path);
-    auto sink = std::make_shared<WaitingSink>();
-    SendingWorker worker({Operation::SendFile, printer, entry, {}}, sink);
-    EXPECT_EQ(sink->wait(), (std::vector<std::string>{"finished 2"}));
+    EXPECT_EQ(sendFile(sim, path), (std::vector<std::string>{"finished 2"}));
     ASSERT_TRUE(sim.waitForLine("received " + sim.address(0)));
-    EXPECT_EQ(sim.record(0, 1), fileBytes(path));
+    EXPECT_EQ(sim.record(0, 1), test::fileBytes(path));
 }
 
 TEST_F(DownloadSim, CancelStopsTheTransferAndIsNotReportedAsSent) {
-    test::SimProcess sim(R"(
-[printer]
-address = @ADDR1@
-data = slow:5000000
-)");
+    test::SimProcess sim(test::simPrinter(1, "", "", "data = slow:5000000\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     // Room in the socket can take a while to appear at this rate: 1.2 s.
     platform::ScopedTimeScale slower(0.02);
-    auto printer =
-        std::make_shared<Printer>("p", PortDescriptor(sim.address(0), PortType::TcpIp, 7));
     std::string path = bigFile();
     auto entry = std::make_shared<CatalogueEntry>("Forced", "Forced", path);
     auto sink = std::make_shared<WaitingSink>();
-    SendingWorker worker({Operation::SendFile, printer, entry, {}}, sink);
+    SendingWorker worker({Operation::SendFile, printerOf(sim, false), entry, {}}, sink);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_LT(worker.progress(), 100);
     worker.cancel();

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "connection/ParallelConnection.h"
+#include "integration/sim/SimHelpers.h"
 #include "package/Environment.h"
 #include "platform/ServiceControl.h"
 #include "printer/Printer.h"
@@ -53,13 +54,7 @@ class ParallelSim : public ::testing::Test {
 
 TEST_F(ParallelSim, AnyLptPortReachesTheFirstParallelPortAndIsIdentified) {
     test::SamplePackage package;
-    test::SimProcess sim(R"(
-[printer]
-address = @ADDR1@
-model = Meridot-4000
-version = 3.20
-pty = yes
-)");
+    test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "3.20", "pty = yes\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     ::setenv("UPKEEP_PARALLEL_DEVICE", sim.ptyPath(0).c_str(), 1);
     Printer printer("lpt2", PortDescriptor("LPT2:", PortType::Parallel, 7));
@@ -95,12 +90,7 @@ TEST_F(ParallelSim, SpoolerStoppedBeforeAndStartedAfterOnKind3) {
 }
 
 TEST_F(ParallelSim, SilentPortFailsTheReadAfterTheScaledLimit) {
-    test::SimProcess sim(R"(
-[printer]
-address = @ADDR1@
-pjl = silent
-pty = yes
-)");
+    test::SimProcess sim(test::simPrinter(1, "", "", "pjl = silent\npty = yes\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     ::setenv("UPKEEP_PARALLEL_DEVICE", sim.ptyPath(0).c_str(), 1);
     ParallelConnection port;
