@@ -3,9 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
+#include "integration/sim/SimHelpers.h"
 #include "media/MediaProfileList.h"
 #include "platform/Clock.h"
 #include "printer/Printer.h"
@@ -21,28 +19,12 @@ std::string profilePath() {
     return test::sourceDir() + "/examples/profiles/baryta-satin.pdw";
 }
 
-std::string fileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-const char* kFleet = R"(
-[printer]
-address = @ADDR1@
-media = Photo | Glossy
-media = Photo | Matte 7
-media = Fine Art | Canvas
-media = Fine Art | Rag
-pty = yes
-[printer]
-address = @ADDR2@
-profile-answer = 12
-[printer]
-address = @ADDR3@
-snmp = silent
-)";
+const std::string kFleet = test::simPrinter(1, "", "",
+                                            "media = Photo | Glossy\nmedia = Photo | Matte 7\n"
+                                            "media = Fine Art | Canvas\nmedia = Fine Art | Rag\n"
+                                            "pty = yes\n") +
+                           test::simPrinter(2, "", "", "profile-answer = 12\n") +
+                           test::simPrinter(3, "", "", "snmp = silent\n");
 
 TEST(MediaSim, SnmpWalkStopsAtTheFirstUnansweredRow) {
     test::SimProcess sim(kFleet);
@@ -70,11 +52,8 @@ TEST(MediaSim, UsbPrinterIsListedByThePjlJob) {
     MediaProfileList list(PortDescriptor(sim.ptyPath(0), PortType::Usb, 7));
     ASSERT_EQ(list.count(), 4u);
     // Lines of 41 characters and their LF, grouped by ink set.
-    std::vector<std::string> got;
-    for (std::size_t i = 0; i < 4; ++i)
-        got.push_back(list.entry(i));
-    EXPECT_EQ(got[0], "Photo                Glossy              \n");
-    EXPECT_EQ(got[3], "Fine Art             Rag                 \n");
+    EXPECT_EQ(list.entry(0), "Photo                Glossy              \n");
+    EXPECT_EQ(list.entry(3), "Fine Art             Rag                 \n");
 }
 
 TEST(MediaSim, InstallationArrivesByteForByteAndTheAnswerDecides) {
@@ -92,7 +71,7 @@ TEST(MediaSim, InstallationArrivesByteForByteAndTheAnswerDecides) {
     EXPECT_EQ(progress.load(), 100);
     ASSERT_TRUE(sim.waitForLine("profile " + sim.address(0)));
     ASSERT_TRUE(sim.waitForLine("received " + sim.address(0)));
-    EXPECT_EQ(sim.record(0, 1), fileBytes(profilePath()));
+    EXPECT_EQ(sim.record(0, 1), test::fileBytes(profilePath()));
 
     Printer refusing("r", PortDescriptor(sim.address(1), PortType::TcpIp, 7));
     EXPECT_EQ(refusing.addProfile(profilePath(), control, answer), InstallResult::Refused);
@@ -102,38 +81,37 @@ TEST(MediaSim, InstallationArrivesByteForByteAndTheAnswerDecides) {
 TEST(MediaSim, CommandLineTool) {
     test::SimProcess sim(kFleet);
     ASSERT_TRUE(sim.ok()) << sim.error();
-    std::vector<std::pair<std::string, std::string>> env = {{"UPKEEP_TIME_SCALE", "0.01"},
-                                                            {"LANG", "C"}};
-    auto json = test::runCommand({test::ctlPath(), "profiles", sim.address(0), "--json"}, env);
+    auto ctl = [](std::vector<std::string> args) {
+        args.insert(args.begin(), test::ctlPath());
+        return test::runCommand(args, {{"UPKEEP_TIME_SCALE", "0.01"}, {"LANG", "C"}});
+    };
+    const std::string usb = "usb:" + sim.ptyPath(0);
+    auto json = ctl({"profiles", sim.address(0), "--json"});
     EXPECT_EQ(json.exitCode, 0) << json.err;
     EXPECT_EQ(json.out,
               "[\"Fine Art             Canvas\", \"Fine Art             Rag\", "
               "\"Photo                Glossy\", \"Photo                Matte 7\"]\n");
-    auto usb =
-        test::runCommand({test::ctlPath(), "profiles", "usb:" + sim.ptyPath(0), "--json"}, env);
-    EXPECT_EQ(usb.out, json.out) << usb.err;
+    auto overUsb = ctl({"profiles", usb, "--json"});
+    EXPECT_EQ(overUsb.out, json.out) << overUsb.err;
 
-    auto empty = test::runCommand({test::ctlPath(), "profiles", sim.address(1)}, env);
+    auto empty = ctl({"profiles", sim.address(1)});
     EXPECT_EQ(empty.exitCode, 0);
     EXPECT_EQ(empty.out, "No Media Profiles installed.\n");
-    auto unreachable = test::runCommand({test::ctlPath(), "profiles", sim.address(2)}, env);
+    auto unreachable = ctl({"profiles", sim.address(2)});
     EXPECT_EQ(unreachable.exitCode, 1);
     EXPECT_NE(unreachable.err.find("could not be contacted"), std::string::npos);
 
-    auto added =
-        test::runCommand({test::ctlPath(), "add-profile", sim.address(0), profilePath()}, env);
+    auto added = ctl({"add-profile", sim.address(0), profilePath()});
     EXPECT_EQ(added.exitCode, 0) << added.err;
     EXPECT_EQ(added.out, "Installed Media Profile\n");
-    auto refused =
-        test::runCommand({test::ctlPath(), "add-profile", sim.address(1), profilePath()}, env);
+    auto refused = ctl({"add-profile", sim.address(1), profilePath()});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(
         refused.err.find(
             "Could not add the media profile.\n\nCheck that the printer is on and working. (12)"),
         std::string::npos)
         << refused.err;
-    auto overPty = test::runCommand(
-        {test::ctlPath(), "add-profile", "usb:" + sim.ptyPath(0), profilePath()}, env);
+    auto overPty = ctl({"add-profile", usb, profilePath()});
     EXPECT_EQ(overPty.exitCode, 0) << overPty.err;
 }
 
