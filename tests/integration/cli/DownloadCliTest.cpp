@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "integration/sim/SimHelpers.h"
 #include "support/CommandRunner.h"
 #include "support/Paths.h"
 #include "support/SimProcess.h"
@@ -21,16 +22,9 @@ class DownloadCli : public ::testing::Test {
 };
 
 TEST_F(DownloadCli, CheckListsTargetsInOrderWithTheirStates) {
-    test::SimProcess sim(R"(
-[printer]
-address = @ADDR1@
-model = Meridot-5200
-version = 6.00
-subsystem = Finisher-F2 | F2.10
-[printer]
-address = @ADDR2@
-snmp = silent
-)");
+    test::SimProcess sim(
+        test::simPrinter(1, "Meridot-5200", "6.00", "subsystem = Finisher-F2 | F2.10\n") +
+        test::simPrinter(2, "", "", "snmp = silent\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     auto r = ctl({"check", "--json", sim.address(1), sim.address(0)});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -50,19 +44,9 @@ snmp = silent
 }
 
 TEST_F(DownloadCli, UpgradeDowngradeAndRefusals) {
-    test::SimProcess sim(R"(
-[printer]
-address = @ADDR1@
-model = Meridot-4000
-version = 3.10
-[printer]
-address = @ADDR2@
-model = Meridot-9999
-version = 1.0
-[printer]
-address = @ADDR3@
-snmp = silent
-)");
+    test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "3.10") +
+                         test::simPrinter(2, "Meridot-9999", "1.0") +
+                         test::simPrinter(3, "", "", "snmp = silent\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     auto up = ctl({"upgrade", sim.address(0)});
     EXPECT_EQ(up.exitCode, 0) << up.err;

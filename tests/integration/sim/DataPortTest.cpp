@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "connection/Connection.h"
+#include "integration/sim/SimHelpers.h"
 #include "printer/SnmpQuery.h"
 #include "support/SimProcess.h"
 
@@ -40,36 +41,29 @@ TEST(SimFirmwareIntake, AppliesOrRefusesByTheVersionRules) {
         std::string expectedLine;  // prefix after the address
         std::string oid;           // object that shows the outcome
         std::string expectedVersion;
-    } cases[] = {
-        {"newer", firmware("Meridot 4000", "1.30"), "applied", "1.3.6.1.3.77.1.2.0", "1.30"},
-        {"same version again", firmware("Meridot 4000", "1.20"), "applied", "1.3.6.1.3.77.1.2.0",
+    };
+    const std::string main = "1.3.6.1.3.77.1.2.0", sub = "1.3.6.1.3.77.2.1.2.0";
+    const Case cases[] = {
+        {"newer", firmware("Meridot 4000", "1.30"), "applied", main, "1.30"},
+        {"same version again", firmware("Meridot 4000", "1.20"), "applied", main, "1.20"},
+        {"older", firmware("Meridot 4000", "1.9"), "rejected", main, "1.20"},
+        {"older with downgrade flag", firmware("Meridot 4000", "1.9", "7 0 0 0"), "applied", main,
+         "1.9"},
+        {"numeric, not text, order", firmware("Meridot 4000", "1.100"), "applied", main, "1.100"},
+        {"truncated payload", firmware("Meridot 4000", "1.30", "0 0 0 0", 299), "rejected", main,
          "1.20"},
-        {"older", firmware("Meridot 4000", "1.9"), "rejected", "1.3.6.1.3.77.1.2.0", "1.20"},
-        {"older with downgrade flag", firmware("Meridot 4000", "1.9", "7 0 0 0"), "applied",
-         "1.3.6.1.3.77.1.2.0", "1.9"},
-        {"numeric, not text, order", firmware("Meridot 4000", "1.100"), "applied",
-         "1.3.6.1.3.77.1.2.0", "1.100"},
-        {"truncated payload", firmware("Meridot 4000", "1.30", "0 0 0 0", 299), "rejected",
-         "1.3.6.1.3.77.1.2.0", "1.20"},
-        {"more than Size", firmware("Meridot 4000", "1.30", "0 0 0 0", 301), "rejected",
-         "1.3.6.1.3.77.1.2.0", "1.20"},
-        {"truncated header", "Model: Meridot 4000\nVersion: 1.30\nSi", "rejected",
-         "1.3.6.1.3.77.1.2.0", "1.20"},
-        {"no flag line", "Model: Meridot 4000\nVersion: 1.30\nSize: 0\nhello\n", "rejected",
-         "1.3.6.1.3.77.1.2.0", "1.20"},
-        {"subsystem, any letter case", firmware("CUTTER x", "2.5"), "applied",
-         "1.3.6.1.3.77.2.1.2.0", "2.5"},
-        {"older subsystem", firmware("Cutter X", "2.0"), "rejected", "1.3.6.1.3.77.2.1.2.0", "2.1"},
-        {"unknown model", firmware("Meridot 9000", "9.0"), "rejected", "1.3.6.1.3.77.1.2.0",
+        {"more than Size", firmware("Meridot 4000", "1.30", "0 0 0 0", 301), "rejected", main,
          "1.20"},
+        {"truncated header", "Model: Meridot 4000\nVersion: 1.30\nSi", "rejected", main, "1.20"},
+        {"no flag line", "Model: Meridot 4000\nVersion: 1.30\nSize: 0\nhello\n", "rejected", main,
+         "1.20"},
+        {"subsystem, any letter case", firmware("CUTTER x", "2.5"), "applied", sub, "2.5"},
+        {"older subsystem", firmware("Cutter X", "2.0"), "rejected", sub, "2.1"},
+        {"unknown model", firmware("Meridot 9000", "9.0"), "rejected", main, "1.20"},
     };
     std::string config;
-    int k = 0;
-    for (const Case& c : cases) {
-        (void)c;
-        config += "[printer]\naddress = @ADDR" + std::to_string(++k) +
-                  "@\nmodel = Meridot 4000\nversion = 1.20\nsubsystem = Cutter X | 2.1\n";
-    }
+    for (int i = 1; i <= static_cast<int>(std::size(cases)); ++i)
+        config += simPrinter(i, "Meridot 4000", "1.20", "subsystem = Cutter X | 2.1\n");
     SimProcess sim(config);
     ASSERT_TRUE(sim.ok()) << sim.error();
     for (std::size_t i = 0; i < std::size(cases); ++i) {
