@@ -6,14 +6,26 @@ namespace upkeep {
 namespace {
 
 IdentifyReply parse(const std::string& text) {
-    return parseIdentifyReply(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    // An exact-size copy, so that a read past the reply is caught.
+    std::vector<std::uint8_t> bytes(text.begin(), text.end());
+    return parseIdentifyReply(bytes.data(), bytes.size());
 }
 
 TEST(IdentifyReply, ReplyShapes) {
+    using Pairs = std::vector<std::pair<std::string, std::string>>;
+    std::string models = "M", versions = "V";
+    Pairs firstEight;
+    for (int i = 1; i <= 11; ++i) {
+        models += ",S" + std::to_string(i);
+        versions += ",W" + std::to_string(i);
+        if (i <= 8)
+            firstEight.emplace_back("S" + std::to_string(i), "W" + std::to_string(i));
+    }
+    const std::string cut(127, 'm');
     struct Case {
         std::string reply;
         std::string model, version;
-        std::vector<std::pair<std::string, std::string>> subsystems;
+        Pairs subsystems;
     } cases[] = {
         {"M1,S1,S2;V1,W1,W2\r\n", "M1", "V1", {{"S1", "W1"}, {"S2", "W2"}}},
         // No comma: the whole reply, line end included, is the model.
@@ -24,58 +36,27 @@ TEST(IdentifyReply, ReplyShapes) {
         {"M1,S1;V1,W1\r\ntrailing,junk", "M1", "V1", {{"S1", "W1"}}},
         {std::string("M1,S1\0;V1", 9), "M1", "", {{"S1", ""}}},
         {"", "", "", {}},
+        // Subsystems beyond the eighth are dropped without shifting the rest.
+        {models + ";" + versions + "\r\n", "M", "V", firstEight},
+        // Long values are cut at the field and the rest still parses.
+        {std::string(300, 'm') + "," + std::string(200, 's') + ";" + std::string(150, 'v') + ",w",
+         cut,
+         std::string(127, 'v'),
+         {{std::string(127, 's'), "w"}}},
+        // 1023 bytes with no terminator: nothing past them is read.
+        {"M," + std::string(1021, 'x'), "M", "", {{std::string(127, 'x'), ""}}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.reply.substr(0, 40));
         IdentifyReply r = parse(c.reply);
-        EXPECT_EQ(r.model.view(), c.model) << c.reply;
-        EXPECT_EQ(r.version.view(), c.version) << c.reply;
-        ASSERT_EQ(r.subsystemCount, c.subsystems.size()) << c.reply;
+        EXPECT_EQ(r.model.view(), c.model);
+        EXPECT_EQ(r.version.view(), c.version);
+        ASSERT_EQ(r.subsystemCount, c.subsystems.size());
         for (std::size_t i = 0; i < c.subsystems.size(); ++i) {
-            EXPECT_EQ(r.subsystemModels[i].view(), c.subsystems[i].first)
-                << c.reply << " slot " << i;
-            EXPECT_EQ(r.subsystemVersions[i].view(), c.subsystems[i].second)
-                << c.reply << " slot " << i;
+            EXPECT_EQ(r.subsystemModels[i].view(), c.subsystems[i].first) << "slot " << i;
+            EXPECT_EQ(r.subsystemVersions[i].view(), c.subsystems[i].second) << "slot " << i;
         }
     }
-}
-
-TEST(IdentifyReply, MoreThanEightSubsystemsAreDroppedWithoutShiftingTheRest) {
-    std::string models = "M", versions = "V";
-    for (int i = 1; i <= 11; ++i) {
-        models += ",S" + std::to_string(i);
-        versions += ",W" + std::to_string(i);
-    }
-    IdentifyReply r = parse(models + ";" + versions + "\r\n");
-    EXPECT_EQ(r.subsystemCount, 8u);
-    EXPECT_EQ(r.version.view(), "V");
-    EXPECT_EQ(r.subsystemModels[7].view(), "S8");
-    EXPECT_EQ(r.subsystemVersions[7].view(), "W8");
-}
-
-TEST(IdentifyReply, LongValuesAreCutAtTheFieldAndTheRestStillParses) {
-    std::string longModel(300, 'm');
-    IdentifyReply r =
-        parse(longModel + "," + std::string(200, 's') + ";" + std::string(150, 'v') + ",w");
-    EXPECT_EQ(r.model.view(), std::string(127, 'm'));
-    EXPECT_EQ(r.subsystemModels[0].view(), std::string(127, 's'));
-    EXPECT_EQ(r.version.view(), std::string(127, 'v'));
-    EXPECT_EQ(r.subsystemVersions[0].view(), "w");
-}
-
-TEST(IdentifyReply, UnterminatedReplyAtTheReadLimitStaysWithinTheBytes) {
-    // 1023 bytes with no terminator: nothing past them is read.
-    std::string reply = "M," + std::string(1021, 'x');
-    std::vector<std::uint8_t> buffer(reply.begin(), reply.end());
-    IdentifyReply r = parseIdentifyReply(buffer.data(), buffer.size());
-    EXPECT_EQ(r.model.view(), "M");
-    EXPECT_EQ(r.subsystemCount, 1u);
-    EXPECT_EQ(r.version.view(), "");
-}
-
-TEST(PjlJobs, ExactBytes) {
-    EXPECT_EQ(pjl::kEchoJob.size(), 26u);
-    EXPECT_EQ(pjl::kIdentifyJob.size(), 65u);
-    EXPECT_EQ(pjl::kIdentifyJob.back(), 'J');
 }
 
 }  // namespace

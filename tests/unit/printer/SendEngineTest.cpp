@@ -16,7 +16,6 @@ std::string pattern(std::size_t n) {
 struct Transfer {
     std::atomic<bool> cancel{false};
     std::atomic<int> progress{-1};
-    std::vector<int> seen;
     TransferControl control{cancel, progress};
 };
 
@@ -24,7 +23,6 @@ TEST(SendEngine, StreamsInPrinterBlocksWithTruncatedPercentages) {
     test::MemoryFile file(pattern(10'000));
     test::RecordingPrinter printer(1024);
     Transfer run;
-    printer.onWrite = [&](std::size_t) {};
     std::vector<int> progress;
     // Progress is published after each write; sample it at the next write.
     printer.onWrite = [&](std::size_t index) {
@@ -81,38 +79,35 @@ TEST(SendEngine, CancelStopsAtTheNextBlockAndIsNotReportedAsSent) {
     EXPECT_EQ(printer.writes.size(), 2u);
 }
 
-TEST(SendEngine, FailuresAreNeverSuccess) {
-    {
-        test::MemoryFile file(pattern(5000));
+TEST(SendEngine, FailuresAreNeverSuccessAndAnEmptyFileIsComplete) {
+    constexpr std::size_t kNever = static_cast<std::size_t>(-1);
+    struct Case {
+        const char* name;
+        std::size_t size, printerTakes, fileReads;
+        bool opens;
+        SendResult expected;
+    } cases[] = {
+        {"the printer closes mid-transfer", 5000, 3000, kNever, true, SendResult::WriteFailed},
+        {"a truncated file", 5000, kNever, 2048, true, SendResult::WriteFailed},
+        {"no connection", 10, kNever, kNever, false, SendResult::NoConnection},
+        {"empty file: nothing sent, 100 %", 0, kNever, kNever, true, SendResult::Sent},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::MemoryFile file(pattern(c.size));
+        file.failReadAt = c.fileReads;
         test::RecordingPrinter printer;
-        printer.failAfterBytes = 3000;  // the printer closes mid-transfer
+        printer.failAfterBytes = c.printerTakes;
+        printer.opens_ = c.opens;
         Transfer run;
-        EXPECT_EQ(streamFile(file, printer, false, run.control), SendResult::WriteFailed);
+        EXPECT_EQ(streamFile(file, printer, false, run.control), c.expected);
+        if (c.size <= 10) {
+            EXPECT_TRUE(printer.writes.empty());
+        }
+        if (c.expected == SendResult::Sent) {
+            EXPECT_EQ(run.progress.load(), 100);
+        }
     }
-    {
-        test::MemoryFile file(pattern(5000));
-        file.failReadAt = 2048;  // the file cannot be read to its end
-        test::RecordingPrinter printer;
-        Transfer run;
-        EXPECT_EQ(streamFile(file, printer, false, run.control), SendResult::WriteFailed);
-    }
-    {
-        test::MemoryFile file(pattern(10));
-        test::RecordingPrinter printer;
-        printer.opens_ = false;
-        Transfer run;
-        EXPECT_EQ(streamFile(file, printer, false, run.control), SendResult::NoConnection);
-        EXPECT_TRUE(printer.received.empty());
-    }
-}
-
-TEST(SendEngine, EmptyFileSendsNothingAndReportsAtMost100) {
-    test::MemoryFile file("");
-    test::RecordingPrinter printer;
-    Transfer run;
-    EXPECT_EQ(streamFile(file, printer, false, run.control), SendResult::Sent);
-    EXPECT_TRUE(printer.writes.empty());
-    EXPECT_EQ(run.progress.load(), 100);
 }
 
 }  // namespace
