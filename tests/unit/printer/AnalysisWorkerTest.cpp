@@ -17,11 +17,9 @@ class RecordingSink : public AnalysisSink {
     void setPrinterName(const std::string& name) override { log("name " + name); }
     void repaintSearching() override { log("repaint"); }
     void insertRow(const AnalysisRow& row) override {
-        {
-            std::lock_guard lock(mutex);
-            rows.push_back(row);
-        }
-        log("row " + row.name);
+        log("row " + row.name + " " + std::to_string(row.stateStringId) + " " +
+            std::to_string(row.icon) + " " + std::to_string(row.position) + " " + row.modelText +
+            "|" + row.versionText);
         if (onRow)
             onRow(row);
     }
@@ -40,7 +38,6 @@ class RecordingSink : public AnalysisSink {
 
     bool searching = false;
     std::function<void(const AnalysisRow&)> onRow;
-    std::vector<AnalysisRow> rows;
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<std::string> events;
@@ -81,17 +78,15 @@ TEST(AnalysisWorker, RowsOnlyForShownPrintersWithTextsAndIcons) {
         AnalysisWorker worker(list, sink, viewAll);
         sink->waitFor("finished");
         worker.stop();
-        std::vector<std::tuple<std::string, int, int, std::size_t>> got;
-        for (const AnalysisRow& r : sink->rows)
-            got.emplace_back(r.name, r.stateStringId, r.icon, r.position);
-        std::vector<std::tuple<std::string, int, int, std::size_t>> expected;
+        std::vector<std::string> rows, expected;
+        for (const std::string& event : sink->snapshot())
+            if (event.rfind("row ", 0) == 0)
+                rows.push_back(event);
         if (all)
-            expected.emplace_back("a", 150, 0, 0);
-        expected.emplace_back("b", 151, 1, 1);
-        expected.emplace_back("c", 152, 2, 2);
-        EXPECT_EQ(got, expected) << "viewAll " << all;
-        EXPECT_EQ(sink->rows.back().versionText, "1.0");
-        EXPECT_EQ(sink->rows[all ? 1 : 0].modelText, "Meridot b F ");
+            expected.push_back("row a 150 0 0 Meridot a|1.0");
+        expected.push_back("row b 151 1 1 Meridot b F |1.0 2 ");
+        expected.push_back("row c 152 2 2 Meridot c|1.0");
+        EXPECT_EQ(rows, expected) << "viewAll " << all;
     }
 }
 
@@ -121,7 +116,7 @@ TEST(AnalysisWorker, CancelBetweenPrintersMarksTheRestAndPostsNothing) {
     AnalysisWorker worker(list, sink, std::make_shared<std::atomic<bool>>(true));
     self = &worker;
     started.unlock();
-    sink->waitFor("row p2");
+    sink->waitFor("row p2 152 2 1 Meridot p2|1.0");
     EXPECT_TRUE(worker.stop());
     auto events = sink->snapshot();
     EXPECT_EQ(std::count(events.begin(), events.end(), "finished"), 0);
@@ -143,9 +138,10 @@ TEST(AnalysisWorker, SearchingDisplayShowsEachPrinterForAScaledSecond) {
     auto took = std::chrono::steady_clock::now() - start;
     worker.stop();
     EXPECT_GE(took, std::chrono::milliseconds(20));
-    EXPECT_EQ(sink->snapshot(), (std::vector<std::string>{
-                                    "clear", "counter 0", "counter 1", "name a", "repaint", "row a",
-                                    "counter 2", "name b", "repaint", "row b", "finished"}));
+    EXPECT_EQ(sink->snapshot(),
+              (std::vector<std::string>{"clear", "counter 0", "counter 1", "name a", "repaint",
+                                        "row a 152 2 0 Meridot a|1.0", "counter 2", "name b",
+                                        "repaint", "row b 152 2 1 Meridot b|1.0", "finished"}));
 }
 
 }  // namespace

@@ -36,18 +36,6 @@ TEST(SendEngine, StreamsInPrinterBlocksWithTruncatedPercentages) {
     EXPECT_EQ(printer.writes.back(), 10'000u - 9 * 1024);
 }
 
-TEST(SendEngine, DowngradeRewriteTouchesOneByteOfTheFirstMatchingLine) {
-    std::string header = "ABC\n0 0 0 0\r\n7x7x7x7\n";
-    std::string body = header + pattern(3000);
-    test::MemoryFile file(body);
-    test::RecordingPrinter printer;
-    Transfer run;
-    EXPECT_EQ(streamFile(file, printer, true, run.control), SendResult::Sent);
-    std::string expected = body;
-    expected[4] = '7';
-    EXPECT_EQ(printer.received, expected);
-}
-
 TEST(DowngradeRewrite, Lines) {
     struct Case {
         std::string block, expected;
