@@ -26,7 +26,7 @@ const std::string kFleet = test::simPrinter(1, "", "",
                            test::simPrinter(2, "", "", "profile-answer = 12\n") +
                            test::simPrinter(3, "", "", "snmp = silent\n");
 
-TEST(MediaSim, SnmpWalkStopsAtTheFirstUnansweredRow) {
+TEST(MediaSim, SnmpWalkStopsAtTheFirstUnansweredRowAndUsbIsListedByPjl) {
     test::SimProcess sim(kFleet);
     ASSERT_TRUE(sim.ok()) << sim.error();
     platform::ScopedTimeScale scale(0.01);
@@ -43,17 +43,12 @@ TEST(MediaSim, SnmpWalkStopsAtTheFirstUnansweredRow) {
     MediaProfileList empty(PortDescriptor(sim.address(1), PortType::TcpIp, 7));
     EXPECT_EQ(empty.count(), 0u);
     EXPECT_TRUE(empty.reached());
-}
 
-TEST(MediaSim, UsbPrinterIsListedByThePjlJob) {
-    test::SimProcess sim(kFleet);
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    platform::ScopedTimeScale scale(0.01);
-    MediaProfileList list(PortDescriptor(sim.ptyPath(0), PortType::Usb, 7));
-    ASSERT_EQ(list.count(), 4u);
+    MediaProfileList usb(PortDescriptor(sim.ptyPath(0), PortType::Usb, 7));
+    ASSERT_EQ(usb.count(), 4u);
     // Lines of 41 characters and their LF, grouped by ink set.
-    EXPECT_EQ(list.entry(0), "Photo                Glossy              \n");
-    EXPECT_EQ(list.entry(3), "Fine Art             Rag                 \n");
+    EXPECT_EQ(usb.entry(0), "Photo                Glossy              \n");
+    EXPECT_EQ(usb.entry(3), "Fine Art             Rag                 \n");
 }
 
 TEST(MediaSim, InstallationArrivesByteForByteAndTheAnswerDecides) {

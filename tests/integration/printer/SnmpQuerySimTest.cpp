@@ -26,13 +26,14 @@ Answer ask(const std::string& address) {
     return answer;
 }
 
-TEST(SnmpQuerySim, AnswersAndFailures) {
+TEST(SnmpQuerySim, AnswersFailuresAndCommunity) {
     test::SimProcess sim(
         test::simPrinter(1, "Meridot-4000", "3.10") +
         test::simPrinter(2, "Meridot-4000", "3.10", "snmp-drop = 1.3.6.1.3.77.1.1.0\n") +
         test::simPrinter(3, "Meridot-4000", "3.10", "snmp = error:2\n") +
         test::simPrinter(4, "", "", "snmp = malformed\n") +
-        test::simPrinter(5, "Meridot-4000", "4.00", "snmp-request-id = 7\n"));
+        test::simPrinter(5, "Meridot-4000", "4.00", "snmp-request-id = 7\n") +
+        test::simPrinter(6, "Meridot-5200", "6.00", "community = private7\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     platform::ScopedTimeScale scale(0.01);
     struct Case {
@@ -52,15 +53,10 @@ TEST(SnmpQuerySim, AnswersAndFailures) {
         EXPECT_EQ(got.a, c.expected.a);
         EXPECT_EQ(got.b, c.expected.b);
     }
-}
-
-TEST(SnmpQuerySim, CommunityChangeReachesTheNextRequest) {
-    test::SimProcess sim(test::simPrinter(1, "Meridot-5200", "6.00", "community = private7\n"));
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    platform::ScopedTimeScale scale(0.01);
-    EXPECT_FALSE(ask(sim.address(0)).ok);  // "quenby" is dropped by the agent
+    // A community change reaches the next request; "quenby" is dropped there.
+    EXPECT_FALSE(ask(sim.address(5)).ok);
     setCommunity("private7");
-    Answer got = ask(sim.address(0));
+    Answer got = ask(sim.address(5));
     setCommunity(kDefaultCommunity);
     EXPECT_TRUE(got.ok);
     EXPECT_EQ(got.a, "Meridot-5200");

@@ -3,12 +3,12 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include "support/CommandRunner.h"
 #include "support/Paths.h"
 #include "support/SimProcess.h"
 
@@ -18,21 +18,7 @@ namespace {
 TEST(SimProcessTest, TakenAddressExitsWithStatusThree) {
     SimProcess first("[printer]\naddress = @ADDR1@\n");
     ASSERT_TRUE(first.ok()) << first.error();
-    const std::string address = first.address(0);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        const std::string path = simPath();
-        ::execl(path.c_str(), path.c_str(), "--address", address.c_str(), nullptr);
-        ::_exit(127);
-    }
-    ASSERT_GT(pid, 0);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 3);
+    EXPECT_EQ(runCommand({simPath(), "--address", first.address(0)}).exitCode, 3);
 }
 
 TEST(SimProcessTest, BadConfigIsReportedNotRetried) {
