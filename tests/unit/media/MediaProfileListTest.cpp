@@ -71,65 +71,52 @@ struct Transfer {
 };
 
 TEST(MediaInstall, BlocksProgressAndTheAnswer) {
+    constexpr std::size_t kNever = static_cast<std::size_t>(-1);
+    const std::vector<std::size_t> all = {1024, 1024, 452};
     struct Case {
         std::string name;
         std::size_t size;
         std::vector<std::string> replies;
         InstallResult expected;
         long code;
+        std::vector<std::size_t> writes;
+        std::size_t cancelAtWrite = kNever, printerTakes = kNever;
     } cases[] = {
-        {"answer 0", 2500, {"0"}, InstallResult::Installed, 0},
-        {"answer 0 and a line end", 2500, {"0\r\n"}, InstallResult::Installed, 0},
-        {"answer 12", 2500, {"12"}, InstallResult::Refused, 12},
-        {"no answer", 2500, {}, InstallResult::Installed, 0},
-        {"empty file", 0, {" -3\n"}, InstallResult::Refused, -3},
+        {"answer 0", 2500, {"0"}, InstallResult::Installed, 0, all},
+        {"answer 0 and a line end", 2500, {"0\r\n"}, InstallResult::Installed, 0, all},
+        {"answer 12", 2500, {"12"}, InstallResult::Refused, 12, all},
+        {"no answer", 2500, {}, InstallResult::Installed, 0, all},
+        {"empty file", 0, {" -3\n"}, InstallResult::Refused, -3, {}},
+        // The answer is still read after a cancel, which is never an installation.
+        {"cancel in block 2", 2500, {"0"}, InstallResult::Canceled, 0, {1024, 1024}, 1},
+        {"printer stops at 1500", 2500, {}, InstallResult::Failed, 0, {1024}, kNever, 1500},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         test::MemoryFile file(std::string(c.size, 'p'));
         test::RecordingPrinter printer(1024);
         printer.replies = c.replies;
+        printer.failAfterBytes = c.printerTakes;
         Transfer t;
         std::vector<int> progress;
         printer.onWrite = [&](std::size_t index) {
             if (index > 0)
                 progress.push_back(t.progress.load());
+            if (index == c.cancelAtWrite)
+                t.cancel.store(true);
         };
         long code = 0;
-        EXPECT_EQ(installOver(file, printer, t.control, code), c.expected) << c.name;
-        EXPECT_EQ(code, c.code) << c.name;
-        if (c.size == 2500) {
-            progress.push_back(t.progress.load());
-            EXPECT_EQ(printer.writes, (std::vector<std::size_t>{1024, 1024, 452})) << c.name;
-            EXPECT_EQ(progress, (std::vector<int>{40, 81, 100})) << c.name;
-        } else {
-            EXPECT_TRUE(printer.writes.empty());
-            EXPECT_EQ(t.progress.load(), 0);
+        EXPECT_EQ(installOver(file, printer, t.control, code), c.expected);
+        EXPECT_EQ(code, c.code);
+        EXPECT_EQ(printer.writes, c.writes);
+        EXPECT_TRUE(printer.replies.empty());  // the answer is read
+        progress.push_back(t.progress.load());
+        if (c.writes == all) {
+            EXPECT_EQ(progress, (std::vector<int>{40, 81, 100}));
+        } else if (c.size == 0) {
+            EXPECT_EQ(progress, std::vector<int>{0});
         }
     }
-}
-
-TEST(MediaInstall, CancelDuringTheSecondBlockStopsAndIsNotInstalled) {
-    test::MemoryFile file(std::string(2500, 'p'));
-    test::RecordingPrinter printer(1024);
-    printer.replies = {"0"};
-    Transfer t;
-    printer.onWrite = [&](std::size_t index) {
-        if (index == 1)
-            t.cancel.store(true);
-    };
-    long code = 0;
-    EXPECT_EQ(installOver(file, printer, t.control, code), InstallResult::Canceled);
-    EXPECT_EQ(printer.writes.size(), 2u);
-    EXPECT_TRUE(printer.replies.empty());  // the answer was still read
-}
-
-TEST(MediaInstall, PrinterThatStopsTakingBytesFails) {
-    test::MemoryFile file(std::string(2500, 'p'));
-    test::RecordingPrinter printer(1024);
-    printer.failAfterBytes = 1500;
-    Transfer t;
-    long code = 0;
-    EXPECT_EQ(installOver(file, printer, t.control, code), InstallResult::Failed);
 }
 
 }  // namespace
