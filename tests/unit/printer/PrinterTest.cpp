@@ -98,12 +98,6 @@ TEST(PrinterList, CapacityItemsAndPorts) {
     EXPECT_FALSE(list.containsPort(PortDescriptor("10.0.0.200", PortType::TcpIp, 7)));
 }
 
-}  // namespace
-}  // namespace upkeep
-
-namespace upkeep {
-namespace {
-
 // A listing on the UI thread and an installation on the sending worker
 // replace the printer's media list at the same time; neither may free the
 // list the other uses (ThreadSanitizer and AddressSanitizer watch this).

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "printer/SendEngine.h"
+#include "printer/SendingStatus.h"
 #include "support/FakeConnection.h"
 
 namespace upkeep {
@@ -96,6 +97,14 @@ TEST(SendEngine, FailuresAreNeverSuccessAndAnEmptyFileIsComplete) {
             EXPECT_EQ(run.progress.load(), 100);
         }
     }
+}
+
+TEST(SendingStatus, Lines) {
+    EXPECT_EQ(sendingStatusLine("Sending", 1, 2, "m4000_210.fmw"), "Sending 1/2 (m4000_210.fmw)");
+    EXPECT_EQ(sendingStatusLine("Sending", 2, 2, "f2_11.fmw"), "Sending 2/2 (f2_11.fmw)");
+    EXPECT_EQ(sendingStatusLine("Sending", 1, 1, "m4000_210.fmw"), "Sending  (m4000_210.fmw)... ");
+    // Downgrades, chosen files and profiles never set the file text.
+    EXPECT_EQ(sendingStatusLine("Senden", 1, 1, ""), "Senden  ()... ");
 }
 
 }  // namespace
