@@ -32,9 +32,8 @@ struct Listener {
             a.sin_port = htons(9100);
             inet_pton(AF_INET, address.c_str(), &a.sin_addr);
             if (::bind(s.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-                ::listen(s.get(), 4) == 0) {
+                ::listen(s.get(), 4) == 0)
                 fd = std::move(s);
-            }
         }
     }
     platform::UniqueFd accept() { return platform::UniqueFd(::accept(fd.get(), nullptr, nullptr)); }
@@ -42,30 +41,33 @@ struct Listener {
     platform::UniqueFd fd;
 };
 
-TEST(TcpIpConnectionLoopback, SilentPeerFailsTheReadAfterTheScaledTimeOut) {
-    platform::ScopedTimeScale scale(0.01);  // 10 s become 100 ms
+// A connection to a fresh listener, and the listener's end of it.
+class TcpIpConnectionLoopback : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(listener.fd.valid());
+        conn = std::make_unique<TcpIpConnection>(
+            PortDescriptor(listener.address, PortType::TcpIp, channel::kData));
+        ASSERT_TRUE(conn->open());
+        peer = listener.accept();
+    }
     Listener listener;
-    ASSERT_TRUE(listener.fd.valid());
-    TcpIpConnection conn(PortDescriptor(listener.address, PortType::TcpIp, channel::kData));
-    ASSERT_TRUE(conn.open());
-    platform::UniqueFd peer = listener.accept();
+    std::unique_ptr<TcpIpConnection> conn;
+    platform::UniqueFd peer;
+};
+
+TEST_F(TcpIpConnectionLoopback, SilentPeerFailsTheReadAfterTheScaledTimeOut) {
+    platform::ScopedTimeScale scale(0.01);  // 10 s become 100 ms
     std::uint8_t buffer[64];
     std::size_t length = sizeof buffer;
     auto start = Clock::now();
-    EXPECT_FALSE(conn.read(buffer, length));
+    EXPECT_FALSE(conn->read(buffer, length));
     auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
     EXPECT_GE(waited.count(), 95);
     EXPECT_LT(waited.count(), 2000);
 }
 
-TEST(TcpIpConnectionLoopback, BytesArriveUnchangedAndAClosedPeerReadsAsZero) {
-    Listener listener;
-    ASSERT_TRUE(listener.fd.valid());
-    auto conn = std::make_unique<TcpIpConnection>(
-        PortDescriptor(listener.address, PortType::TcpIp, channel::kData));
-    ASSERT_TRUE(conn->open());
-    platform::UniqueFd peer = listener.accept();
-
+TEST_F(TcpIpConnectionLoopback, BytesArriveUnchangedAndAClosedPeerReadsAsZero) {
     std::vector<std::uint8_t> data(200'000);
     for (std::size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<std::uint8_t>(i * 7 + 3);
@@ -88,20 +90,16 @@ TEST(TcpIpConnectionLoopback, BytesArriveUnchangedAndAClosedPeerReadsAsZero) {
     EXPECT_EQ(received, std::string(data.begin(), data.end()));
 }
 
-TEST(TcpIpConnectionLoopback, WritingToAPeerThatClosedFailsWithoutKillingTheProcess) {
-    Listener listener;
-    ASSERT_TRUE(listener.fd.valid());
-    TcpIpConnection conn(PortDescriptor(listener.address, PortType::TcpIp, channel::kData));
-    ASSERT_TRUE(conn.open());
-    listener.accept().reset();  // accept and close at once
+TEST_F(TcpIpConnectionLoopback, WritingToAPeerThatClosedFailsWithoutKillingTheProcess) {
+    peer.reset();
     std::vector<std::uint8_t> block(1024, 'x');
     bool failed = false;
     for (int i = 0; i < 200 && !failed; ++i)
-        failed = !conn.write(block.data(), block.size());
+        failed = !conn->write(block.data(), block.size());
     EXPECT_TRUE(failed);
 }
 
-TEST(TcpIpConnectionLoopback, RefusedConnectFails) {
+TEST(TcpIpConnectionRefused, ConnectFails) {
     TcpIpConnection conn(PortDescriptor(test::randomLoopbackAddress(), PortType::TcpIp, 0));
     EXPECT_FALSE(conn.open());
 }
