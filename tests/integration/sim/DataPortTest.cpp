@@ -12,10 +12,8 @@ namespace upkeep::test {
 namespace {
 
 std::string firmware(const std::string& model, const std::string& version,
-                     const std::string& flags = "0 0 0 0", std::size_t payload = 300,
-                     std::size_t declared = 300) {
-    std::string file = "Model: " + model + "\nVersion: " + version +
-                       "\nSize: " + std::to_string(declared) + "\n" + flags + "\n";
+                     const std::string& flags = "0 0 0 0", std::size_t payload = 300) {
+    std::string file = "Model: " + model + "\nVersion: " + version + "\nSize: 300\n" + flags + "\n";
     for (std::size_t i = 0; i < payload; ++i)
         file += static_cast<char>(i * 7 + 1);
     return file;
