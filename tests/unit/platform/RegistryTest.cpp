@@ -118,8 +118,9 @@ TEST(Registry, FileNamedByTheEnvironment) {
     test::writeFile(dir.file("a.reg"), "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=\"file\"\n");
     {
         test::ScopedEnvVar variable("UPKEEP_REGISTRY", dir.file("a.reg"));
-        EXPECT_EQ(Registry::system().openKey("K")->readText("a"),
-                  std::optional<std::string>("file"));
+        auto key = Registry::system().openKey("K");
+        ASSERT_TRUE(key);
+        EXPECT_EQ(key->readText("a"), std::optional<std::string>("file"));
     }
     {
         test::ScopedEnvVar variable("UPKEEP_REGISTRY", dir.file("missing.reg"));
