@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <mutex>
 #include <thread>
@@ -229,9 +230,12 @@ int sendCommand(const Args& args) {
     auto port = parseTarget(options.positional[0]);
     if (!port)
         return usageError(self, "not a printer address: '" + options.positional[0] + "'");
-    const std::string& file = options.positional[1];
-    if (::access(file.c_str(), R_OK) != 0)
-        return fail(kExitFailed, message(181) + " (" + file + ")");
+    // Made whole before --package moves the working directory, and so that
+    // the entry takes it as it stands rather than looking in the package.
+    std::error_code error;
+    const std::string file = std::filesystem::absolute(options.positional[1], error).string();
+    if (error || ::access(file.c_str(), R_OK) != 0)
+        return fail(kExitFailed, message(181) + " (" + options.positional[1] + ")");
     if (options.package)
         loadPackage(options);
     if (!confirm(options, {192}))

@@ -39,7 +39,10 @@ int CatalogueEntry::openFile(std::unique_ptr<Connection>* connectionOut) const {
     if (connectionOut == nullptr)
         return kNoConnectionOrEnvironment;
 
-    if (auto file = tryOpen(fileName_.view(), channel::kWorkingDir)) {
+    // A full path glued behind a directory would name some other file under
+    // it, which may exist: a full path is only ever taken as it stands.
+    const bool fullPath = fileName_.view().substr(0, 1) == "/";
+    if (auto file = fullPath ? nullptr : tryOpen(fileName_.view(), channel::kWorkingDir)) {
         *connectionOut = std::move(file);
         return kFound;
     }
@@ -47,7 +50,8 @@ int CatalogueEntry::openFile(std::unique_ptr<Connection>* connectionOut) const {
     Environment* environment = Environment::instance();
     if (environment == nullptr)
         return kNoConnectionOrEnvironment;
-    if (std::optional<std::string> directory = environment->systemSoftwarePath()) {
+    if (std::optional<std::string> directory =
+            fullPath ? std::nullopt : environment->systemSoftwarePath()) {
         if (auto file = tryOpen(*directory + fileName_.str(), channel::kFullPath)) {
             *connectionOut = std::move(file);
             return kFound;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "integration/sim/SimHelpers.h"
 #include "support/CommandRunner.h"
 #include "support/Paths.h"
@@ -80,6 +83,21 @@ TEST_F(DownloadCli, UpgradeDowngradeAndRefusals) {
     EXPECT_EQ(forced.exitCode, 0) << forced.err;
     auto noFile = ctl({"send", sim.address(2), "/no/such/file.fmw"});
     EXPECT_EQ(noFile.exitCode, 1);
+
+    // A file named relative to where the tool runs is that file, not the
+    // package's file of the same name.
+    const std::string here = ::testing::TempDir() + "upkeep-cli-" + std::to_string(::getpid());
+    std::filesystem::create_directories(here);
+    std::ofstream(here + "/m4000_310.fmw") << "the user's own file";
+    const std::string before = std::filesystem::current_path().string();
+    std::filesystem::current_path(here);  // the tool starts in the test's directory
+    auto relative = ctl({"send", sim.address(2), "m4000_310.fmw"});
+    std::filesystem::current_path(before);
+    EXPECT_EQ(relative.exitCode, 0) << relative.err;
+    std::filesystem::remove_all(here);
+    ASSERT_TRUE(sim.waitForLine("received " + sim.address(2) + " 1 "));
+    ASSERT_TRUE(sim.waitForLine("received " + sim.address(2) + " 2 "));
+    EXPECT_EQ(sim.record(2, 2), "the user's own file");
 }
 
 }  // namespace

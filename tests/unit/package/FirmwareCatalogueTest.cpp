@@ -236,6 +236,11 @@ TEST_F(CatalogueFiles, OpenFileTriesThreePlacesInOrder) {
     writeFile(software.file("settings.fmw"), "from settings");
     const std::string full = elsewhere.file("full.fmw");
     writeFile(full, "by full path");
+    // Where the full path glued behind either directory would point.
+    for (const std::string& directory : {work.path(), software.path() + "/"}) {
+        std::filesystem::create_directories(std::filesystem::path(directory + full).parent_path());
+        writeFile(directory + full, "shadow");
+    }
     const struct {
         std::optional<std::string> setting;  // none: no environment at all
         std::string name;
