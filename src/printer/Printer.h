@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "connection/PortDescriptor.h"
 #include "printer/IdentifyReply.h"
@@ -71,12 +72,13 @@ class Printer {
     // Same port: equal types, and for network and USB ports equal names.
     bool samePortAs(const PortDescriptor& other) const;
 
-    // Downloads. Item k of an upgrade is the k-th subsystem whose state is
-    // "upgrade available", and after those the printer itself.
+    // Downloads. The items of an upgrade are the subsystems whose state is
+    // "upgrade available", then the printer itself if its state is.
     unsigned upgradableCount() const;
-    // The entry upgrade item k would send, or null.
-    CatalogueEntry* upgradeEntry(unsigned k) const;
-    SendResult upgradeItem(unsigned k, const TransferControl& control);
+    // The entries of those items, read from one look at the printer's facts
+    // so that an analysis running meanwhile cannot shift them; an item the
+    // catalogue has no entry for is null.
+    std::vector<CatalogueEntry*> upgradeEntries() const;
     SendResult sendEntry(CatalogueEntry& entry, const TransferControl& control);
     // A version the catalogue does not list for the model sends nothing and
     // fails (FileNotFound): nothing was sent, so it cannot be reported as sent.

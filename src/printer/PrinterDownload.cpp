@@ -25,26 +25,20 @@ unsigned Printer::upgradableCount() const {
     return count;
 }
 
-CatalogueEntry* Printer::upgradeEntry(unsigned k) const {
+std::vector<CatalogueEntry*> Printer::upgradeEntries() const {
     const FirmwareCatalogue* catalogue = analysisCatalogue();
-    if (!catalogue)
-        return nullptr;
     PrinterFacts f = facts();
-    unsigned seen = 0;
+    std::vector<CatalogueEntry*> entries;
+    auto add = [&](const ValueText& model, const ValueText& version) {
+        entries.push_back(catalogue ? catalogue->newestEntry(model, version) : nullptr);
+    };
     for (std::size_t i = 0; i < f.subsystemCount && i < kMaxSubsystems; ++i) {
-        if (f.subsystemStates[i] != PrinterState::UpgradeAvailable)
-            continue;
-        if (seen++ == k)
-            return catalogue->newestEntry(f.subsystemModels[i], f.subsystemVersions[i]);
+        if (f.subsystemStates[i] == PrinterState::UpgradeAvailable)
+            add(f.subsystemModels[i], f.subsystemVersions[i]);
     }
-    return catalogue->newestEntry(f.model, f.version);
-}
-
-SendResult Printer::upgradeItem(unsigned k, const TransferControl& control) {
-    CatalogueEntry* entry = upgradeEntry(k);
-    if (!entry)
-        return SendResult::FileNotFound;
-    return upkeep::sendEntry(*entry, dataChannel(portDescriptor()), control);
+    if (f.state == PrinterState::UpgradeAvailable)
+        add(f.model, f.version);
+    return entries;
 }
 
 SendResult Printer::sendEntry(CatalogueEntry& entry, const TransferControl& control) {
@@ -98,6 +92,10 @@ std::unique_ptr<EntryIterator> Printer::versions() const {
 
 SendResult sendEntry(CatalogueEntry& entry, const PortDescriptor& port,
                      const TransferControl& control) {
+    // The mark belongs to this send only, whatever becomes of it: left on the
+    // shared entry, it would rewrite the next ordinary send of the file.
+    const bool downgrade = entry.downgradeMark();
+    entry.clearDowngradeMark();
     control.progress.store(0);
     std::unique_ptr<Connection> printer = createConnection(port);
     if (!printer)
@@ -108,10 +106,6 @@ SendResult sendEntry(CatalogueEntry& entry, const PortDescriptor& port,
         return SendResult::FileNotFound;
     if (code != CatalogueEntry::kFound || !file)
         return SendResult::WriteFailed;
-    bool downgrade = entry.downgradeMark();
-    // The mark belongs to this send only: left on the shared entry after a
-    // failed downgrade, it would rewrite the next ordinary send of the file.
-    entry.clearDowngradeMark();
     return streamFile(*file, *printer, downgrade, control);
 }
 

@@ -48,14 +48,20 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
                 fail(kUpgradeFailed);
                 break;
             }
-            const unsigned n = printer->upgradableCount();
-            for (unsigned k = 0; k < n; ++k) {
-                if (sink->sendingShown()) {
-                    CatalogueEntry* entry = printer->upgradeEntry(k);
+            const std::vector<CatalogueEntry*> entries = printer->upgradeEntries();
+            const std::size_t n = entries.size();
+            if (n == 0) {
+                // Nothing to send is no upgrade sent.
+                fail(kUpgradeFailed);
+                break;
+            }
+            for (std::size_t k = 0; k < n; ++k) {
+                CatalogueEntry* entry = entries[k];
+                if (sink->sendingShown())
                     sink->setFileText(entry ? entry->fileName().str() : std::string());
-                }
                 shared->progress.store(0);
-                SendResult result = printer->upgradeItem(k, control);
+                SendResult result =
+                    entry ? printer->sendEntry(*entry, control) : SendResult::FileNotFound;
                 if (result == SendResult::Canceled) {
                     canceled = true;
                     break;

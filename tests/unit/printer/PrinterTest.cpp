@@ -3,7 +3,9 @@
 #include <thread>
 
 #include "media/MediaProfileList.h"
+#include "package/CatalogueEntry.h"
 #include "printer/PrinterList.h"
+#include "support/PackageFixture.h"
 
 namespace upkeep {
 namespace {
@@ -44,6 +46,39 @@ TEST(Printer, EffectiveStateAndDisplay) {
         EXPECT_EQ(f.effectiveState(), c.effective);
         EXPECT_EQ(stateDisplay(f.effectiveState()).stringId, c.stringId);
         EXPECT_EQ(stateDisplay(f.effectiveState()).icon, c.icon);
+    }
+}
+
+TEST(Printer, UpgradeEntriesAreTheUpgradableSubsystemsThenThePrinter) {
+    upkeep::test::SamplePackage package;
+    using S = PrinterState;
+    struct Case {
+        S own;
+        std::vector<S> subsystems;
+        std::vector<std::string> files;
+    } cases[] = {
+        {S::UpgradeAvailable,
+         {S::UpgradeAvailable, S::UpToDate, S::UpgradeAvailable},
+         {"finf2_230.fmw", "finf2_230.fmw", "m5200_600.fmw"}},
+        {S::UpToDate, {S::UpToDate, S::UpgradeAvailable}, {"finf2_230.fmw"}},
+        {S::UpgradeAvailable, {}, {"m5200_600.fmw"}},
+        {S::UpToDate, {S::UpToDate}, {}},
+    };
+    for (const Case& c : cases) {
+        PrinterFacts f = factsWith(c.own, c.subsystems);
+        f.model = "Meridot-5200";
+        f.version = "5.01";
+        for (std::size_t i = 0; i < c.subsystems.size(); ++i) {
+            f.subsystemModels[i] = "Finisher-F2";
+            f.subsystemVersions[i] = "F2.10";
+        }
+        Printer printer("p", PortDescriptor("127.0.0.1", PortType::TcpIp, 7));
+        printer.store(f);
+        std::vector<std::string> files;
+        for (const CatalogueEntry* entry : printer.upgradeEntries())
+            files.push_back(entry ? entry->fileName().str() : "none");
+        EXPECT_EQ(files, c.files);
+        EXPECT_EQ(files.size(), printer.upgradableCount());
     }
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "package/CatalogueEntry.h"
+#include "printer/Printer.h"
 #include "printer/SendEngine.h"
 #include "printer/SendingStatus.h"
 #include "support/FakeConnection.h"
@@ -105,6 +107,18 @@ TEST(SendingStatus, Lines) {
     EXPECT_EQ(sendingStatusLine("Sending", 1, 1, "m4000_210.fmw"), "Sending  (m4000_210.fmw)... ");
     // Downgrades, chosen files and profiles never set the file text.
     EXPECT_EQ(sendingStatusLine("Senden", 1, 1, ""), "Senden  ()... ");
+}
+
+TEST(SendEngine, DowngradeMarkGoesWithTheSendWhateverBecomesOfIt) {
+    // Left on the shared entry, the mark would rewrite a later ordinary send.
+    CatalogueEntry entry("M", "1", "no-such-file.fmw");
+    Transfer run;
+    for (const PortDescriptor& port : {PortDescriptor("", PortType::None, channel::kData),
+                                       PortDescriptor("127.0.0.1", PortType::TcpIp, 1)}) {
+        entry.setDowngradeMark();
+        EXPECT_NE(sendEntry(entry, port, run.control), SendResult::Sent);
+        EXPECT_FALSE(entry.downgradeMark());
+    }
 }
 
 }  // namespace
