@@ -50,6 +50,9 @@ void AnalysisWorker::walk(std::shared_ptr<Shared> shared, std::shared_ptr<Printe
         sink->setCounter(0);
 
     for (std::size_t i = 0; i < n; ++i) {
+        // Abandoned, the list belongs to the worker that replaced this one.
+        if (!live())
+            break;
         std::shared_ptr<Printer> printer = list->item(i);
         if (!printer)
             continue;

@@ -2,7 +2,9 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
+#include "platform/Clock.h"
 #include "printer/AnalysisWorker.h"
 
 namespace upkeep {
@@ -123,6 +125,34 @@ TEST(AnalysisWorker, CancelBetweenPrintersMarksTheRestAndPostsNothing) {
     EXPECT_EQ(list->item(1)->state(), PrinterState::UpToDate);
     for (std::size_t i = 2; i < 5; ++i)
         EXPECT_EQ(list->item(i)->state(), PrinterState::Canceled);
+}
+
+TEST(AnalysisWorker, AbandonedWorkerLeavesThePrintersToItsSuccessor) {
+    platform::ScopedTimeScale scale(0.01);
+    auto list = std::make_shared<PrinterList>();
+    for (const char* name : {"p1", "p2", "p3"})
+        list->add(analysed(name, PrinterState::UpToDate));
+    auto sink = std::make_shared<RecordingSink>();
+    std::mutex slow;
+    slow.lock();
+    sink->onRow = [&](const AnalysisRow& row) {
+        if (row.name == "p1")
+            std::lock_guard wait(slow);  // an analysis that outlasts the stop
+    };
+    {
+        AnalysisWorker worker(list, sink, std::make_shared<std::atomic<bool>>(true));
+        sink->waitFor("row p1 152 2 0 Meridot p1|1.0");
+        EXPECT_FALSE(worker.stop());
+    }
+    slow.unlock();
+    // The thread ends when it lets go of the sink.
+    platform::Deadline limit(std::chrono::seconds(1000));
+    while (sink.use_count() > 1 && !limit.expired())
+        std::this_thread::yield();
+    ASSERT_EQ(sink.use_count(), 1);
+    for (std::size_t i = 1; i < 3; ++i)
+        EXPECT_EQ(list->item(i)->state(), PrinterState::UpToDate) << "not marked canceled";
+    EXPECT_EQ(sink->snapshot().back(), "row p1 152 2 0 Meridot p1|1.0") << "silent once abandoned";
 }
 
 TEST(AnalysisWorker, SearchingDisplayShowsEachPrinterForAScaledSecond) {
