@@ -32,13 +32,16 @@ FileConnection::FileConnection(const PortDescriptor& descriptor)
 bool FileConnection::open() {
     if (path_.empty() || file_.valid())
         return false;
-    platform::UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    // Non-blocking only so that a pipe cannot hold up the open itself.
+    platform::UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd.valid())
         return false;
-    // A directory opens on Linux but is no file to read.
+    // Directories, pipes and devices open too, but are no file: a device
+    // would be streamed to a printer without end.
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode))
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
     file_ = std::move(fd);
     return true;
 }

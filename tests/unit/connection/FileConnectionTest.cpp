@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "platform/WorkingDirectory.h"
 #include "unit/package/PackageTestHelpers.h"
 
@@ -58,6 +60,9 @@ TEST(FileConnection, OpenRefusesWhatIsNoFile) {
     TempDir dir;
     EXPECT_FALSE(FileConnection(PortDescriptor(dir.file("missing"), PortType::File, 5)).open());
     EXPECT_FALSE(FileConnection(PortDescriptor(dir.path(), PortType::File, 5)).open());
+    EXPECT_FALSE(FileConnection(PortDescriptor("/dev/zero", PortType::File, 5)).open());
+    ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
+    EXPECT_FALSE(FileConnection(PortDescriptor(dir.file("pipe"), PortType::File, 5)).open());
     // A path too long for the system is refused, not cut to another file.
     std::string longName(5000, 'n');
     FileConnection tooLong(PortDescriptor("x", PortType::File, 3));
