@@ -3,6 +3,7 @@
 // reads, goes through. Made by createConnection from a PortDescriptor;
 // opened once, used, then destroyed (never reopened).
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -24,6 +25,10 @@ class Connection {
     // length is in-out: capacity of buffer on entry, bytes received on return.
     virtual bool read(std::uint8_t* buffer, std::size_t& length) = 0;
     virtual bool write(const std::uint8_t* buffer, std::size_t length) = 0;
+    // After the last write of a transfer: true when the receiver took it all.
+    // A written block may only have reached a buffer on this side; kinds
+    // that can tell more than their writes did wait here, until `cancel`.
+    virtual bool finishSending(const std::atomic<bool>* /*cancel*/) { return true; }
     virtual std::uint32_t size() = 0;
     virtual bool remove() = 0;
     virtual bool create() = 0;

@@ -1,9 +1,12 @@
 #include "connection/SocketIo.h"
 
+#include <linux/sockios.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <cerrno>
+#include <optional>
 
 namespace upkeep::socketio {
 
@@ -43,6 +46,56 @@ bool sendAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::M
         sent += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+bool finishStream(int fd, platform::Millis stall, platform::Millis settle,
+                  const std::atomic<bool>* cancel) {
+    if (fd < 0 || ::shutdown(fd, SHUT_WR) != 0)
+        return false;
+    constexpr int kSliceMs = 20;  // how often the acknowledgements are looked at
+    platform::Deadline stalled(stall);
+    std::optional<platform::Deadline> settling;
+    int lastQueued = -1;
+    bool peerClosed = false;
+    for (;;) {
+        if (cancel && cancel->load())
+            return false;
+        int error = 0;
+        socklen_t size = sizeof error;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0)
+            return false;
+        // Bytes (and the end mark) sent but not yet acknowledged by the peer.
+        int queued = 0;
+        if (::ioctl(fd, SIOCOUTQ, &queued) != 0)
+            return false;
+        if (lastQueued < 0 || queued < lastQueued)
+            stalled = platform::Deadline(stall);
+        lastQueued = queued;
+        if (queued == 0) {
+            if (peerClosed)
+                return true;
+            if (!settling)
+                settling.emplace(settle);
+            if (settling->expired())
+                return true;
+        } else if (stalled.expired()) {
+            return false;
+        }
+        if (peerClosed) {
+            ::poll(nullptr, 0, kSliceMs);
+            continue;
+        }
+        pollfd entry{fd, POLLIN, 0};
+        if (::poll(&entry, 1, kSliceMs) <= 0)
+            continue;
+        // Whatever the peer says meanwhile is not asked for; its end is.
+        char discard[4096];
+        ssize_t n = ::recv(fd, discard, sizeof discard, MSG_DONTWAIT);
+        if (n == 0)
+            peerClosed = true;
+        else if (n < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)
+            return false;
+    }
 }
 
 bool receiveOnce(int fd, std::uint8_t* buffer, std::size_t& length, platform::Millis limit) {

@@ -139,6 +139,12 @@ bool TcpIpConnection::write(const std::uint8_t* buffer, std::size_t length) {
     return socketio::sendAll(socket_.get(), buffer, length, kSendTimeout);
 }
 
+bool TcpIpConnection::finishSending(const std::atomic<bool>* cancel) {
+    if (descriptor_.channel() != channel::kData)
+        return true;
+    return socketio::finishStream(socket_.get(), kSendTimeout, kReadTimeout, cancel);
+}
+
 bool TcpIpConnection::read(std::uint8_t* buffer, std::size_t& length) {
     if (!socket_.valid() || !peer_)
         return false;

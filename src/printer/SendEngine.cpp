@@ -77,6 +77,8 @@ SendResult streamFile(Connection& file, Connection& printer, bool downgrade,
     // loop saw.
     if (sent != total)
         return SendResult::WriteFailed;
+    if (!printer.finishSending(&control.cancel))
+        return control.cancel.load() ? SendResult::Canceled : SendResult::WriteFailed;
     control.progress.store(100);
     return SendResult::Sent;
 }

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -97,6 +98,44 @@ TEST_F(TcpIpConnectionLoopback, WritingToAPeerThatClosedFailsWithoutKillingThePr
     for (int i = 0; i < 200 && !failed; ++i)
         failed = !conn->write(block.data(), block.size());
     EXPECT_TRUE(failed);
+}
+
+TEST_F(TcpIpConnectionLoopback, FinishingTellsWhetherThePeerTookEveryByte) {
+    // Small enough for the sockets' buffers: every write succeeds whatever
+    // the peer does with the bytes.
+    enum class Peer { ReadsAndCloses, ReadsAndStaysOpen, ClosesUnread, Canceled };
+    const struct {
+        Peer peer;
+        bool took;
+    } cases[] = {{Peer::ReadsAndCloses, true},
+                 {Peer::ReadsAndStaysOpen, true},
+                 {Peer::ClosesUnread, false},
+                 {Peer::Canceled, false}};
+    platform::ScopedTimeScale scale(0.01);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.peer));
+        if (!conn) {
+            SetUp();
+        }
+        std::vector<std::uint8_t> data(20'000, 'f');
+        ASSERT_TRUE(conn->write(data.data(), data.size()));
+        std::thread peerSide([&] {
+            char chunk[8192];
+            if (c.peer == Peer::ClosesUnread) {
+                peer.reset();
+                return;
+            }
+            while (::recv(peer.get(), chunk, sizeof chunk, 0) > 0) {
+            }
+            if (c.peer == Peer::ReadsAndCloses)
+                peer.reset();
+        });
+        std::atomic<bool> cancel{c.peer == Peer::Canceled};
+        EXPECT_EQ(conn->finishSending(&cancel), c.took);
+        peerSide.join();
+        conn.reset();
+        peer.reset();
+    }
 }
 
 TEST(TcpIpConnectionRefused, ConnectFails) {

@@ -122,6 +122,12 @@ TEST_F(DownloadSim, DowngradeIsAcceptedThanksToTheRewrittenFlagLine) {
 
 // A file larger than what the sockets can buffer, so that the transfer is
 // still going when the printer acts.
+std::string smallFile(std::size_t bytes) {
+    std::string path = ::testing::TempDir() + "upkeep-small-" + std::to_string(::getpid()) + ".fmw";
+    std::ofstream(path, std::ios::binary) << std::string(bytes, 's');
+    return path;
+}
+
 std::string bigFile() {
     std::string path = ::testing::TempDir() + "upkeep-big-" + std::to_string(::getpid()) + ".fmw";
     std::ofstream out(path, std::ios::binary);
@@ -131,12 +137,25 @@ std::string bigFile() {
     return path;
 }
 
-TEST_F(DownloadSim, PrinterClosingMidTransferIsAFailure) {
-    test::SimProcess sim(test::simPrinter(1, "", "", "data = close-after:150000\n"));
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    std::string path = bigFile();
-    EXPECT_EQ(sendFile(sim, path), (std::vector<std::string>{"failure 257", "finished 4"}));
-    std::remove(path.c_str());
+TEST_F(DownloadSim, PrinterNotTakingTheWholeFileIsAFailure) {
+    // The small files fit into the sockets' buffers: every write succeeds,
+    // and only the printer's reset or silence tells that it did not take them.
+    const struct {
+        const char* data;
+        std::size_t megabytes, bytes;
+    } cases[] = {
+        {"close-after:150000", 24, 0},
+        {"close-after:4096", 0, 20000},
+        {"stall", 0, 20000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.data);
+        test::SimProcess sim(test::simPrinter(1, "", "", std::string("data = ") + c.data + "\n"));
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        std::string path = c.megabytes ? bigFile() : smallFile(c.bytes);
+        EXPECT_EQ(sendFile(sim, path), (std::vector<std::string>{"failure 257", "finished 4"}));
+        std::remove(path.c_str());
+    }
 }
 
 TEST_F(DownloadSim, ForcedSendOfAChosenFile) {
