@@ -27,11 +27,23 @@ class Connection {
     virtual bool write(const std::uint8_t* buffer, std::size_t length) = 0;
     // After the last write of a transfer: true when the receiver took it all.
     // A written block may only have reached a buffer on this side; kinds
-    // that can tell more than their writes did wait here, until `cancel`.
-    virtual bool finishSending(const std::atomic<bool>* /*cancel*/) { return true; }
+    // that can tell more than their writes did wait here.
+    virtual bool finishSending() { return true; }
+
+    // A word that, once true, ends any wait of a write or of finishSending
+    // in failure: a transfer must end when it is canceled, however long the
+    // device would make it wait. Null: nothing to watch.
+    void watchCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
     virtual std::uint32_t size() = 0;
     virtual bool remove() = 0;
     virtual bool create() = 0;
+
+  protected:
+    bool canceled() const { return cancel_ && cancel_->load(); }
+    const std::atomic<bool>* cancelWord() const { return cancel_; }
+
+  private:
+    const std::atomic<bool>* cancel_ = nullptr;
 };
 
 // A connection of the kind the descriptor's port type selects, or none.

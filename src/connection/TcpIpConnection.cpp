@@ -139,10 +139,10 @@ bool TcpIpConnection::write(const std::uint8_t* buffer, std::size_t length) {
     return socketio::sendAll(socket_.get(), buffer, length, kSendTimeout);
 }
 
-bool TcpIpConnection::finishSending(const std::atomic<bool>* cancel) {
+bool TcpIpConnection::finishSending() {
     if (descriptor_.channel() != channel::kData)
         return true;
-    return socketio::finishStream(socket_.get(), kSendTimeout, kReadTimeout, cancel);
+    return socketio::finishStream(socket_.get(), kSendTimeout, kReadTimeout, cancelWord());
 }
 
 bool TcpIpConnection::read(std::uint8_t* buffer, std::size_t& length) {

@@ -31,7 +31,7 @@ class TcpIpConnection final : public Connection {
     bool write(const std::uint8_t* buffer, std::size_t length) override;
     // On the data channel: the printer acknowledged every byte and closed,
     // or went quiet for the read time-out after acknowledging them.
-    bool finishSending(const std::atomic<bool>* cancel) override;
+    bool finishSending() override;
     std::uint32_t size() override { return 0; }
     bool remove() override { return false; }
     bool create() override { return false; }

@@ -47,7 +47,7 @@ bool UsbConnection::open() {
     if (path_.empty() || device_.valid())
         return false;
     // Non-blocking, so that a read can be bounded by poll(); writes wait for
-    // the device with poll() instead, without a limit.
+    // the device with poll() instead, without a limit but for a cancel.
     device_.reset(::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     return device_.valid();
 }
@@ -62,8 +62,11 @@ bool UsbConnection::write(const std::uint8_t* buffer, std::size_t length) {
             if (errno == EINTR)
                 continue;
             if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                int revents = pollFor(device_.get(), POLLOUT, -1);
+                // No limit on how long the device may take; a cancel ends it.
+                int revents = pollFor(device_.get(), POLLOUT, kCancelSliceMs);
                 if (revents < 0 || (revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
+                    return false;
+                if (revents == 0 && canceled())
                     return false;
                 continue;
             }

@@ -16,6 +16,8 @@ class UsbConnection final : public Connection {
   public:
     static constexpr std::uint32_t kBlockSize = 1024;
     static constexpr platform::Millis kReadWindow{1000};
+    // How often a write that waits for the device looks at the cancel word.
+    static constexpr int kCancelSliceMs = 50;
     static constexpr std::size_t kMaxPath = 4095;  // longer paths are refused, not cut
 
     explicit UsbConnection(const PortDescriptor& descriptor);

@@ -188,6 +188,7 @@ InstallResult installOver(Connection& file, Connection& printer, const TransferC
         return InstallResult::Failed;
     if (!printer.open())
         return InstallResult::Failed;
+    printer.watchCancel(&control.cancel);
 
     const std::uint64_t total = file.size();
     std::uint64_t sent = 0;
@@ -203,7 +204,7 @@ InstallResult installOver(Connection& file, Connection& printer, const TransferC
             break;
         }
         if (length > 0 && !printer.write(block.get(), length))
-            return InstallResult::Failed;
+            return control.cancel.load() ? InstallResult::Canceled : InstallResult::Failed;
         sent += length;
         double percent =
             total ? static_cast<double>(sent) * 100.0 / static_cast<double>(total) : 100.0;

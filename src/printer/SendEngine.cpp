@@ -53,6 +53,7 @@ SendResult streamFile(Connection& file, Connection& printer, bool downgrade,
         return SendResult::WriteFailed;
     if (!printer.open())
         return SendResult::NoConnection;
+    printer.watchCancel(&control.cancel);
 
     const std::uint64_t total = file.size();
     std::uint64_t sent = 0;
@@ -65,7 +66,7 @@ SendResult streamFile(Connection& file, Connection& printer, bool downgrade,
             downgrade = false;
         }
         if (length > 0 && !printer.write(block.get(), length))
-            return SendResult::WriteFailed;
+            return control.cancel.load() ? SendResult::Canceled : SendResult::WriteFailed;
         sent += length;
         control.progress.store(percent(sent, total));
         // A read that returned nothing would never end the loop.
@@ -77,7 +78,7 @@ SendResult streamFile(Connection& file, Connection& printer, bool downgrade,
     // loop saw.
     if (sent != total)
         return SendResult::WriteFailed;
-    if (!printer.finishSending(&control.cancel))
+    if (!printer.finishSending())
         return control.cancel.load() ? SendResult::Canceled : SendResult::WriteFailed;
     control.progress.store(100);
     return SendResult::Sent;
