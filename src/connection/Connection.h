@@ -29,6 +29,9 @@ class Connection {
     // A written block may only have reached a buffer on this side; kinds
     // that can tell more than their writes did wait here.
     virtual bool finishSending() { return true; }
+    // The receiver threw the connection away (a reset), as opposed to a read
+    // that only found nothing: it did not take what it was sent.
+    virtual bool peerReset() const { return false; }
 
     // A word that, once true, ends any wait of a write or of finishSending
     // in failure: a transfer must end when it is canceled, however long the

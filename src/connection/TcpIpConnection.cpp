@@ -148,7 +148,10 @@ bool TcpIpConnection::finishSending() {
 bool TcpIpConnection::read(std::uint8_t* buffer, std::size_t& length) {
     if (!socket_.valid() || !peer_)
         return false;
-    return socketio::receiveOnce(socket_.get(), buffer, length, kReadTimeout);
+    if (socketio::receiveOnce(socket_.get(), buffer, length, kReadTimeout))
+        return true;
+    reset_ = reset_ || errno == ECONNRESET || errno == EPIPE;
+    return false;
 }
 
 }  // namespace upkeep

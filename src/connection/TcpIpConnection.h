@@ -32,6 +32,7 @@ class TcpIpConnection final : public Connection {
     // On the data channel: the printer acknowledged every byte and closed,
     // or went quiet for the read time-out after acknowledging them.
     bool finishSending() override;
+    bool peerReset() const override { return reset_; }
     std::uint32_t size() override { return 0; }
     bool remove() override { return false; }
     bool create() override { return false; }
@@ -49,6 +50,7 @@ class TcpIpConnection final : public Connection {
     PortDescriptor descriptor_;
     std::optional<sockaddr_in> peer_;
     platform::UniqueFd socket_;
+    bool reset_ = false;
 };
 
 }  // namespace upkeep

@@ -218,6 +218,9 @@ InstallResult installOver(Connection& file, Connection& printer, const TransferC
         block[length] = '\0';
         resultCode = std::strtol(reinterpret_cast<const char*>(block.get()), nullptr, 10);
         refused = resultCode != 0;
+    } else if (printer.peerReset()) {
+        // Not silence but a printer that threw the profile away.
+        return canceled ? InstallResult::Canceled : InstallResult::Failed;
     }
     if (refused)
         return InstallResult::Refused;
