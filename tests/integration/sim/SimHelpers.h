@@ -8,8 +8,8 @@
 namespace upkeep::test {
 
 // One [printer] section at @ADDRn@ (n from 1); `more` holds further key lines.
-inline std::string simPrinter(int n, const std::string& model = "",
-                              const std::string& version = "", const std::string& more = "") {
+inline std::string simPrinter(int n, const std::string& model = "", const std::string& version = "",
+                              const std::string& more = "") {
     std::string section = "[printer]\naddress = @ADDR" + std::to_string(n) + "@\n";
     if (!model.empty())
         section += "model = " + model + "\nversion = " + version + "\n";
