@@ -55,21 +55,9 @@ SendResult Printer::downgrade(std::string_view version, const TransferControl& c
 }
 
 bool Printer::upgradeFilesPresent() const {
-    const FirmwareCatalogue* catalogue = analysisCatalogue();
-    if (!catalogue)
-        return true;
-    PrinterFacts f = facts();
-    auto missing = [&](const ValueText& model, const ValueText& version) {
-        const CatalogueEntry* entry = catalogue->newestEntry(model, version);
-        return entry && !entry->fileExists();
-    };
-    if (f.state == PrinterState::UpgradeAvailable && missing(f.model, f.version))
-        return false;
-    for (std::size_t i = 0; i < f.subsystemCount && i < kMaxSubsystems; ++i) {
-        if (f.subsystemStates[i] == PrinterState::UpgradeAvailable &&
-            missing(f.subsystemModels[i], f.subsystemVersions[i])) {
+    for (const CatalogueEntry* entry : upgradeEntries()) {
+        if (entry && !entry->fileExists())
             return false;
-        }
     }
     return true;
 }
