@@ -148,6 +148,7 @@ bool TcpIpConnection::finishSending() {
 bool TcpIpConnection::read(std::uint8_t* buffer, std::size_t& length) {
     if (!socket_.valid() || !peer_)
         return false;
+    errno = 0;  // a time-out leaves errno alone: no older error may read as a reset
     if (socketio::receiveOnce(socket_.get(), buffer, length, kReadTimeout))
         return true;
     reset_ = reset_ || errno == ECONNRESET || errno == EPIPE;
