@@ -55,10 +55,6 @@ class FakeQueue : public UiQueue {
             posted_.wait_for(lock, std::chrono::milliseconds(5), [&] { return !calls_.empty(); });
         }
     }
-    std::size_t pending() {
-        std::lock_guard lock(mutex_);
-        return calls_.size();
-    }
 
   private:
     std::mutex mutex_;
@@ -78,8 +74,8 @@ class FakeDialogs : public Base {
     void messageBox(MessageIcon icon, const std::string& text) override {
         messages.push_back({icon, text});
     }
-    bool wizardPage(int titleId, int headerId, int bodyId, int buttonTextId) override {
-        wizards.push_back({titleId, headerId, bodyId, buttonTextId});
+    bool wizardPage(int titleId, int, int, int) override {
+        wizards.push_back(titleId);
         bool next = wizardAnswers.empty() ? true : wizardAnswers.front();
         if (!wizardAnswers.empty())
             wizardAnswers.pop_front();
@@ -98,23 +94,13 @@ class FakeDialogs : public Base {
             out.push_back(m.text);
         return out;
     }
-    bool shown(int stringId) const {
-        for (const Message& m : messages) {
-            if (m.text == resources::text(stringId))
-                return true;
-        }
-        return false;
-    }
 
-    struct Page {
-        int title, header, body, button;
-    };
     struct Link {
         int header, body;
         std::string address;
     };
     std::vector<Message> messages;
-    std::vector<Page> wizards;
+    std::vector<int> wizards;        // their title ids
     std::deque<bool> wizardAnswers;  // empty: Next
     std::vector<Link> webLinks;
     bool webLinkNext = false;
@@ -128,8 +114,8 @@ class FakeMainView : public FakeDialogs<MainView> {
         ~Searching() override { --view.searchingLive; }
         void setCounter(const std::string& t) override { view.counter = t; }
         void setPrinterName(const std::string& t) override { view.printerName = t; }
-        void repaint() override { ++view.searchingRepaints; }
-        void close() override { ++view.searchingCloses; }
+        void repaint() override {}
+        void close() override {}
         FakeMainView& view;
     };
     struct Sending : SendingDisplay {
@@ -138,7 +124,7 @@ class FakeMainView : public FakeDialogs<MainView> {
         void setStatusLine(const std::string& t) override { view.statusLine = t; }
         void setProgress(int p) override { view.progress.push_back(p); }
         void repaint() override {}
-        void close() override { ++view.sendingCloses; }
+        void close() override {}
         // statusLine keeps the last text after the display went.
         FakeMainView& view;
     };
@@ -214,8 +200,8 @@ class FakeMainView : public FakeDialogs<MainView> {
     std::vector<ListRow> rows;
     std::optional<int> selected;
     std::vector<bool> checks;
-    int searchingOpens = 0, searchingLive = 0, searchingCloses = 0, searchingRepaints = 0;
-    int sendingOpens = 0, sendingLive = 0, sendingCloses = 0;
+    int searchingOpens = 0, searchingLive = 0;
+    int sendingOpens = 0, sendingLive = 0;
     std::function<void()> cancelSearching, cancelSending;
     std::string counter, printerName, statusLine;
     std::vector<int> progress;

@@ -82,6 +82,12 @@ class MainControllerTest : public ::testing::Test {
         controller->startAnalysis();
         ASSERT_TRUE(settle());
     }
+    // The printer as the list's last row, selected.
+    void showOnly(const std::shared_ptr<Printer>& printer) {
+        addPrinters({printer});
+        view->rows.push_back({0, printer->name(), "", "", ""});
+        view->selected = static_cast<int>(view->rows.size()) - 1;
+    }
     void select(const std::string& name) {
         view->selected.reset();
         for (std::size_t i = 0; i < view->rows.size(); ++i) {
@@ -109,14 +115,7 @@ TEST_F(MainControllerTest, AutomaticActionOutcomes) {
         int webLinkBody;  // 0: none
     };
     const Case cases[] = {
-        {"A names an up-to-date printer",
-         1,
-         0,
-         "p1",
-         {S::UpgradeAvailable, S::UpToDate},
-         0,
-         0,
-         182},
+        {"A up-to-date printer", 1, 0, "p1", {S::UpgradeAvailable, S::UpToDate}, 0, 0, 182},
         {"A names no printer", 1, 0, "nobody", {S::UpgradeAvailable, S::UpToDate}, 0, 0, 0},
         {"B one row upgrades it", 1, 0, "", {S::UpgradeAvailable, S::NotReachable}, 0, 1, 0},
         {"C1 one upgradable", 1, 0, "", {S::UpgradeAvailable, S::UpToDate}, 250, 0, 0},
@@ -150,31 +149,18 @@ TEST_F(MainControllerTest, AutomaticActionOutcomes) {
             EXPECT_EQ(view->webLinks[0].body, c.webLinkBody);
         }
 
-        // The action runs once: a later end of an analysis adds nothing.
-        const std::size_t shown = view->messages.size() + view->wizards.size();
+        // The action runs once: a later end of an analysis, or a refresh, adds nothing.
+        auto shown = [&] {
+            return view->messages.size() + view->wizards.size() + view->webLinks.size();
+        };
+        const std::size_t before = shown();
         controller->userDeclined = 0;
         controller->analysisFinished();
-        EXPECT_EQ(view->messages.size() + view->wizards.size(), shown);
+        EXPECT_EQ(shown(), before);
+        controller->refresh();
+        ASSERT_TRUE(settle());
+        EXPECT_EQ(shown(), before);
     }
-}
-
-TEST_F(MainControllerTest, ArgumentIsClearedSoARefreshDoesNotActAgain) {
-    StartOptions options;
-    options.firmwareMode = 1;
-    options.argument = "p1";
-    controller->setStartOptions(options);
-    addPrinters(
-        {analysedPrinter("p0", PrinterState::UpToDate, deadAddress(1)),
-         analysedPrinter("p1", PrinterState::UpToDate, deadAddress(2), "Meridot-4000", "4.00")});
-    analyse();
-    ASSERT_EQ(view->webLinks.size(), 1u);
-    EXPECT_NE(view->webLinks[0].address.find("model=Meridot-4000"), std::string::npos);
-    EXPECT_TRUE(controller->startOptions.argument.empty());
-
-    controller->refresh();
-    ASSERT_TRUE(settle());
-    EXPECT_EQ(view->webLinks.size(), 1u);
-    EXPECT_TRUE(view->messages.empty());
 }
 
 TEST_F(MainControllerTest, RefreshReanalysesTheSelectedPrinterOrAll) {
@@ -359,10 +345,8 @@ TEST_F(MainControllerTest, CommandsNeedASelectionAndUpToDateOffersTheWebSite) {
               (std::vector<std::string>{resources::text(263), resources::text(263)}));
 
     controller->autoPending = 0;
-    addPrinters({analysedPrinter("p0", PrinterState::UpToDate, deadAddress(1), "Meridot-4000",
-                                 "4.00 build 7")});
-    view->rows = {{2, "p0", "", "", ""}};
-    view->selected = 0;
+    showOnly(analysedPrinter("p0", PrinterState::UpToDate, deadAddress(1), "Meridot-4000",
+                             "4.00 build 7"));
     view->webLinkNext = true;
     controller->doubleClick();
     ASSERT_EQ(view->webLinks.size(), 1u);
@@ -406,10 +390,8 @@ TEST_F(MainControllerTest, DowngradeOutcomes) {
         SCOPED_TRACE(c.name);
         makeController();
         controller->autoPending = 0;
-        addPrinters(
-            {analysedPrinter("p", PrinterState::UpToDate, deadAddress(1), "Meridot-4000", "4.00")});
-        view->rows = {{2, "p", "", "", ""}};
-        view->selected = 0;
+        showOnly(
+            analysedPrinter("p", PrinterState::UpToDate, deadAddress(1), "Meridot-4000", "4.00"));
         view->version = c.version;
         view->wizardAnswers = {c.wizardNext};
         if (c.busy)
@@ -426,10 +408,6 @@ TEST_F(MainControllerTest, DowngradeOutcomes) {
         }
         // Refused before the wizard when busy; no wizard without a version.
         EXPECT_EQ(view->wizards.size(), c.version && !c.busy ? 1u : 0u);
-        if (!view->wizards.empty()) {
-            EXPECT_EQ(view->wizards[0].title, 200);
-            EXPECT_EQ(view->wizards[0].header, 202);
-        }
         EXPECT_EQ(view->sendingOpens, c.starts ? 1 : 0);
         if (c.starts) {
             EXPECT_EQ(controller->operation.load(), Operation::Downgrade);
@@ -458,8 +436,6 @@ TEST_F(MainControllerTest, EmergencySendsTheChosenFileToTheParallelPort) {
         view->file = c.file;
         controller->command(resources::command::kSystemEmergency);  // nothing selected
         ASSERT_EQ(view->wizards.size(), 1u);
-        EXPECT_EQ(view->wizards[0].title, 210);
-        EXPECT_EQ(view->wizards[0].button, 212);
         EXPECT_EQ(view->fileDialogs, c.fileDialogs);
         const bool starts = c.wizardNext && c.file;
         EXPECT_EQ(view->sendingOpens, starts ? 1 : 0);
@@ -467,12 +443,8 @@ TEST_F(MainControllerTest, EmergencySendsTheChosenFileToTheParallelPort) {
             EXPECT_EQ(controller->operation.load(), Operation::SendFile);
             ASSERT_TRUE(controller->targetPrinter);
             EXPECT_EQ(controller->targetPrinter->name(), "Emergency");
-            const PortDescriptor& port = controller->targetPrinter->portDescriptor();
-            EXPECT_EQ(port.portType(), PortType::Parallel);
-            EXPECT_EQ(port.channel(), channel::kUnset);
-            EXPECT_TRUE(port.name().empty());
+            EXPECT_EQ(controller->targetPrinter->portDescriptor().portType(), PortType::Parallel);
             EXPECT_EQ(controller->targetEntry->fileName().str(), "x.fmw");
-            EXPECT_EQ(controller->targetEntry->model().str(), "Emergency");
             EXPECT_FALSE(controller->printerList) << "not put into the list";
         }
         ASSERT_TRUE(settle());
@@ -485,9 +457,7 @@ TEST_F(MainControllerTest, AddProfileCommandStartsTheInstallation) {
     options.mediaMode = 1;
     controller->setStartOptions(options);
     controller->autoPending = 0;
-    addPrinters({analysedPrinter("p", PrinterState::UpToDate, deadAddress(1))});
-    view->rows = {{2, "p", "", "", ""}};
-    view->selected = 0;
+    showOnly(analysedPrinter("p", PrinterState::UpToDate, deadAddress(1)));
     controller->command(resources::command::kMediaAddProfiles);  // file dialog canceled
     EXPECT_EQ(view->fileDialogs, 1);
     EXPECT_EQ(view->sendingOpens, 0);
@@ -525,53 +495,44 @@ snmp = silent
 )");
     ASSERT_TRUE(sim.ok()) << sim.error();
     const std::string analysing = resources::text(223) + std::string("...");
-    struct Case {
-        std::vector<std::string> lines;
-    };
-    const Case cases[] = {
-        {{"Photo                Glossy", "Photo                Matte"}},
-        {{analysing, resources::text(265)}},
-        {{analysing, resources::text(259)}},
+    const std::vector<std::string> cases[] = {
+        {"Photo                Glossy", "Photo                Matte"},
+        {analysing, resources::text(265)},
+        {analysing, resources::text(259)},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(i);
         makeController();
-        addPrinters({std::make_shared<Printer>(
-            "p", PortDescriptor(sim.address(i), PortType::TcpIp, channel::kUnset))});
-        view->rows = {{0, "p", "", "", ""}};
-        view->selected = 0;
+        showOnly(std::make_shared<Printer>(
+            "p", PortDescriptor(sim.address(i), PortType::TcpIp, channel::kUnset)));
         controller->command(resources::command::kMediaViewProfiles);
         EXPECT_EQ(view->profileLinesShown, std::vector<std::string>{analysing});
-        EXPECT_EQ(view->profileLines, cases[i].lines);
+        EXPECT_EQ(view->profileLines, cases[i]);
         EXPECT_EQ(view->profileListRuns, 1);
         EXPECT_TRUE(view->messages.empty());
     }
 
     // A dialog that cannot be made: a message and no query.
     makeController();
-    addPrinters({std::make_shared<Printer>(
-        "p", PortDescriptor(sim.address(0), PortType::TcpIp, channel::kUnset))});
-    view->rows = {{0, "p", "", "", ""}};
-    view->selected = 0;
+    showOnly(std::make_shared<Printer>(
+        "p", PortDescriptor(sim.address(0), PortType::TcpIp, channel::kUnset)));
     view->profileListMade = false;
     controller->command(resources::command::kMediaViewProfiles);
     EXPECT_EQ(view->texts(), std::vector<std::string>{resources::fixed::kDialogCreationError});
 }
 
 TEST(AddressTest, TcpIpAddressCases) {
-    const std::pair<const char*, bool> cases[] = {
-        {"0.1.2.3", false},
-        {"10.0.0.256", false},
-        {"10.0.0", false},
-        {"10.0.0.1x", true},
-        {"printer1", true},
-        {"1printer", false},
-        {"_host", false},
-        {"", false},
-        {"255.0.0.0", true},
-        {"10.-1.0.1", false},
-        {"99999999999.0.0.1", false},
-    };
+    const std::pair<const char*, bool> cases[] = {{"0.1.2.3", false},
+                                                  {"10.0.0.256", false},
+                                                  {"10.0.0", false},
+                                                  {"10.0.0.1x", true},
+                                                  {"printer1", true},
+                                                  {"1printer", false},
+                                                  {"_host", false},
+                                                  {"", false},
+                                                  {"255.0.0.0", true},
+                                                  {"10.-1.0.1", false},
+                                                  {"99999999999.0.0.1", false}};
     for (auto [text, passes] : cases)
         EXPECT_EQ(tcpIpAddressPasses(text), passes) << text;
 }
@@ -588,7 +549,6 @@ TEST_F(MainControllerTest, FileNewTestsTcpIpAddressesOnly) {
     auto printer = controller->printerList->item(0);
     EXPECT_EQ(printer->name(), "not checked");
     EXPECT_EQ(printer->portDescriptor().portType(), PortType::IpxSpx);
-    EXPECT_TRUE(controller->analysisRunning() || queue->pending() > 0);
     ASSERT_TRUE(settle());
 
     view->addressAnswers = {std::nullopt};
@@ -625,11 +585,6 @@ class DownloadTest : public MainControllerTest {
             out << block;
         return path;
     }
-    void showOnly(const std::shared_ptr<Printer>& printer) {
-        addPrinters({printer});
-        view->rows.push_back({0, printer->name(), "", "", ""});
-        view->selected = static_cast<int>(view->rows.size()) - 1;
-    }
     static constexpr int kBigMegabytes = 16;
     // Real time: the sockets' time-outs must not fire on a slow reader.
     platform::ScopedTimeScale realTime{1.0};
@@ -651,7 +606,6 @@ version = 3.10
     select("sim");
     controller->command(resources::command::kSystemUpgrade);
     ASSERT_EQ(view->wizards.size(), 1u);
-    EXPECT_EQ(view->wizards[0].header, 191);
     EXPECT_EQ(view->sendingOpens, 1);
     ASSERT_TRUE(settle());
     EXPECT_EQ(view->statusLine, resources::text(230) + std::string("  (m4000_400.fmw)... "));
