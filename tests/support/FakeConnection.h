@@ -17,7 +17,7 @@ class MemoryFile : public Connection {
     explicit MemoryFile(std::string content, std::uint32_t block = 4096)
         : content_(std::move(content)), block_(block) {}
     std::uint32_t blockSize() const override { return block_; }
-    bool open() override { return opened_ = true; }
+    bool open() override { return true; }
     bool read(std::uint8_t* buffer, std::size_t& length) override;
     bool write(const std::uint8_t*, std::size_t) override { return false; }
     std::uint32_t size() override { return static_cast<std::uint32_t>(content_.size()); }
@@ -31,7 +31,6 @@ class MemoryFile : public Connection {
     std::string content_;
     std::uint32_t block_;
     std::size_t offset_ = 0;
-    bool opened_ = false;
 };
 
 class RecordingPrinter : public Connection {

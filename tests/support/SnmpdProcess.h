@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/ChildProcess.h"
+
 namespace upkeep::test {
 
 class SnmpdProcess {
@@ -34,8 +36,5 @@ class SnmpdProcess {
     pid_t pid_ = -1;
     bool started_ = false;
 };
-
-// A random loopback address 127.0.x.y for one test process.
-std::string randomLoopbackAddress();
 
 }  // namespace upkeep::test

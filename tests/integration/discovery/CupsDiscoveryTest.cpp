@@ -11,10 +11,13 @@
 #include "platform/Clock.h"
 #include "platform/CupsSpooler.h"
 #include "printer/PrinterList.h"
+#include "support/ChildProcess.h"
 #include "support/CommandRunner.h"
 #include "support/PackageFixture.h"
 #include "support/Paths.h"
 #include "support/SimProcess.h"
+#include "unit/discovery/DiscoveryTestHelpers.h"
+#include "unit/package/PackageTestHelpers.h"
 
 namespace upkeep {
 namespace {
@@ -26,7 +29,7 @@ namespace fs = std::filesystem;
 class UsbTree {
   public:
     UsbTree(const std::string& devicePath, const std::string& product, const std::string& serial)
-        : root_(fs::temp_directory_path() / ("upkeep-usb-" + std::to_string(::getpid()))) {
+        : root_(test::makeTempDir("usb")) {
         fs::path device = root_ / "devices/usb1/1-1";
         fs::create_directories(device / "1-1:1.0/usbmisc/lp0");
         fs::create_directories(root_ / "class/usbmisc");
@@ -37,33 +40,19 @@ class UsbTree {
         std::ofstream(device / "1-1:1.0/usbmisc/lp0/uevent")
             << "DEVNAME=" << devicePath.substr(std::string("/dev/").size()) << "\n";
     }
-    ~UsbTree() {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
+    ~UsbTree() { test::removeTree(root_.string()); }
     std::string root() const { return root_.string(); }
 
   private:
     fs::path root_;
 };
 
-struct Found {
-    std::string name;
-    PortType type;
-    std::string port;
-    bool operator==(const Found&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Found& f) {
-    return out << "{" << f.name << ", " << static_cast<int>(f.type) << ", " << f.port << "}";
-}
-
 TEST(CupsDiscovery, QueuesOnSimulatedPrintersAreFoundAndAnalysed) {
     if (!test::CupsdProcess::available())
         GTEST_SKIP() << "cupsd is not installed";
     test::CupsdProcess cupsd;
     ASSERT_TRUE(cupsd.started()) << cupsd.error();
-    test::ScopedCupsServer server(cupsd.socketPath());
+    test::ScopedEnvVar server("CUPS_SERVER", cupsd.socketPath());
 
     platform::Registry noMonitors;
     test::SimProcess sim(R"(
@@ -110,19 +99,13 @@ pty = yes
 
     PrinterList list;
     ASSERT_TRUE(discovery::findPrinters(list, spooler, noMonitors, usb));
-    std::vector<Found> found;
-    for (std::size_t i = 0; i < list.count(); ++i) {
-        auto p = list.item(i);
-        found.push_back(
-            {p->name(), p->portDescriptor().portType(), p->portDescriptor().name().str()});
-    }
-    const std::vector<Found> expected = {
+    const std::vector<test::Listed> expected = {
         {"a-socket", PortType::TcpIp, sim.address(0)},
         {"b-ipp", PortType::TcpIp, sim.address(1)},
         {"c-lpd", PortType::TcpIp, sim.address(2)},
         {"d-usb", PortType::Usb, sim.ptyPath(3)},
     };
-    ASSERT_EQ(found, expected);
+    ASSERT_EQ(test::listed(list), expected);
 
     // The analysis of the sample package over what discovery found.
     test::SamplePackage package;

@@ -1,20 +1,15 @@
 #include "integration/discovery/CupsdProcess.h"
 
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "platform/UniqueFd.h"
+#include "support/ChildProcess.h"
 #include "support/CommandRunner.h"
 
 namespace upkeep::test {
@@ -33,11 +28,6 @@ bool accepts(const std::string& path) {
     return ::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 }  // namespace
 
 bool CupsdProcess::available() {
@@ -49,12 +39,11 @@ CupsdProcess::CupsdProcess() {
         error_ = "cupsd is not installed";
         return;
     }
-    char pattern[] = "/tmp/upkeep-cupsd-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) {
+    dir_ = makeTempDir("cupsd");
+    if (dir_.empty()) {
         error_ = "no temporary directory";
         return;
     }
-    dir_ = pattern;
     socket_ = dir_ + "/cups.sock";
     for (const char* sub : {"spool", "cache", "state", "log"})
         std::filesystem::create_directory(dir_ + "/" + sub);
@@ -79,61 +68,25 @@ CupsdProcess::CupsdProcess() {
               << "AccessLog " << dir_ << "/log/access_log\n"
               << "PageLog " << dir_ << "/log/page_log\n";
     }
-    std::string conf = dir_ + "/cupsd.conf";
-    std::string files = dir_ + "/cups-files.conf";
-    std::string log = dir_ + "/log/cupsd.out";
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        std::freopen("/dev/null", "r", stdin);
-        std::freopen(log.c_str(), "w", stdout);
-        std::freopen(log.c_str(), "a", stderr);
-        ::execl(kCupsd, "cupsd", "-f", "-c", conf.c_str(), "-s", files.c_str(),
-                static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
+    const std::string log = dir_ + "/log/cupsd.out";
+    pid_ = spawn({kCupsd, "-f", "-c", dir_ + "/cupsd.conf", "-s", dir_ + "/cups-files.conf"}, log);
     if (pid_ < 0) {
         error_ = "fork failed";
         return;
     }
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (accepts(socket_)) {
-            started_ = true;
-            return;
-        }
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            error_ = "cupsd ended: " + readFile(log) + readFile(dir_ + "/log/error_log");
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    error_ = "cupsd did not open its socket: " + readFile(dir_ + "/log/error_log");
+    started_ = waitUntilReady(pid_, [&] { return accepts(socket_); });
+    if (!started_)
+        error_ = (pid_ < 0 ? "cupsd ended: " + readFile(log) : "cupsd did not open its socket: ") +
+                 readFile(dir_ + "/log/error_log");
 }
 
 CupsdProcess::~CupsdProcess() {
     stop();
-    if (!dir_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
+    removeTree(dir_);
 }
 
 void CupsdProcess::stop() {
-    if (pid_ <= 0)
-        return;
-    ::kill(pid_, SIGTERM);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (::waitpid(pid_, nullptr, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    pid_ = -1;
+    stopProcess(pid_);
     started_ = false;
 }
 
@@ -150,21 +103,6 @@ bool CupsdProcess::addQueue(const std::string& name, const std::string& uri,
         return false;
     }
     return true;
-}
-
-ScopedCupsServer::ScopedCupsServer(const std::string& server) {
-    if (const char* value = std::getenv("CUPS_SERVER")) {
-        had_ = true;
-        previous_ = value;
-    }
-    ::setenv("CUPS_SERVER", server.c_str(), 1);
-}
-
-ScopedCupsServer::~ScopedCupsServer() {
-    if (had_)
-        ::setenv("CUPS_SERVER", previous_.c_str(), 1);
-    else
-        ::unsetenv("CUPS_SERVER");
 }
 
 }  // namespace upkeep::test

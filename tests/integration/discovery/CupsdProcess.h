@@ -39,17 +39,4 @@ class CupsdProcess {
     std::string error_;
 };
 
-// Sets CUPS_SERVER for this process while it lives, then restores it.
-class ScopedCupsServer {
-  public:
-    explicit ScopedCupsServer(const std::string& server);
-    ~ScopedCupsServer();
-    ScopedCupsServer(const ScopedCupsServer&) = delete;
-    ScopedCupsServer& operator=(const ScopedCupsServer&) = delete;
-
-  private:
-    bool had_ = false;
-    std::string previous_;
-};
-
 }  // namespace upkeep::test

@@ -47,33 +47,31 @@ TEST_F(SnmpdInterop, MissingObjectFailsTheWholeQuery) {
 }
 
 TEST_F(SnmpdInterop, CommandLineToolExitCodes) {
-    auto ok = test::runCommand({test::ctlPath(), "query", agent_->address(), "1.3.6.1.3.77.1.1.0",
-                                "1.3.6.1.3.77.1.2.0", "--json"});
-    EXPECT_EQ(ok.exitCode, 0) << ok.err;
-    EXPECT_EQ(ok.out, "{\"a\": \"Meridot 4000\", \"b\": \"2.10\"}\n");
-
-    auto wrongCommunity =
-        test::runCommand({test::ctlPath(), "query", agent_->address(), "1.3.6.1.3.77.1.1.0",
-                          "1.3.6.1.3.77.1.2.0", "--community", "other"},
-                         {{"UPKEEP_TIME_SCALE", "0.01"}});
-    EXPECT_EQ(wrongCommunity.exitCode, 1);
-    EXPECT_NE(wrongCommunity.err.find("no valid response"), std::string::npos);
-
-    auto missing = test::runCommand(
-        {test::ctlPath(), "query", agent_->address(), "1.3.6.1.3.77.1.1.0", "1.3.6.1.3.77.5.0"});
-    EXPECT_EQ(missing.exitCode, 1);
-
-    auto usage = test::runCommand({test::ctlPath(), "query", agent_->address()});
-    EXPECT_EQ(usage.exitCode, 2);
-    EXPECT_NE(usage.err.find("usage:"), std::string::npos);
-
-    // A label over 63 characters fails in the resolver before any query is
-    // sent, so no name server is asked.
-    const std::string unresolvableName = "h" + std::string(70, 'x') + ".invalid";
-    auto unresolvable =
-        test::runCommand({test::ctlPath(), "query", unresolvableName, "1.3.6.1", "1.3.6.2"});
-    EXPECT_EQ(unresolvable.exitCode, 1);
-    EXPECT_NE(unresolvable.err.find("cannot resolve"), std::string::npos);
+    const std::string agent = agent_->address(), a = "1.3.6.1.3.77.1.1.0", b = "1.3.6.1.3.77.1.2.0";
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* err;
+        const char* timeScale = "1";  // an unanswered query waits its time-outs out
+    } cases[] = {
+        {{agent, a, b, "--json"}, 0, ""},
+        {{agent, a, b, "--community", "other"}, 1, "no valid response", "0.01"},
+        {{agent, a, "1.3.6.1.3.77.5.0"}, 1, ""},
+        {{agent}, 2, "usage:"},
+        // A label over 63 characters fails in the resolver before any query
+        // is sent, so no name server is asked.
+        {{"h" + std::string(70, 'x') + ".invalid", "1.3.6.1", "1.3.6.2"}, 1, "cannot resolve"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> argv = {test::ctlPath(), "query"};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        auto result = test::runCommand(argv, {{"UPKEEP_TIME_SCALE", c.timeScale}});
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.args.back() << ": " << result.err;
+        EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
+        if (c.exitCode == 0) {
+            EXPECT_EQ(result.out, "{\"a\": \"Meridot 4000\", \"b\": \"2.10\"}\n");
+        }
+    }
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #pragma once
 // Fakes and fixtures the discovery tests share.
 
+#include <gtest/gtest.h>
+
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -8,6 +11,7 @@
 #include "platform/Registry.h"
 #include "platform/Spooler.h"
 #include "platform/UsbDevices.h"
+#include "printer/PrinterList.h"
 #include "support/Paths.h"
 
 namespace upkeep::test {
@@ -56,6 +60,31 @@ class FakeUsbDevices final : public platform::UsbDevices {
 // An interface with product, serial number and "Enabled".
 inline platform::UsbInterface namedUsb(std::string path, std::string product, std::string serial) {
     return {std::move(path), std::move(serial), std::move(product), true, {}};
+}
+
+// What discovery put in a list, one row per printer.
+struct Listed {
+    std::string name;
+    PortType type;
+    std::string port;
+    bool operator==(const Listed&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Listed& l) {
+    return out << "{" << l.name << ", " << static_cast<int>(l.type) << ", " << l.port << "}";
+}
+
+// Every printer found is on an unset channel and not yet analysed.
+inline std::vector<Listed> listed(const PrinterList& list) {
+    std::vector<Listed> out;
+    for (std::size_t i = 0; i < list.count(); ++i) {
+        auto p = list.item(i);
+        out.push_back(
+            {p->name(), p->portDescriptor().portType(), p->portDescriptor().name().str()});
+        EXPECT_EQ(p->portDescriptor().channel(), channel::kUnset);
+        EXPECT_EQ(p->state(), PrinterState::NotAnalysed);
+    }
+    return out;
 }
 
 }  // namespace upkeep::test

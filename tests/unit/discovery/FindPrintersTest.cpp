@@ -2,35 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "printer/PrinterList.h"
 #include "unit/discovery/DiscoveryTestHelpers.h"
 #include "unit/package/PackageTestHelpers.h"
 
 namespace upkeep::discovery {
 namespace {
 
-struct Listed {
-    std::string name;
-    PortType type;
-    std::string port;
-    bool operator==(const Listed&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Listed& l) {
-    return out << "{" << l.name << ", " << static_cast<int>(l.type) << ", " << l.port << "}";
-}
-
-std::vector<Listed> listed(const PrinterList& list) {
-    std::vector<Listed> out;
-    for (std::size_t i = 0; i < list.count(); ++i) {
-        auto p = list.item(i);
-        out.push_back(
-            {p->name(), p->portDescriptor().portType(), p->portDescriptor().name().str()});
-        EXPECT_EQ(p->portDescriptor().channel(), channel::kUnset);
-        EXPECT_EQ(p->state(), PrinterState::NotAnalysed);
-    }
-    return out;
-}
+using test::Listed;
+using test::listed;
 
 TEST(FindPrinters, OnePrinterPerPortInSpoolerOrder) {
     platform::Registry registry = test::monitorsRegistry();

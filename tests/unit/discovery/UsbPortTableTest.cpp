@@ -1,11 +1,11 @@
 #include "discovery/UsbPortTable.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "support/ChildProcess.h"
 #include "unit/discovery/DiscoveryTestHelpers.h"
 
 namespace upkeep::discovery {
@@ -114,7 +114,7 @@ TEST(SysfsUsbDevices, ReadsThePrinterInterfacesOfTheFixtureTree) {
 
 TEST(SysfsUsbDevices, OverlongProductIsUnreadable) {
     namespace fs = std::filesystem;
-    fs::path root = fs::temp_directory_path() / ("upkeep-sysfs-" + std::to_string(getpid()));
+    const fs::path root = test::makeTempDir("sysfs");
     fs::create_directories(root / "class/usbmisc/lp0");
     fs::create_directories(root / "dev/1-1:1.0");
     fs::create_directory_symlink(root / "dev/1-1:1.0", root / "class/usbmisc/lp0/device");
@@ -123,7 +123,7 @@ TEST(SysfsUsbDevices, OverlongProductIsUnreadable) {
 
     std::vector<UsbInterface> found =
         platform::SysfsUsbDevices(root.string()).present(platform::UsbInterfaceClass::Printer);
-    fs::remove_all(root);
+    test::removeTree(root);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].product, std::nullopt);
     EXPECT_EQ(found[0].serialNumber, std::string(255, 's'));
