@@ -12,17 +12,15 @@
 namespace upkeep::test {
 
 CommandResult runCommand(const std::vector<std::string>& argv,
-                         const std::vector<std::pair<std::string, std::string>>& env,
-                         const std::string& input) {
+                         const std::vector<std::pair<std::string, std::string>>& env) {
     CommandResult result;
-    int outPipe[2], errPipe[2], inPipe[2];
-    if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0 ||
-        ::pipe2(inPipe, O_CLOEXEC) != 0) {
+    int outPipe[2], errPipe[2];
+    if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)
         return result;
-    }
+    platform::UniqueFd in(::open("/dev/null", O_RDONLY | O_CLOEXEC));
     pid_t pid = ::fork();
     if (pid == 0) {
-        ::dup2(inPipe[0], 0);
+        ::dup2(in.get(), 0);
         ::dup2(outPipe[1], 1);
         ::dup2(errPipe[1], 2);
         for (const auto& [name, value] : env)
@@ -36,12 +34,7 @@ CommandResult runCommand(const std::vector<std::string>& argv,
     }
     ::close(outPipe[1]);
     ::close(errPipe[1]);
-    ::close(inPipe[0]);
-    platform::UniqueFd out(outPipe[0]), err(errPipe[0]), in(inPipe[1]);
-    if (!input.empty()) {
-        (void)!::write(in.get(), input.data(), input.size());
-    }
-    in.reset();
+    platform::UniqueFd out(outPipe[0]), err(errPipe[0]);
     pollfd fds[2] = {{out.get(), POLLIN, 0}, {err.get(), POLLIN, 0}};
     int open = 2;
     char buffer[4096];

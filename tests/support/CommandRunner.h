@@ -14,7 +14,6 @@ struct CommandResult {
 };
 
 CommandResult runCommand(const std::vector<std::string>& argv,
-                         const std::vector<std::pair<std::string, std::string>>& env = {},
-                         const std::string& input = {});
+                         const std::vector<std::pair<std::string, std::string>>& env = {});
 
 }  // namespace upkeep::test
