@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "connection/PortDescriptor.h"
@@ -25,17 +26,36 @@ class Connection {
     // length is in-out: capacity of buffer on entry, bytes received on return.
     virtual bool read(std::uint8_t* buffer, std::size_t& length) = 0;
     virtual bool write(const std::uint8_t* buffer, std::size_t length) = 0;
-    // After the last write of a transfer: true when the receiver took it all.
-    // A written block may only have reached a buffer on this side; kinds
-    // that can tell more than their writes did wait here.
-    virtual bool finishSending() { return true; }
+    // Told, while a finishing wait goes on, how many written bytes the
+    // receiver has not confirmed yet.
+    using UnconfirmedReport = std::function<void(std::uint64_t unconfirmed)>;
+
+    // After the last write of a download: true when the receiver took it
+    // all, and the stream is ended. A written block may only have reached a
+    // buffer on this side; kinds that can tell more than their writes did
+    // wait here.
+    virtual bool finishSending(const UnconfirmedReport& report) {
+        (void)report;
+        return true;
+    }
+    // After the last write of an exchange whose answer is still to be read
+    // (a media profile): true when the receiver took every byte; the stream
+    // stays open for the answer.
+    virtual bool awaitTaken(const UnconfirmedReport& report) {
+        (void)report;
+        return true;
+    }
+    // Written bytes the receiver has not confirmed yet (0 for kinds that
+    // cannot tell): a transfer's progress counts only what was taken.
+    virtual std::uint64_t unconfirmed() const { return 0; }
     // The receiver threw the connection away (a reset), as opposed to a read
     // that only found nothing: it did not take what it was sent.
     virtual bool peerReset() const { return false; }
 
-    // A word that, once true, ends any wait of a write or of finishSending
-    // in failure: a transfer must end when it is canceled, however long the
-    // device would make it wait. Null: nothing to watch.
+    // A word that, once true, ends any wait of open, a write or a finishing
+    // wait in failure: a transfer must end when it is canceled, however long
+    // the device would make it wait. Null: nothing to watch. Set it before
+    // open.
     void watchCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
     virtual std::uint32_t size() = 0;
     virtual bool remove() = 0;

@@ -1,13 +1,8 @@
 #include "connection/ParallelConnection.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 
-#include "connection/SocketIo.h"
+#include "connection/DeviceIo.h"
 #include "package/Environment.h"
 #include "platform/ServiceControl.h"
 
@@ -36,55 +31,23 @@ bool ParallelConnection::open() {
             return false;
         platform::Clock::sleepFor(kAfterSpoolerStop);
     }
-    int fd;
-    do {
-        fd = ::open(devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return false;
-    device_.reset(fd);
-    return true;
+    device_ = deviceio::openCharDevice(devicePath());
+    return device_.valid();
 }
 
 bool ParallelConnection::write(const std::uint8_t* buffer, std::size_t length) {
     if (!device_.valid() || buffer == nullptr)
         return false;
-    // All bytes within the limit: a short write is not reported as sent.
-    platform::Deadline deadline(kWriteLimit);
-    std::size_t written = 0;
-    while (written < length) {
-        ssize_t n = ::write(device_.get(), buffer + written, length - written);
-        if (n > 0) {
-            written += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK) || deadline.expired())
-            return false;
-        pollfd entry{device_.get(), POLLOUT, 0};
-        if (::poll(&entry, 1, static_cast<int>(deadline.remaining().count())) <= 0 &&
-            deadline.expired())
-            return false;
-    }
-    return true;
+    // All bytes: a short write is not reported as sent.
+    return deviceio::writeAll(device_.get(), buffer, length, kWriteLimit, cancelWord());
 }
 
 bool ParallelConnection::read(std::uint8_t* buffer, std::size_t& length) {
-    const std::size_t capacity = length;
-    length = 0;
-    if (!device_.valid() || buffer == nullptr)
+    if (!device_.valid() || buffer == nullptr) {
+        length = 0;
         return false;
-    if (!socketio::waitFor(device_.get(), POLLIN, kReadLimit))
-        return false;
-    ssize_t n;
-    do {
-        n = ::read(device_.get(), buffer, capacity);
-    } while (n < 0 && errno == EINTR);
-    if (n <= 0)
-        return false;
-    length = static_cast<std::size_t>(n);
-    return true;
+    }
+    return deviceio::readSome(device_.get(), buffer, length, kReadLimit, cancelWord());
 }
 
 }  // namespace upkeep

@@ -14,6 +14,7 @@ namespace upkeep {
 class ParallelConnection final : public Connection {
   public:
     static constexpr platform::Millis kReadLimit{3'000};
+    // A write fails when the device takes no byte for this long.
     static constexpr platform::Millis kWriteLimit{30'000};
     static constexpr platform::Millis kAfterSpoolerStop{3'000};
 

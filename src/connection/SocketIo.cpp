@@ -5,36 +5,59 @@
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 
 namespace upkeep::socketio {
+namespace {
 
-bool waitFor(int fd, short events, platform::Millis nominal) {
+bool isCanceled(const std::atomic<bool>* cancel) {
+    return cancel && cancel->load();
+}
+
+// One poll of at most `limitMs`, and no longer than a cancel slice when
+// there is a cancel word to look at. Returns poll's result.
+int pollSlice(pollfd& entry, int limitMs, const std::atomic<bool>* cancel) {
+    if (cancel)
+        limitMs = std::min(limitMs, kCancelSliceMs);
+    return ::poll(&entry, 1, std::max(limitMs, 0));
+}
+
+}  // namespace
+
+bool waitFor(int fd, short events, platform::Millis nominal, const std::atomic<bool>* cancel) {
     platform::Deadline deadline(nominal);
     for (;;) {
+        if (isCanceled(cancel))
+            return false;
         pollfd entry{fd, events, 0};
-        int waitMs = static_cast<int>(deadline.remaining().count());
-        int ready = ::poll(&entry, 1, waitMs);
+        int ready = pollSlice(entry, static_cast<int>(deadline.remaining().count()), cancel);
         if (ready > 0)
             return (entry.revents & (events | POLLHUP | POLLERR)) != 0;
-        if (ready == 0)
+        if (ready < 0 && errno != EINTR)
             return false;
-        if (errno != EINTR || deadline.expired())
+        if (deadline.expired())
             return false;
     }
 }
 
-bool sendAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::Millis perSend) {
+bool sendAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::Millis perSend,
+             const std::atomic<bool>* cancel, bool failOnPeerEnd) {
+    const short waitEvents = static_cast<short>(POLLOUT | (failOnPeerEnd ? POLLRDHUP : 0));
     std::size_t sent = 0;
     bool mayBeFull = false;
     while (sent < length) {
-        if (fd < 0)
+        if (fd < 0 || isCanceled(cancel))
             return false;
         // Wait for room only when the last send found none: a socket with
         // room takes the block at once, without a readiness call per block.
-        if (mayBeFull && !waitFor(fd, POLLOUT, perSend))
-            return false;
+        if (mayBeFull) {
+            if (!waitFor(fd, waitEvents, perSend, cancel))
+                return false;
+            if (failOnPeerEnd && peerEnded(fd))
+                return false;
+        }
         ssize_t n = ::send(fd, buffer + sent, length - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0 && errno == EINTR)
             continue;
@@ -48,46 +71,72 @@ bool sendAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::M
     return true;
 }
 
-bool finishStream(int fd, platform::Millis stall, platform::Millis settle,
-                  const std::atomic<bool>* cancel) {
-    if (fd < 0 || ::shutdown(fd, SHUT_WR) != 0)
+bool peerEnded(int fd) {
+    pollfd entry{fd, POLLRDHUP, 0};
+    return ::poll(&entry, 1, 0) > 0 && (entry.revents & POLLRDHUP) != 0;
+}
+
+std::uint64_t unacknowledged(int fd) {
+    int queued = 0;
+    if (fd < 0 || ::ioctl(fd, SIOCOUTQ, &queued) != 0 || queued < 0)
+        return 0;
+    return static_cast<std::uint64_t>(queued);
+}
+
+bool finishStream(int fd, const FinishWait& wait) {
+    // A peer that ended its side before our last byte stopped taking data:
+    // whatever its kernel acknowledged since, its program never read it.
+    if (fd < 0 || peerEnded(fd))
         return false;
-    constexpr int kSliceMs = 20;  // how often the acknowledgements are looked at
-    platform::Deadline stalled(stall);
+    if (wait.endStream && ::shutdown(fd, SHUT_WR) != 0)
+        return false;
+    // After our own end, the end mark counts as one unacknowledged byte.
+    const int ownEnd = wait.endStream ? 1 : 0;
+    platform::Deadline stalled(wait.stall);
     std::optional<platform::Deadline> settling;
     int lastQueued = -1;
     bool peerClosed = false;
     for (;;) {
-        if (cancel && cancel->load())
+        if (isCanceled(wait.cancel))
             return false;
         int error = 0;
         socklen_t size = sizeof error;
         if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0)
             return false;
-        // Bytes (and the end mark) sent but not yet acknowledged by the peer.
         int queued = 0;
         if (::ioctl(fd, SIOCOUTQ, &queued) != 0)
             return false;
+        if (wait.report && queued != lastQueued)
+            (*wait.report)(static_cast<std::uint64_t>(std::max(queued - ownEnd, 0)));
         if (lastQueued < 0 || queued < lastQueued)
-            stalled = platform::Deadline(stall);
+            stalled = platform::Deadline(wait.stall);
         lastQueued = queued;
         if (queued == 0) {
-            if (peerClosed)
+            if (peerClosed || !wait.endStream)
                 return true;
             if (!settling)
-                settling.emplace(settle);
+                settling.emplace(wait.settle);
             if (settling->expired())
                 return true;
         } else if (stalled.expired()) {
             return false;
         }
         if (peerClosed) {
-            ::poll(nullptr, 0, kSliceMs);
+            // Its end acknowledged all it had received: data of ours still
+            // unacknowledged was never taken.
+            if (queued > ownEnd)
+                return false;
+            ::poll(nullptr, 0, kCancelSliceMs / 2);
             continue;
         }
-        pollfd entry{fd, POLLIN, 0};
-        if (::poll(&entry, 1, kSliceMs) <= 0)
+        pollfd entry{fd, static_cast<short>(wait.endStream ? POLLIN : POLLRDHUP), 0};
+        if (::poll(&entry, 1, kCancelSliceMs / 2) <= 0)
             continue;
+        if (!wait.endStream) {
+            // The answer is left for the caller; only the peer's end counts.
+            peerClosed = (entry.revents & POLLRDHUP) != 0;
+            continue;
+        }
         // Whatever the peer says meanwhile is not asked for; its end is.
         char discard[4096];
         ssize_t n = ::recv(fd, discard, sizeof discard, MSG_DONTWAIT);
@@ -98,10 +147,11 @@ bool finishStream(int fd, platform::Millis stall, platform::Millis settle,
     }
 }
 
-bool receiveOnce(int fd, std::uint8_t* buffer, std::size_t& length, platform::Millis limit) {
+bool receiveOnce(int fd, std::uint8_t* buffer, std::size_t& length, platform::Millis limit,
+                 const std::atomic<bool>* cancel) {
     if (fd < 0 || buffer == nullptr)
         return false;
-    if (!waitFor(fd, POLLIN, limit))
+    if (!waitFor(fd, POLLIN, limit, cancel))
         return false;
     ssize_t n;
     do {

@@ -1,32 +1,63 @@
 #pragma once
-// The send loop and the single bounded receive that the socket kinds share.
+// The send loop, the finishing wait and the single bounded receive that the
+// socket kinds share. Every wait here that a transfer can be left in looks
+// at the transfer's cancel word at least every kCancelSliceMs.
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "platform/Clock.h"
 
 namespace upkeep::socketio {
 
+// Real milliseconds between two looks at a cancel word while waiting.
+inline constexpr int kCancelSliceMs = 50;
+
 // Waits for one readiness event within a nominal time; true when it came.
-bool waitFor(int fd, short events, platform::Millis nominal);
+// A set cancel word ends the wait early, as a time-out.
+bool waitFor(int fd, short events, platform::Millis nominal,
+             const std::atomic<bool>* cancel = nullptr);
 
 // Sends every byte, waiting at most `perSend` (nominal) for room before a
-// send; fails on a time-out, an error or a send of nothing. A peer that went
-// away is a failed send, never a SIGPIPE.
-bool sendAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::Millis perSend);
+// send; fails on a time-out, an error, a send of nothing or a cancel, and
+// with failOnPeerEnd when the peer ends its side while we wait for room. A
+// peer that went away is a failed send, never a SIGPIPE.
+bool sendAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::Millis perSend,
+             const std::atomic<bool>* cancel = nullptr, bool failOnPeerEnd = false);
 
-// Ends the sending side of a stream and waits until the peer has
-// acknowledged every byte and closed, or has acknowledged every byte and
-// stayed silent for `settle` (nominal). A reset, an error, no progress of
-// the acknowledgements for `stall` (nominal), or a cancel is a failure:
-// bytes that only ever reached this side's buffers were not sent.
-bool finishStream(int fd, platform::Millis stall, platform::Millis settle,
-                  const std::atomic<bool>* cancel);
+// Whether a stream's peer has ended its sending side (its FIN arrived).
+// Nothing is read.
+bool peerEnded(int fd);
+
+// Written bytes (and the end mark) the peer has not acknowledged yet.
+std::uint64_t unacknowledged(int fd);
+
+struct FinishWait {
+    // Also end this side (half-close) and wait for the peer's end, reading
+    // and dropping whatever it says meanwhile. Without it nothing is read:
+    // an answer stays for the caller.
+    bool endStream = true;
+    platform::Millis stall{60'000};   // no acknowledgement progress this long: failure
+    platform::Millis settle{10'000};  // everything acknowledged, peer quiet this long: taken
+    const std::atomic<bool>* cancel = nullptr;
+    const std::function<void(std::uint64_t)>* report = nullptr;  // unacknowledged bytes
+};
+
+// Waits until the peer has acknowledged every byte written, and with
+// endStream, until it then closed or stayed silent for `settle`. Failures:
+// a peer that ended its side before it took everything (it stopped reading:
+// its kernel may have acknowledged bytes its program never read, so an end
+// seen before the wait began counts too), a reset or other error, no
+// progress of the acknowledgements for `stall`, a cancel. Bytes that only
+// ever reached this side's buffers were not sent.
+bool finishStream(int fd, const FinishWait& wait);
 
 // One receive after waiting at most `limit` (nominal) for data; length is
-// in-out. A stream whose peer closed reads as success with length 0.
-bool receiveOnce(int fd, std::uint8_t* buffer, std::size_t& length, platform::Millis limit);
+// in-out. A stream whose peer closed reads as success with length 0. A
+// set cancel word ends the wait as a time-out.
+bool receiveOnce(int fd, std::uint8_t* buffer, std::size_t& length, platform::Millis limit,
+                 const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace upkeep::socketio

@@ -2,13 +2,13 @@
 
 #include "connection/SocketIo.h"
 
+#include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
 
 #include <cctype>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -100,56 +100,87 @@ TcpIpConnection::TcpIpConnection(const PortDescriptor& descriptor) : descriptor_
 }
 
 TcpIpConnection::~TcpIpConnection() {
-    if (!socket_.valid())
+    if (!socket_.valid() || !wrote_ || taken_)
         return;
-    // Closing waits a while for unsent data, as a printer may still be
-    // reading the tail of a download.
+    // A transfer that was canceled or failed ends with a reset: the kernel
+    // drops what is still queued instead of delivering the rest of a file
+    // nobody will answer for.
     linger option{};
     option.l_onoff = 1;
-    option.l_linger = static_cast<int>(std::max<long long>(
-        1, std::llround(static_cast<double>(kLingerSeconds) * platform::Clock::scale())));
+    option.l_linger = 0;
     ::setsockopt(socket_.get(), SOL_SOCKET, SO_LINGER, &option, sizeof option);
 }
 
 bool TcpIpConnection::open() {
     if (!socket_.valid() || !peer_)
         return false;
-    for (;;) {
-        if (::connect(socket_.get(), reinterpret_cast<const sockaddr*>(&*peer_), sizeof *peer_) ==
-            0) {
-            return true;
-        }
-        if (errno != EINTR)
-            return false;
-        // An interrupted connect goes on in the background: wait for it.
-        if (!socketio::waitFor(socket_.get(), POLLOUT, kSendTimeout))
-            return false;
-        int error = 0;
-        socklen_t size = sizeof error;
-        ::getsockopt(socket_.get(), SOL_SOCKET, SO_ERROR, &error, &size);
-        return error == 0;
-    }
+    const int fd = socket_.get();
+    // Connected without blocking, so that a cancel ends the wait; sends and
+    // receives do not block either way.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
+        return false;
+    int result;
+    do {
+        result = ::connect(fd, reinterpret_cast<const sockaddr*>(&*peer_), sizeof *peer_);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0)
+        return true;
+    if (errno != EINPROGRESS)
+        return false;
+    if (!socketio::waitFor(fd, POLLOUT, kSendTimeout, cancelWord()))
+        return false;
+    int error = 0;
+    socklen_t size = sizeof error;
+    return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
 }
 
 bool TcpIpConnection::write(const std::uint8_t* buffer, std::size_t length) {
     if (buffer == nullptr)
         return false;
-    if (length > 0 && !socket_.valid())
+    if (length == 0)
+        return true;
+    if (!socket_.valid())
         return false;
-    return socketio::sendAll(socket_.get(), buffer, length, kSendTimeout);
+    if (descriptor_.channel() != channel::kData)
+        return socketio::sendAll(socket_.get(), buffer, length, kSendTimeout, cancelWord());
+    wrote_ = true;
+    // A printer that ended its side stopped taking the file, even though
+    // its kernel may still acknowledge what we send.
+    if (socketio::peerEnded(socket_.get()))
+        return false;
+    return socketio::sendAll(socket_.get(), buffer, length, kSendTimeout, cancelWord(), true);
 }
 
-bool TcpIpConnection::finishSending() {
+bool TcpIpConnection::finishSending(const UnconfirmedReport& report) {
     if (descriptor_.channel() != channel::kData)
         return true;
-    return socketio::finishStream(socket_.get(), kSendTimeout, kReadTimeout, cancelWord());
+    socketio::FinishWait wait{true, kSendTimeout, kReadTimeout, cancelWord(),
+                              report ? &report : nullptr};
+    taken_ = socketio::finishStream(socket_.get(), wait);
+    return taken_;
+}
+
+bool TcpIpConnection::awaitTaken(const UnconfirmedReport& report) {
+    if (descriptor_.channel() != channel::kData)
+        return true;
+    socketio::FinishWait wait{false, kSendTimeout, kReadTimeout, cancelWord(),
+                              report ? &report : nullptr};
+    taken_ = socketio::finishStream(socket_.get(), wait);
+    return taken_;
+}
+
+std::uint64_t TcpIpConnection::unconfirmed() const {
+    if (descriptor_.channel() != channel::kData)
+        return 0;
+    return socketio::unacknowledged(socket_.get());
 }
 
 bool TcpIpConnection::read(std::uint8_t* buffer, std::size_t& length) {
     if (!socket_.valid() || !peer_)
         return false;
     errno = 0;  // a time-out leaves errno alone: no older error may read as a reset
-    if (socketio::receiveOnce(socket_.get(), buffer, length, kReadTimeout))
+    if (socketio::receiveOnce(socket_.get(), buffer, length, kReadTimeout, cancelWord()))
         return true;
     reset_ = reset_ || errno == ECONNRESET || errno == EPIPE;
     return false;

@@ -20,7 +20,6 @@ class TcpIpConnection final : public Connection {
     static constexpr std::uint16_t kSnmpPort = 161;
     static constexpr platform::Millis kReadTimeout{10'000};
     static constexpr platform::Millis kSendTimeout{60'000};
-    static constexpr int kLingerSeconds = 60;
 
     explicit TcpIpConnection(const PortDescriptor& descriptor);
     ~TcpIpConnection() override;
@@ -31,7 +30,11 @@ class TcpIpConnection final : public Connection {
     bool write(const std::uint8_t* buffer, std::size_t length) override;
     // On the data channel: the printer acknowledged every byte and closed,
     // or went quiet for the read time-out after acknowledging them.
-    bool finishSending() override;
+    bool finishSending(const UnconfirmedReport& report) override;
+    // On the data channel: the printer acknowledged every byte; its answer
+    // is left to read.
+    bool awaitTaken(const UnconfirmedReport& report) override;
+    std::uint64_t unconfirmed() const override;
     bool peerReset() const override { return reset_; }
     std::uint32_t size() override { return 0; }
     bool remove() override { return false; }
@@ -51,6 +54,8 @@ class TcpIpConnection final : public Connection {
     std::optional<sockaddr_in> peer_;
     platform::UniqueFd socket_;
     bool reset_ = false;
+    bool wrote_ = false;  // data went out on the data channel
+    bool taken_ = false;  // and the printer took all of it
 };
 
 }  // namespace upkeep

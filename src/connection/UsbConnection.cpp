@@ -1,11 +1,8 @@
 #include "connection/UsbConnection.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
+
+#include "connection/DeviceIo.h"
 
 namespace upkeep {
 namespace {
@@ -24,17 +21,6 @@ void sleepOut(const platform::Deadline& deadline) {
         platform::Clock::sleepFor(platform::Millis{1});
 }
 
-int pollFor(int fd, short events, int timeoutMs) {
-    pollfd entry{fd, events, 0};
-    int ready;
-    do {
-        ready = ::poll(&entry, 1, timeoutMs);
-    } while (ready < 0 && errno == EINTR);
-    if (ready <= 0)
-        return ready;
-    return entry.revents;
-}
-
 }  // namespace
 
 UsbConnection::UsbConnection(const PortDescriptor& descriptor)
@@ -46,65 +32,28 @@ UsbConnection::UsbConnection(const PortDescriptor& descriptor)
 bool UsbConnection::open() {
     if (path_.empty() || device_.valid())
         return false;
-    // Non-blocking, so that a read can be bounded by poll(); writes wait for
-    // the device with poll() instead, without a limit but for a cancel.
-    device_.reset(::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    // Non-blocking, so that every read and write can be bounded.
+    device_ = deviceio::openCharDevice(path_);
     return device_.valid();
 }
 
 bool UsbConnection::write(const std::uint8_t* buffer, std::size_t length) {
     if (buffer == nullptr || !device_.valid())
         return false;
-    std::size_t done = 0;
-    while (done < length) {
-        ssize_t wrote = ::write(device_.get(), buffer + done, length - done);
-        if (wrote < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                // No limit on how long the device may take; a cancel ends it.
-                int revents = pollFor(device_.get(), POLLOUT, kCancelSliceMs);
-                if (revents < 0 || (revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
-                    return false;
-                if (revents == 0 && canceled())
-                    return false;
-                continue;
-            }
-            return false;
-        }
-        if (wrote == 0)
-            return false;
-        done += static_cast<std::size_t>(wrote);
-    }
-    return true;
+    return deviceio::writeAll(device_.get(), buffer, length, kWriteLimit, cancelWord());
 }
 
 bool UsbConnection::read(std::uint8_t* buffer, std::size_t& length) {
-    std::size_t capacity = length;
-    length = 0;
-    if (!device_.valid() || buffer == nullptr)
+    if (!device_.valid() || buffer == nullptr) {
+        length = 0;
         return false;
-
-    platform::Deadline window(kReadWindow);
-    bool finished = false;
-    while (!finished) {
-        int timeout = static_cast<int>(window.remaining().count());
-        int revents = pollFor(device_.get(), POLLIN, timeout);
-        if (revents < 0)
-            break;  // poll itself failed: the read did not finish
-        if (revents == 0)
-            break;  // nothing within the second
-        ssize_t got = ::read(device_.get(), buffer, capacity);
-        if (got >= 0) {
-            length = static_cast<std::size_t>(got);
-            finished = true;
-        } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            break;  // the read ended in an error
-        } else if (window.expired()) {
-            break;
-        }
     }
-    sleepOut(window);
+    platform::Deadline window(kReadWindow);
+    bool finished = deviceio::readSome(device_.get(), buffer, length, kReadWindow, cancelWord());
+    // The read is judged when its second is over; a canceled transfer does
+    // not wait for that.
+    if (!canceled())
+        sleepOut(window);
     return finished;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// A printer attached by USB, reached through its device path. Reads are
+// A printer attached by USB, reached through its device path (a character
+// device; anything else does not open). Reads are
 // judged after one second: the device is waited for with poll(), bounded by
 // that second, and the call never returns before it is over, so every USB
 // exchange paces the same whether the printer answers at once or not.
@@ -16,8 +17,8 @@ class UsbConnection final : public Connection {
   public:
     static constexpr std::uint32_t kBlockSize = 1024;
     static constexpr platform::Millis kReadWindow{1000};
-    // How often a write that waits for the device looks at the cancel word.
-    static constexpr int kCancelSliceMs = 50;
+    // A device that takes no byte for this long has stopped taking data.
+    static constexpr platform::Millis kWriteLimit{30'000};
     static constexpr std::size_t kMaxPath = 4095;  // longer paths are refused, not cut
 
     explicit UsbConnection(const PortDescriptor& descriptor);
@@ -28,8 +29,8 @@ class UsbConnection final : public Connection {
     // One device read, judged after one second: success only when the read
     // finished within it; never returns earlier.
     bool read(std::uint8_t* buffer, std::size_t& length) override;
-    // Writes every byte, without a time limit; a write that moves no byte
-    // fails instead of being retried for ever.
+    // Writes every byte; fails when the device takes no byte for the write
+    // limit, on a cancel, or on a write that moves no byte.
     bool write(const std::uint8_t* buffer, std::size_t length) override;
     std::uint32_t size() override { return 0; }
     bool remove() override { return false; }

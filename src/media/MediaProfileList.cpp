@@ -1,5 +1,6 @@
 #include "media/MediaProfileList.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -186,50 +187,57 @@ InstallResult installOver(Connection& file, Connection& printer, const TransferC
     std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[blockSize + 1]);
     if (!block)
         return InstallResult::Failed;
-    if (!printer.open())
-        return InstallResult::Failed;
+    auto capacity = [&] { return std::min<std::size_t>(printer.blockSize(), blockSize); };
+    // An empty profile is refused before the printer is spoken to.
+    std::size_t length = capacity();
+    if (!file.read(block.get(), length) || length == 0)
+        return file.size() == 0 ? InstallResult::EmptyFile : InstallResult::Failed;
     printer.watchCancel(&control.cancel);
+    if (!printer.open())
+        return control.cancel.load() ? InstallResult::Canceled : InstallResult::Failed;
 
     const std::uint64_t total = file.size();
     std::uint64_t sent = 0;
-    bool canceled = false;
-    for (;;) {
-        std::size_t length = printer.blockSize();
-        if (length > blockSize)
-            length = blockSize;
-        if (!file.read(block.get(), length))
-            break;
-        if (control.cancel.load()) {
-            canceled = true;
-            break;
-        }
-        if (length > 0 && !printer.write(block.get(), length))
+    auto showTaken = [&](std::uint64_t unconfirmed) {
+        double taken = static_cast<double>(sent - std::min(unconfirmed, sent));
+        double percent = total ? taken * 100.0 / static_cast<double>(total) : 100.0;
+        control.progress.store(std::min(99, static_cast<int>(percent)));
+    };
+    // A canceled installation stops at once: waiting for the printer's
+    // answer to a profile it only got part of would hold the user up for
+    // nothing.
+    do {
+        if (control.cancel.load())
+            return InstallResult::Canceled;
+        if (!printer.write(block.get(), length))
             return control.cancel.load() ? InstallResult::Canceled : InstallResult::Failed;
         sent += length;
-        double percent =
-            total ? static_cast<double>(sent) * 100.0 / static_cast<double>(total) : 100.0;
-        control.progress.store(percent >= 100.0 ? 100 : static_cast<int>(percent));
-    }
-    // The answer is read once, whatever happened to the transfer; no answer
-    // within the connection's time-out counts as accepted.
-    std::size_t length = blockSize - 1;
-    bool refused = false;
+        showTaken(printer.unconfirmed());
+        length = capacity();
+    } while (file.read(block.get(), length) && length > 0);
+    if ((sent & 0xffffffffu) != total)
+        return InstallResult::Failed;
+    // The same rule as a download: bytes that only reached this side's
+    // buffers, or that a printer which had stopped reading acknowledged,
+    // were not installed.
+    if (!printer.awaitTaken(showTaken))
+        return control.cancel.load() ? InstallResult::Canceled : InstallResult::Failed;
+
+    // The answer is read once; no answer within the connection's time-out
+    // counts as accepted.
+    length = blockSize - 1;
     if (printer.read(block.get(), length) && length > 0) {
         block[length] = '\0';
         resultCode = std::strtol(reinterpret_cast<const char*>(block.get()), nullptr, 10);
-        refused = resultCode != 0;
+        if (resultCode != 0)
+            return InstallResult::Refused;
     } else if (printer.peerReset()) {
         // Not silence but a printer that threw the profile away.
-        return canceled ? InstallResult::Canceled : InstallResult::Failed;
-    }
-    if (refused)
-        return InstallResult::Refused;
-    // A profile that did not arrive whole was not installed, whatever the
-    // printer said to the part it got.
-    if (canceled)
-        return InstallResult::Canceled;
-    if ((sent & 0xffffffffu) != total)
         return InstallResult::Failed;
+    }
+    if (control.cancel.load())
+        return InstallResult::Canceled;
+    control.progress.store(100);
     return InstallResult::Installed;
 }
 

@@ -34,7 +34,8 @@ enum class InstallResult {
     Installed,  // every byte written; the printer answered 0 or nothing
     Refused,    // the printer answered another number
     Failed,     // no connection, unreadable file, or a write failed
-    Canceled,   // stopped before the whole file was written
+    Canceled,   // stopped before the printer took the whole file
+    EmptyFile,  // the file holds no byte: nothing was sent
 };
 
 class MediaProfileList {

@@ -1,5 +1,6 @@
 #include "printer/SendEngine.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <vector>
@@ -51,34 +52,41 @@ SendResult streamFile(Connection& file, Connection& printer, bool downgrade,
     std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[blockSize]);
     if (!block)
         return SendResult::WriteFailed;
-    if (!printer.open())
-        return SendResult::NoConnection;
+    // The first block is read before the printer is spoken to: an empty
+    // file sends nothing at all.
+    std::size_t length = blockSize;
+    if (!file.read(block.get(), length) || length == 0)
+        return file.size() == 0 ? SendResult::EmptyFile : SendResult::WriteFailed;
     printer.watchCancel(&control.cancel);
+    if (!printer.open())
+        return control.cancel.load() ? SendResult::Canceled : SendResult::NoConnection;
 
     const std::uint64_t total = file.size();
     std::uint64_t sent = 0;
-    std::size_t length = blockSize;
-    while (file.read(block.get(), length)) {
+    // Bytes still in this side's buffers are not the printer's yet, and
+    // 100 is kept for a send that succeeded.
+    auto showTaken = [&](std::uint64_t unconfirmed) {
+        control.progress.store(std::min(99, percent(sent - std::min(unconfirmed, sent), total)));
+    };
+    do {
         if (control.cancel.load())
             return SendResult::Canceled;
         if (downgrade) {
             rewriteForDowngrade(block.get(), length);
             downgrade = false;
         }
-        if (length > 0 && !printer.write(block.get(), length))
+        if (!printer.write(block.get(), length))
             return control.cancel.load() ? SendResult::Canceled : SendResult::WriteFailed;
         sent += length;
-        control.progress.store(percent(sent, total));
-        // A read that returned nothing would never end the loop.
-        if (length == 0)
-            break;
-        // The next read asks for as much as the last one returned.
-    }
+        showTaken(printer.unconfirmed());
+        // The next read asks for as much as the last one returned; one that
+        // returns nothing ends the loop.
+    } while (file.read(block.get(), length) && length > 0);
     // A file that could not be read to its end was not sent, whatever the
     // loop saw.
     if (sent != total)
         return SendResult::WriteFailed;
-    if (!printer.finishSending())
+    if (!printer.finishSending(showTaken))
         return control.cancel.load() ? SendResult::Canceled : SendResult::WriteFailed;
     control.progress.store(100);
     return SendResult::Sent;

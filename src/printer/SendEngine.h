@@ -18,12 +18,15 @@ enum class SendResult {
     WriteFailed = 2,   // a write failed, the file could not be read whole, or no memory
     FileNotFound = 3,  // the entry's file is in none of its places
     Canceled = 4,      // stopped by the cancel word: not everything was sent
+    EmptyFile = 5,     // the file holds no byte: nothing was sent
 };
 
 // What a running transfer shares with whoever watches it.
 struct TransferControl {
     const std::atomic<bool>& cancel;
-    std::atomic<int>& progress;  // percent of the file written, 0 to 100
+    // Percent of the file the printer has taken, 0 to 100; 100 only once
+    // the send has succeeded.
+    std::atomic<int>& progress;
 };
 
 // The downgrade rewrite of a first block: the first line whose characters

@@ -67,7 +67,7 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
                     break;
                 }
                 if (result != SendResult::Sent) {
-                    fail(kUpgradeFailed);
+                    fail(result == SendResult::EmptyFile ? kEmptyFile : kUpgradeFailed);
                     break;
                 }
                 sink->redrawPrinters();
@@ -88,7 +88,7 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
             if (result == SendResult::Canceled) {
                 canceled = true;
             } else if (result != SendResult::Sent) {
-                fail(kDowngradeFailed);
+                fail(result == SendResult::EmptyFile ? kEmptyFile : kDowngradeFailed);
             }
             break;
         }
@@ -99,7 +99,7 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
             if (result == SendResult::Canceled) {
                 canceled = true;
             } else if (result != SendResult::Sent) {
-                fail(kUpgradeFailed);
+                fail(result == SendResult::EmptyFile ? kEmptyFile : kUpgradeFailed);
             }
             break;
         }
@@ -109,6 +109,8 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
                                            : InstallResult::Failed;
             if (result == InstallResult::Canceled) {
                 canceled = true;
+            } else if (result == InstallResult::EmptyFile) {
+                fail(kEmptyFile);
             } else if (result == InstallResult::Refused) {
                 // The printer's own number helps whoever reads the message.
                 fail(kProfileFailed, static_cast<int>(answer));

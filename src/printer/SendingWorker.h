@@ -53,6 +53,7 @@ class SendingWorker {
     static constexpr int kUpgradeFailed = 257;
     static constexpr int kDowngradeFailed = 256;
     static constexpr int kProfileFailed = 258;
+    static constexpr int kEmptyFile = 294;
 
     SendingWorker(SendRequest request, std::shared_ptr<SendingSink> sink);
     ~SendingWorker();  // cancels and joins

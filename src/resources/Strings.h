@@ -40,7 +40,7 @@ const char* tableName(Table table);
 
 // The range of string numbers the tables use.
 inline constexpr int kFirstStringId = 140;
-inline constexpr int kLastStringId = 293;
+inline constexpr int kLastStringId = 294;
 
 // Numbers of the texts a caller needs by meaning rather than by position.
 namespace id {

@@ -40,11 +40,16 @@ class RecordingPrinter : public Connection {
     bool open() override { return opens_; }
     bool read(std::uint8_t* buffer, std::size_t& length) override;
     bool write(const std::uint8_t* buffer, std::size_t length) override;
+    bool finishSending(const UnconfirmedReport&) override { return takesAll; }
+    bool awaitTaken(const UnconfirmedReport&) override { return takesAll; }
+    std::uint64_t unconfirmed() const override { return unconfirmedBytes; }
     std::uint32_t size() override { return 0; }
     bool remove() override { return false; }
     bool create() override { return false; }
 
     std::string received;
+    bool takesAll = true;                // what the finishing wait finds
+    std::uint64_t unconfirmedBytes = 0;  // written but not yet taken
     std::vector<std::size_t> writes;
     bool opens_ = true;
     std::size_t failAfterBytes = static_cast<std::size_t>(-1);

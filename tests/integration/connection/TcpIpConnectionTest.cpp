@@ -78,16 +78,16 @@ TEST_F(TcpIpConnectionLoopback, BytesArriveUnchangedAndAClosedPeerReadsAsZero) {
         ssize_t n;
         while ((n = ::recv(peer.get(), chunk, sizeof chunk, 0)) > 0)
             received.append(chunk, n);
+        ::shutdown(peer.get(), SHUT_WR);
     });
     EXPECT_TRUE(conn->write(data.data(), 0));
     EXPECT_TRUE(conn->write(data.data(), data.size()));
-    ::shutdown(peer.get(), SHUT_WR);
+    EXPECT_TRUE(conn->finishSending({}));
+    reader.join();
     std::uint8_t buffer[16];
     std::size_t length = sizeof buffer;
     EXPECT_TRUE(conn->read(buffer, length));  // the peer's end of stream
     EXPECT_EQ(length, 0u);
-    conn.reset();  // closing lets the reader see the end
-    reader.join();
     EXPECT_EQ(received, std::string(data.begin(), data.end()));
 }
 
@@ -102,14 +102,15 @@ TEST_F(TcpIpConnectionLoopback, WritingToAPeerThatClosedFailsWithoutKillingThePr
 
 TEST_F(TcpIpConnectionLoopback, FinishingTellsWhetherThePeerTookEveryByte) {
     // Small enough for the sockets' buffers: every write succeeds whatever
-    // the peer does with the bytes.
-    enum class Peer { ReadsAndCloses, ReadsAndStaysOpen, ClosesUnread, Canceled };
+    // the peer does with the bytes, and its kernel acknowledges them all.
+    enum class Peer { ReadsAndCloses, ReadsAndStaysOpen, ClosesUnread, EndsUnread, Canceled };
     const struct {
         Peer peer;
         bool took;
     } cases[] = {{Peer::ReadsAndCloses, true},
                  {Peer::ReadsAndStaysOpen, true},
                  {Peer::ClosesUnread, false},
+                 {Peer::EndsUnread, false},
                  {Peer::Canceled, false}};
     platform::ScopedTimeScale scale(0.01);
     for (const auto& c : cases) {
@@ -119,12 +120,23 @@ TEST_F(TcpIpConnectionLoopback, FinishingTellsWhetherThePeerTookEveryByte) {
         }
         std::vector<std::uint8_t> data(20'000, 'f');
         ASSERT_TRUE(conn->write(data.data(), data.size()));
+        if (c.peer == Peer::EndsUnread) {
+            // It ends its side before the last block and reads no more: the
+            // block goes nowhere, and nothing after it counts as taken.
+            ::shutdown(peer.get(), SHUT_WR);
+            std::uint8_t end[1];
+            std::size_t length = sizeof end;
+            ASSERT_TRUE(conn->read(end, length));
+            EXPECT_FALSE(conn->write(data.data(), data.size()));
+        }
         std::thread peerSide([&] {
             char chunk[8192];
             if (c.peer == Peer::ClosesUnread) {
                 peer.reset();
                 return;
             }
+            if (c.peer == Peer::EndsUnread)
+                return;
             while (::recv(peer.get(), chunk, sizeof chunk, 0) > 0) {
             }
             if (c.peer == Peer::ReadsAndCloses)
@@ -132,7 +144,7 @@ TEST_F(TcpIpConnectionLoopback, FinishingTellsWhetherThePeerTookEveryByte) {
         });
         std::atomic<bool> cancel{c.peer == Peer::Canceled};
         conn->watchCancel(&cancel);
-        EXPECT_EQ(conn->finishSending(), c.took);
+        EXPECT_EQ(conn->finishSending({}), c.took);
         peerSide.join();
         conn.reset();
         peer.reset();

@@ -70,18 +70,26 @@ TEST(SendEngine, CancelStopsAtTheNextBlockAndIsNotReportedAsSent) {
     EXPECT_EQ(printer.writes.size(), 2u);
 }
 
-TEST(SendEngine, FailuresAreNeverSuccessAndAnEmptyFileIsComplete) {
+TEST(SendEngine, FailuresAreNeverSuccessAndNeverShow100Percent) {
     constexpr std::size_t kNever = static_cast<std::size_t>(-1);
     struct Case {
         const char* name;
         std::size_t size, printerTakes, fileReads;
-        bool opens;
+        bool opens, takesAll;
+        std::uint64_t unconfirmed;
         SendResult expected;
+        int progress;
     } cases[] = {
-        {"the printer closes mid-transfer", 5000, 3000, kNever, true, SendResult::WriteFailed},
-        {"a truncated file", 5000, kNever, 2048, true, SendResult::WriteFailed},
-        {"no connection", 10, kNever, kNever, false, SendResult::NoConnection},
-        {"empty file: nothing sent, 100 %", 0, kNever, kNever, true, SendResult::Sent},
+        {"the printer closes mid-transfer", 5000, 3000, kNever, true, true, 0,
+         SendResult::WriteFailed, 40},
+        {"a truncated file", 5000, kNever, 2048, true, true, 0, SendResult::WriteFailed, 40},
+        {"no connection", 10, kNever, kNever, false, true, 0, SendResult::NoConnection, 0},
+        {"empty file: nothing sent", 0, kNever, kNever, true, true, 0, SendResult::EmptyFile, 0},
+        // Every write went into buffers; the printer never took the end.
+        {"the end is not taken", 5000, kNever, kNever, true, false, 0, SendResult::WriteFailed, 99},
+        // Bytes still in this side's buffers are not progress.
+        {"half still buffered", 5000, kNever, kNever, true, false, 2500, SendResult::WriteFailed,
+         50},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -90,14 +98,14 @@ TEST(SendEngine, FailuresAreNeverSuccessAndAnEmptyFileIsComplete) {
         test::RecordingPrinter printer;
         printer.failAfterBytes = c.printerTakes;
         printer.opens_ = c.opens;
+        printer.takesAll = c.takesAll;
+        printer.unconfirmedBytes = c.unconfirmed;
         Transfer run;
         EXPECT_EQ(streamFile(file, printer, false, run.control), c.expected);
         if (c.size <= 10) {
             EXPECT_TRUE(printer.writes.empty());
         }
-        if (c.expected == SendResult::Sent) {
-            EXPECT_EQ(run.progress.load(), 100);
-        }
+        EXPECT_EQ(run.progress.load(), c.progress);
     }
 }
 

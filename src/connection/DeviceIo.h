@@ -1,0 +1,35 @@
+#pragma once
+// Reads and writes on a printer's device file (USB or parallel), opened
+// non-blocking. Drivers differ in what poll() tells: the parallel port
+// driver has no poll method, so poll() says "ready" at once while a
+// non-blocking read or write still finds nothing to do; these loops then
+// try again after a short sleep instead of spinning. Every wait looks at a
+// cancel word, when there is one, at least every socketio::kCancelSliceMs.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/Clock.h"
+#include "platform/UniqueFd.h"
+
+namespace upkeep::deviceio {
+
+// Opens `path` for reading and writing, non-blocking, and keeps it only
+// when it is a character device: a regular file, a directory or a pipe
+// named as a printer is never written into. Checked on the opened
+// descriptor, so nothing can be swapped in between.
+platform::UniqueFd openCharDevice(const std::string& path);
+
+// Writes every byte. Fails on an error, a write of nothing, a cancel, or
+// when no byte could be written for `stallLimit` (nominal).
+bool writeAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::Millis stallLimit,
+              const std::atomic<bool>* cancel);
+
+// One read of what the device has, waiting at most `limit` (nominal) for
+// it to have something. length is in-out; true with at least one byte.
+bool readSome(int fd, std::uint8_t* buffer, std::size_t& length, platform::Millis limit,
+              const std::atomic<bool>* cancel);
+
+}  // namespace upkeep::deviceio
