@@ -1,8 +1,17 @@
 #include "platform/Registry.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <cstring>
+#include <mutex>
+#include <set>
+
+#include "platform/UniqueFd.h"
 
 namespace upkeep::platform {
 namespace {
@@ -198,19 +207,18 @@ class Parser {
 
   private:
     RegistryKeyData& ensureKey(const std::vector<std::string_view>& parts) {
-        std::string path;
-        RegistryKeyData* parent = &data_.keys[path];
+        if (data_.keys.empty())
+            data_.keys.push_back(std::make_unique<RegistryKeyData>());
+        RegistryKeyData* parent = data_.keys.front().get();
         for (std::string_view part : parts) {
-            std::string lowered = lower(part);
-            std::string childPath = path.empty() ? lowered : path + '\\' + lowered;
-            auto [it, inserted] = data_.keys.try_emplace(childPath);
+            auto [it, inserted] = parent->children.try_emplace(lower(part), nullptr);
             if (inserted) {
-                it->second.lowerPath = childPath;
-                it->second.name = std::string(part);
+                data_.keys.push_back(std::make_unique<RegistryKeyData>());
+                it->second = data_.keys.back().get();
+                it->second->name = std::string(part);
                 parent->subkeys.emplace_back(part);
             }
-            parent = &it->second;
-            path = std::move(childPath);
+            parent = it->second;
         }
         return *parent;
     }
@@ -259,19 +267,76 @@ class Parser {
     RegistryKeyData* current_ = nullptr;
 };
 
+// The key at a path relative to `from`, or null.
+const RegistryKeyData* walk(const RegistryKeyData* from, std::string_view path) {
+    for (std::string_view part : splitPath(path)) {
+        if (from == nullptr)
+            return nullptr;
+        auto it = from->children.find(lower(part));
+        from = it == from->children.end() ? nullptr : it->second;
+    }
+    return from;
+}
+
+// Reads the whole file when it is a regular file within the limit. The type
+// is checked on the open descriptor, so the file cannot be swapped for a
+// pipe or a device between the check and the read; opening without waiting
+// keeps a FIFO from holding the open up.
+std::optional<std::string> readSettingsFile(const std::string& path, std::string* problem) {
+    auto refuse = [&](const std::string& why) -> std::optional<std::string> {
+        if (problem)
+            *problem = why;
+        return std::nullopt;
+    };
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd.valid()) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return std::nullopt;
+        return refuse(std::strerror(errno));
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0)
+        return refuse(std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        return refuse("not a regular file");
+    if (static_cast<std::uint64_t>(info.st_size) > Registry::kFileLimit)
+        return refuse("larger than 1 MiB");
+    // One byte more than the limit tells a file that grew past it meanwhile.
+    std::string raw(Registry::kFileLimit + 1, '\0');
+    std::size_t used = 0;
+    while (used < raw.size()) {
+        ssize_t n = ::read(fd.get(), raw.data() + used, raw.size() - used);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return refuse(std::strerror(errno));
+        if (n == 0)
+            break;
+        used += static_cast<std::size_t>(n);
+    }
+    if (used > Registry::kFileLimit)
+        return refuse("larger than 1 MiB");
+    raw.resize(used);
+    return raw;
+}
+
+// Each refused file is reported once per process, not at every query.
+void reportOnce(const std::string& path, const std::string& problem) {
+    static std::mutex mutex;
+    static std::set<std::string> reported;
+    std::lock_guard lock(mutex);
+    if (reported.insert(path + '\n' + problem).second)
+        std::fprintf(stderr, "upkeep: settings file %s ignored: %s\n", path.c_str(),
+                     problem.c_str());
+}
+
 }  // namespace
 
 std::optional<RegistryKey> RegistryKey::openSubkey(std::string_view path) const {
-    std::string full = key_->lowerPath;
-    for (std::string_view part : splitPath(path)) {
-        if (!full.empty())
-            full += '\\';
-        full += lower(part);
-    }
-    auto it = data_->keys.find(full);
-    if (it == data_->keys.end())
+    const RegistryKeyData* key = walk(key_, path);
+    if (key == nullptr)
         return std::nullopt;
-    return RegistryKey(data_, &it->second);
+    return RegistryKey(data_, key);
 }
 
 std::optional<RegistryValue> RegistryKey::value(std::string_view name) const {
@@ -321,17 +386,19 @@ std::string Registry::filePath() {
 }
 
 Registry Registry::system() {
-    return fromFile(filePath());
+    const std::string path = filePath();
+    std::string problem;
+    Registry registry = fromFile(path, &problem);
+    if (!problem.empty())
+        reportOnce(path, problem);
+    return registry;
 }
 
-Registry Registry::fromFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return Registry();
-    std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return Registry();
-    return fromText(raw);
+Registry Registry::fromFile(const std::string& path, std::string* problem) {
+    if (problem)
+        problem->clear();
+    std::optional<std::string> raw = readSettingsFile(path, problem);
+    return raw ? fromText(*raw) : Registry();
 }
 
 Registry Registry::fromText(std::string_view raw) {
@@ -379,16 +446,12 @@ Registry Registry::fromText(std::string_view raw) {
 }
 
 std::optional<RegistryKey> Registry::openKey(std::string_view path) const {
-    std::string lowered;
-    for (std::string_view part : splitPath(path)) {
-        if (!lowered.empty())
-            lowered += '\\';
-        lowered += lower(part);
-    }
-    auto it = data_->keys.find(lowered);
-    if (it == data_->keys.end())
+    if (data_->keys.empty())
         return std::nullopt;
-    return RegistryKey(data_, &it->second);
+    const RegistryKeyData* key = walk(data_->keys.front().get(), path);
+    if (key == nullptr)
+        return std::nullopt;
+    return RegistryKey(data_, key);
 }
 
 }  // namespace upkeep::platform

@@ -5,7 +5,9 @@
 // variable UPKEEP_REGISTRY (default /etc/upkeep/upkeep.reg). Only keys below
 // HKEY_LOCAL_MACHINE are reachable. Key paths and value names compare
 // ignoring letter case, as they do in the registry. A missing or unreadable
-// file is an empty registry; malformed lines are skipped.
+// file is an empty registry; malformed lines are skipped. Only a regular
+// file of at most 1 MiB is read: a directory, a pipe or a device is refused
+// before anything is read from it.
 
 #include <cstddef>
 #include <cstdint>
@@ -36,14 +38,18 @@ struct RegistryValue {
 
 namespace detail {
 struct RegistryKeyData {
-    std::string lowerPath;                        // below the root, lower case, backslash-separated
-    std::string name;                             // last path component as first written
-    std::vector<std::string> subkeys;             // names as first written, in file order
-    std::vector<std::string> valueNames;          // as first written, in file order
-    std::map<std::string, RegistryValue> values;  // by lower-case name
+    std::string name;                                  // as first written
+    std::vector<std::string> subkeys;                  // names as first written, in file order
+    std::map<std::string, RegistryKeyData*> children;  // by lower-case name
+    std::vector<std::string> valueNames;               // as first written, in file order
+    std::map<std::string, RegistryValue> values;       // by lower-case name
 };
 struct RegistryData {
-    std::map<std::string, RegistryKeyData> keys;  // by lower-case path below the root
+    // Every key, the root first (none in an empty registry). Each key holds
+    // only its own name and is owned here, not by its parent: memory grows
+    // with the file rather than with the square of a key's depth, and
+    // nothing recurses through a deeply nested file.
+    std::vector<std::unique_ptr<RegistryKeyData>> keys;
 };
 }  // namespace detail
 
@@ -82,14 +88,18 @@ class Registry {
   public:
     static constexpr const char* kDefaultPath = "/etc/upkeep/upkeep.reg";
     static constexpr const char* kPathVariable = "UPKEEP_REGISTRY";
+    static constexpr std::size_t kFileLimit = 1024 * 1024;
 
     Registry();  // empty
 
     // The file named by UPKEEP_REGISTRY, or the default path.
     static std::string filePath();
     // Reads the settings file as it is now (each query sees the current file).
+    // A file that is there but refused is reported once on stderr.
     static Registry system();
-    static Registry fromFile(const std::string& path);
+    // An empty registry when the file cannot be read; `problem`, when given,
+    // then says why (a missing file is no problem and leaves it empty).
+    static Registry fromFile(const std::string& path, std::string* problem = nullptr);
     static Registry fromText(std::string_view text);
 
     // A key below HKEY_LOCAL_MACHINE, by its path with "\" between the

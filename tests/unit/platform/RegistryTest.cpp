@@ -1,6 +1,7 @@
 #include "platform/Registry.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "unit/package/PackageTestHelpers.h"
 
@@ -128,6 +129,47 @@ TEST(Registry, FileNamedByTheEnvironment) {
     }
     test::ScopedEnvVar unset("UPKEEP_REGISTRY", "");
     EXPECT_EQ(Registry::filePath(), "/etc/upkeep/upkeep.reg");
+}
+
+// Only a regular file within the limit is read; nothing else may block,
+// read without end or throw.
+TEST(Registry, RefusesWhatIsNotASmallRegularFile) {
+    test::TempDir dir;
+    const std::string head = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n";
+    test::writeFile(dir.file("big.reg"), head + std::string(Registry::kFileLimit, ';'));
+    test::writeFile(dir.file("limit.reg"),
+                    head + std::string(Registry::kFileLimit - head.size(), '\n'));
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    const struct {
+        std::string path;
+        std::size_t keys;
+        const char* problem;
+    } cases[] = {
+        {dir.path(), 0, "not a regular file"},  {dir.file("fifo"), 0, "not a regular file"},
+        {"/dev/zero", 0, "not a regular file"}, {dir.file("big.reg"), 0, "larger than 1 MiB"},
+        {dir.file("limit.reg"), 2, ""},         {dir.file("missing.reg"), 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        std::string problem = "stale";
+        EXPECT_EQ(Registry::fromFile(c.path, &problem).keyCount(), c.keys);
+        EXPECT_EQ(problem, c.problem);
+    }
+}
+
+// Each key holds its own name only: one deeply nested key path costs memory
+// in proportion to its length.
+TEST(Registry, DeepNestingStaysLinear) {
+    const std::size_t depth = 100000;
+    std::string path;
+    for (std::size_t i = 0; i < depth; ++i)
+        path += "\\k";
+    Registry registry =
+        Registry::fromText("REGEDIT4\n[HKEY_LOCAL_MACHINE" + path + "]\n\"a\"=\"deep\"\n");
+    EXPECT_EQ(registry.keyCount(), depth + 1);
+    auto key = registry.openKey(path);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->readText("a"), std::optional<std::string>("deep"));
 }
 
 }  // namespace
