@@ -10,6 +10,7 @@
 #include "cli/Command.h"
 #include "cli/Json.h"
 #include "cli/Options.h"
+#include "cli/TerminalText.h"
 #include "printer/Printer.h"
 
 namespace upkeep::cli {
@@ -77,8 +78,8 @@ void printTable(const std::vector<std::shared_ptr<Printer>>& printers) {
     std::vector<Row> rows;
     for (const auto& p : printers) {
         PrinterFacts f = p->facts();
-        rows.push_back({p->name(), message(stateDisplay(f.effectiveState()).stringId),
-                        f.modelText(), f.versionText()});
+        rows.push_back({terminalText(p->name()), message(stateDisplay(f.effectiveState()).stringId),
+                        terminalText(f.modelText()), terminalText(f.versionText())});
         nameWidth = std::max(nameWidth, rows.back().name.size());
         stateWidth = std::max(stateWidth, rows.back().state.size());
         modelWidth = std::max(modelWidth, rows.back().model.size());

@@ -9,6 +9,7 @@
 #include "cli/Command.h"
 #include "cli/Json.h"
 #include "cli/Options.h"
+#include "cli/TerminalText.h"
 #include "discovery/FindPrinters.h"
 #include "printer/PrinterList.h"
 
@@ -58,10 +59,12 @@ void printJson(const std::vector<Row>& rows) {
     std::printf("%s]\n", rows.empty() ? "" : "\n");
 }
 
-void printTable(const std::vector<Row>& rows) {
+void printTable(std::vector<Row> rows) {
     Row header{message(160), "Port type", "Port"};
     std::size_t nameWidth = header.name.size(), typeWidth = header.type.size();
-    for (const Row& r : rows) {
+    for (Row& r : rows) {
+        r.name = terminalText(r.name);
+        r.port = terminalText(r.port);
         nameWidth = std::max(nameWidth, r.name.size());
         typeWidth = std::max(typeWidth, r.type.size());
     }

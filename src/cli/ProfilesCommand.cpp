@@ -8,6 +8,7 @@
 #include "cli/Command.h"
 #include "cli/Json.h"
 #include "cli/Options.h"
+#include "cli/TerminalText.h"
 #include "media/MediaProfileList.h"
 #include "printer/Printer.h"
 
@@ -68,7 +69,7 @@ int profilesCommand(const Args& args) {
         std::printf("%s\n", message(265).c_str());
     } else {
         for (const std::string& p : profiles)
-            std::printf("%s\n", p.c_str());
+            std::printf("%s\n", terminalText(p).c_str());
     }
     return kExitOk;
 }

@@ -6,6 +6,7 @@
 #include "cli/Command.h"
 #include "cli/Json.h"
 #include "cli/Target.h"
+#include "cli/TerminalText.h"
 #include "connection/TcpIpConnection.h"
 #include "printer/Community.h"
 #include "printer/SnmpQuery.h"
@@ -48,8 +49,8 @@ int queryCommand(const Args& args) {
     if (json) {
         std::printf("{\"a\": %s, \"b\": %s}\n", jsonString(a).c_str(), jsonString(b).c_str());
     } else {
-        std::printf("%s\t%s\n%s\t%s\n", positional[1].c_str(), a.c_str(), positional[2].c_str(),
-                    b.c_str());
+        std::printf("%s\t%s\n%s\t%s\n", positional[1].c_str(), terminalText(a).c_str(),
+                    positional[2].c_str(), terminalText(b).c_str());
     }
     return kExitOk;
 }

@@ -12,12 +12,18 @@ TEST(JsonString, EscapesAndKeepsValidUtf8) {
         {"plain", "\"plain\""},
         {"a\"b\\c\n\t\r", "\"a\\\"b\\\\c\\n\\t\\r\""},
         {std::string("\x01", 1), "\"\\u0001\""},
-        {"Drucker \xc3\xa4", "\"Drucker \xc3\xa4\""},   // valid UTF-8 stays
-        {"\xe3\x83\x97", "\"\xe3\x83\x97\""},           // three bytes
-        {"caf\xe9", "\"caf\\u00e9\""},                  // a Latin-1 byte
-        {"\xc3", "\"\\u00c3\""},                        // cut sequence
-        {"\xed\xa0\x80", "\"\\u00ed\\u00a0\\u0080\""},  // a surrogate
-        {"\xc0\xaf", "\"\\u00c0\\u00af\""},             // overlong
+        {"Drucker \xc3\xa4", "\"Drucker \xc3\xa4\""},  // valid UTF-8 stays
+        {"\xe3\x83\x97", "\"\xe3\x83\x97\""},          // three bytes
+        // Anything not well-formed becomes U+FFFD, one per broken piece.
+        {"caf\xe9", "\"caf\xef\xbf\xbd\""},
+        {"\xc3", "\"\xef\xbf\xbd\""},                                  // cut sequence
+        {"\xe3\x83x", "\"\xef\xbf\xbdx\""},                            // cut before x
+        {"\xed\xa0\x80", "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},  // a surrogate
+        {"\xc0\xaf", "\"\xef\xbf\xbd\xef\xbf\xbd\""},                  // overlong
+        {"\xf5\x80\x80", "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},  // no lead past F4
+        {"\xff\xbf\xbf", "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},
+        {"\xf0\x9f\x96\xa8", "\"\xf0\x9f\x96\xa8\""},  // four bytes
+        {"\x7f", "\"\\u007f\""},
     };
     for (const Case& c : cases)
         EXPECT_EQ(jsonString(c.in), c.out) << c.in;

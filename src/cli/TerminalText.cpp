@@ -1,0 +1,44 @@
+#include "cli/TerminalText.h"
+
+#include <cstdio>
+
+#include "cli/Utf8.h"
+
+namespace upkeep::cli {
+namespace {
+
+void appendEscaped(std::string& out, std::string_view bytes) {
+    for (char c : bytes) {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned char>(c));
+        out += escape;
+    }
+}
+
+bool isControl(std::string_view piece) {
+    auto first = static_cast<unsigned char>(piece[0]);
+    if (piece.size() == 1)
+        return first < 0x20 || first == 0x7F;
+    // U+0080 to U+009F: some terminals act on these as on ESC sequences.
+    return first == 0xC2 && static_cast<unsigned char>(piece[1]) < 0xA0;
+}
+
+}  // namespace
+
+std::string terminalText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        Utf8Piece piece = utf8Piece(text, i);
+        std::string_view bytes = text.substr(i, piece.length);
+        if (piece.valid && !isControl(bytes)) {
+            out += bytes;
+        } else {
+            appendEscaped(out, bytes);
+        }
+        i += piece.length;
+    }
+    return out;
+}
+
+}  // namespace upkeep::cli

@@ -1,0 +1,15 @@
+#pragma once
+// Texts from printers, the spooler and files, made safe to print on a
+// terminal: an escape sequence inside a model name must not retitle the
+// window or clear the screen.
+
+#include <string>
+#include <string_view>
+
+namespace upkeep::cli {
+
+// Control characters (C0, DEL and C1) and bytes that are not well-formed
+// UTF-8 are shown as \xHH, one per byte; everything else stands as it is.
+std::string terminalText(std::string_view text);
+
+}  // namespace upkeep::cli
