@@ -37,6 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const upkeep::CatalogueEntry* entry = node->entry();
             if (entry == nullptr)
                 continue;
+            if (!entry->isUsable()) {
+                // A refused text never leads to its cut form's file.
+                std::unique_ptr<upkeep::Connection> file;
+                if (entry->openFile(&file) != upkeep::CatalogueEntry::kNotFound)
+                    __builtin_trap();
+                continue;
+            }
             std::string_view m = entry->model().view();
             std::string_view v = entry->version().view();
             if (!catalogue.hasModel(m) || catalogue.findEntry(m, v) == nullptr ||

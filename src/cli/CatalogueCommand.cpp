@@ -6,6 +6,7 @@
 
 #include "cli/Command.h"
 #include "cli/Json.h"
+#include "cli/TerminalText.h"
 #include "package/Environment.h"
 #include "package/FirmwareCatalogue.h"
 #include "platform/WorkingDirectory.h"
@@ -62,6 +63,7 @@ void printJson(const FirmwareCatalogue& catalogue) {
             out += "{\"version\": " + jsonString(entry->version().view());
             out += ", \"fileName\": " + jsonString(entry->fileName().view());
             out += std::string(", \"optional\": ") + (entry->isOptional() ? "true" : "false");
+            out += std::string(", \"usable\": ") + (entry->isUsable() ? "true" : "false");
             out += std::string(", \"filePresent\": ") + (entry->fileExists() ? "true" : "false");
             out += "}";
         }
@@ -71,29 +73,44 @@ void printJson(const FirmwareCatalogue& catalogue) {
     std::fputs(out.c_str(), stdout);
 }
 
+// What the table says of a text the catalogue refused rather than cut.
+constexpr const char* kRefused = "  (not usable: longer than 79 characters)";
+
+// Every text of the table comes from a file: shown escaped.
+std::string shown(std::string_view text, std::string_view absent = "-") {
+    return text.empty() ? std::string(absent) : terminalText(text);
+}
+
 void printTable(const FirmwareCatalogue& catalogue) {
     std::printf("loaded:    %s\n", catalogue.notLoaded() ? "no" : "yes");
-    std::printf("location:  %s\n", catalogue.location() ? catalogue.location()->c_str() : "-");
-    std::printf("date:      %s\n", catalogue.date() ? catalogue.date()->c_str() : "-");
+    std::printf("location:  %s\n",
+                catalogue.location() ? shown(catalogue.location()->view(), "").c_str() : "-");
+    std::printf("date:      %s\n",
+                catalogue.date() ? shown(catalogue.date()->view(), "").c_str() : "-");
     FirmwareCatalogue::Oid modelOid, versionOid;
     catalogue.systemPair(modelOid, versionOid);
-    std::printf("system:    %s = %s\n", modelOid.empty() ? "-" : modelOid.c_str(),
-                versionOid.empty() ? "-" : versionOid.c_str());
-    if (auto pairs = catalogue.subsystemPairs()) {
+    std::printf("system:    %s = %s%s\n", shown(modelOid).c_str(), shown(versionOid).c_str(),
+                catalogue.systemPairRefused() ? kRefused : "");
+    for (std::size_t i = 0; i < catalogue.subsystemCount(); ++i) {
         FirmwareCatalogue::Oid model, version;
-        for (int index = 1; pairs->next(model, version); ++index)
-            std::printf("subsystem %d: %s = %s\n", index, model.c_str(), version.c_str());
+        bool usable = catalogue.subsystemPair(i, model, version);
+        std::printf("subsystem %zu: %s = %s%s\n", i + 1, shown(model, "").c_str(),
+                    shown(version, "").c_str(), usable ? "" : kRefused);
     }
     for (const CatalogueNode* group = catalogue.groups(); group != nullptr;
          group = group->nextGroup()) {
-        std::printf("\n[%s]%s\n", std::string(group->sectionName()).c_str(),
-                    group->sectionOptional() ? " optional" : "");
+        std::printf("\n[%s]%s%s\n", shown(group->sectionName(), "").c_str(),
+                    group->sectionOptional() ? " optional" : "",
+                    group->sectionUsable() ? "" : kRefused);
         for (const CatalogueNode* node = group; node != nullptr; node = node->nextInGroup()) {
             const CatalogueEntry* entry = node->entry();
             if (entry == nullptr)
                 continue;
-            std::printf("  %-12s %-28s %s%s\n", entry->version().c_str(), entry->fileName().c_str(),
-                        entry->fileExists() ? "present" : "missing",
+            const char* state = !entry->isUsable()    ? "not usable"
+                                : entry->fileExists() ? "present"
+                                                      : "missing";
+            std::printf("  %-12s %-28s %s%s\n", shown(entry->version().view(), "").c_str(),
+                        shown(entry->fileName().view(), "").c_str(), state,
                         entry->isOptional() ? ", optional" : "");
         }
     }

@@ -27,6 +27,16 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
+CatalogueEntry::CatalogueEntry(std::string_view model, std::string_view version,
+                               std::string_view fileName)
+    : fileName_(fileName), version_(version), model_(model) {
+    // A zero byte would end the stored text early: that is a cut too.
+    auto fits = [](std::string_view text, const auto& field) {
+        return text.size() == field.size();
+    };
+    usable_ = fits(model, model_) && fits(version, version_) && fits(fileName, fileName_);
+}
+
 bool CatalogueEntry::hasVersion(std::string_view text) const {
     return equalsIgnoringCase(version_.view(), text);
 }
@@ -38,6 +48,8 @@ bool CatalogueEntry::hasModel(std::string_view text) const {
 int CatalogueEntry::openFile(std::unique_ptr<Connection>* connectionOut) const {
     if (connectionOut == nullptr)
         return kNoConnectionOrEnvironment;
+    if (!usable_)
+        return kNotFound;
 
     // A full path glued behind a directory would name some other file under
     // it, which may exist: a full path is only ever taken as it stands.

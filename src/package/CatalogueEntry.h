@@ -21,8 +21,9 @@ class CatalogueEntry {
     static constexpr int kNoConnectionOrEnvironment = 2;
     static constexpr int kNotFound = 3;
 
-    CatalogueEntry(std::string_view model, std::string_view version, std::string_view fileName)
-        : fileName_(fileName), version_(version), model_(model) {}
+    // Texts that do not fit their fields are kept cut, for showing, and
+    // the entry is refused: a cut name may be another file's or model's.
+    CatalogueEntry(std::string_view model, std::string_view version, std::string_view fileName);
     CatalogueEntry(const CatalogueEntry&) = delete;
     CatalogueEntry& operator=(const CatalogueEntry&) = delete;
 
@@ -37,6 +38,11 @@ class CatalogueEntry {
     // The version equals the text, ignoring letter case.
     bool hasVersion(std::string_view text) const;
     bool hasModel(std::string_view text) const;
+
+    // A refused entry is never found by the catalogue's lookups, and its
+    // file is never opened, so nothing is ever sent for it.
+    bool isUsable() const { return usable_; }
+    void refuse() { usable_ = false; }
 
     bool isOptional() const { return optional_ != 0; }
     void setOptional() { optional_ = 1; }
@@ -63,6 +69,7 @@ class CatalogueEntry {
     Text model_;
     std::atomic<std::uint32_t> downgradeMark_{0};
     std::uint32_t optional_ = 0;
+    bool usable_ = true;
 };
 
 // Texts compare as whole texts ignoring letter case (ASCII).

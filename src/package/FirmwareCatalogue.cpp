@@ -28,19 +28,18 @@ CatalogueNode::~CatalogueNode() {
 }
 
 bool SubsystemIterator::next(Oid& modelOid, Oid& versionOid) {
-    if (index_ >= catalogue_.subsystemCount_)
-        return false;
-    modelOid = catalogue_.subsystemModelOids_[index_];
-    versionOid = catalogue_.subsystemVersionOids_[index_];
-    ++index_;
-    return true;
+    while (index_ < catalogue_.subsystemCount_) {
+        if (catalogue_.subsystemPair(index_++, modelOid, versionOid))
+            return true;
+    }
+    return false;
 }
 
 CatalogueEntry* EntryIterator::next() {
     while (node_ != nullptr) {
         CatalogueEntry* entry = node_->entry();
         node_ = node_->nextInGroup();
-        if (entry != nullptr)
+        if (entry != nullptr && entry->isUsable())
             return entry;
     }
     return nullptr;
@@ -112,9 +111,11 @@ void FirmwareCatalogue::readItems(SectionReader& reader) {
     if (!more || kind != SectionItemKind::System)
         return;
 
+    auto fits = [&] { return !reader.firstCut() && !reader.secondCut(); };
     while ((more = next(value)) && kind == SectionItemKind::KeyValue) {
         systemModelOid_ = text(name);  // the last line counts
         systemVersionOid_ = text(value);
+        systemPairUsable_ = fits();
     }
     if (more && kind != SectionItemKind::Subsystem)
         return;
@@ -123,6 +124,7 @@ void FirmwareCatalogue::readItems(SectionReader& reader) {
         if (subsystemCount_ < kMaxSubsystems) {
             subsystemModelOids_[subsystemCount_] = text(name);
             subsystemVersionOids_[subsystemCount_] = text(value);
+            subsystemUsable_[subsystemCount_] = fits();
             ++subsystemCount_;
         }
     }
@@ -134,12 +136,15 @@ void FirmwareCatalogue::readItems(SectionReader& reader) {
     CatalogueNode* lastNode = nullptr;
     FixedText<80> model;
     bool optional = false;
+    bool modelFits = true;
     auto beginSection = [&] {
         model = text(name);
+        modelFits = !reader.firstCut();
         optional = marksOptional(text(value));
         auto group = std::make_unique<CatalogueNode>();
         group->sectionName_ = model;
         group->sectionOptional_ = optional;
+        group->sectionUsable_ = modelFits;
         CatalogueNode* added = group.get();
         if (lastGroup == nullptr) {
             groups_ = std::move(group);
@@ -154,6 +159,8 @@ void FirmwareCatalogue::readItems(SectionReader& reader) {
             auto entry = std::make_unique<CatalogueEntry>(model.view(), text(name), text(value));
             if (optional)
                 entry->setOptional();
+            if (!modelFits || !fits())
+                entry->refuse();
             if (lastNode->entry_) {
                 lastNode->nextInGroup_ = std::make_unique<CatalogueNode>();
                 lastNode = lastNode->nextInGroup_.get();
@@ -168,21 +175,48 @@ void FirmwareCatalogue::readItems(SectionReader& reader) {
 }
 
 void FirmwareCatalogue::systemPair(Oid& modelOid, Oid& versionOid) const {
+    if (!systemPairUsable_)
+        return;
     if (systemModelOid_)
         modelOid = *systemModelOid_;
     if (systemVersionOid_)
         versionOid = *systemVersionOid_;
 }
 
+std::size_t FirmwareCatalogue::usableSubsystemCount() const {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < subsystemCount_; ++i)
+        count += subsystemUsable_[i] ? 1 : 0;
+    return count;
+}
+
 std::unique_ptr<SubsystemIterator> FirmwareCatalogue::subsystemPairs() const {
-    if (subsystemCount_ == 0)
+    if (usableSubsystemCount() == 0)
         return nullptr;
     return std::make_unique<SubsystemIterator>(*this);
 }
 
+bool FirmwareCatalogue::subsystemPair(std::size_t index, Oid& modelOid, Oid& versionOid) const {
+    if (index >= subsystemCount_)
+        return false;
+    modelOid = subsystemModelOids_[index];
+    versionOid = subsystemVersionOids_[index];
+    return subsystemUsable_[index];
+}
+
+namespace {
+
+// What lookups see of a node: its entry when there is one and it is usable.
+const CatalogueEntry* usable(const CatalogueNode* node) {
+    const CatalogueEntry* entry = node->entry();
+    return entry != nullptr && entry->isUsable() ? entry : nullptr;
+}
+
+}  // namespace
+
 bool FirmwareCatalogue::hasModel(std::string_view model) const {
     for (const CatalogueNode* group = groups_.get(); group != nullptr; group = group->nextGroup()) {
-        if (group->entry() != nullptr && group->entry()->hasModel(model))
+        if (group->sectionUsable() && group->entry() != nullptr && group->entry()->hasModel(model))
             return true;
     }
     return false;
@@ -191,10 +225,11 @@ bool FirmwareCatalogue::hasModel(std::string_view model) const {
 const CatalogueNode* FirmwareCatalogue::groupListing(std::string_view model,
                                                      std::string_view version) const {
     for (const CatalogueNode* group = groups_.get(); group != nullptr; group = group->nextGroup()) {
-        if (group->entry() == nullptr || !group->entry()->hasModel(model))
+        if (!group->sectionUsable() || group->entry() == nullptr ||
+            !group->entry()->hasModel(model))
             continue;
         for (const CatalogueNode* node = group; node != nullptr; node = node->nextInGroup()) {
-            if (node->entry() != nullptr && node->entry()->hasVersion(version))
+            if (usable(node) != nullptr && usable(node)->hasVersion(version))
                 return group;
         }
     }
@@ -205,7 +240,7 @@ CatalogueEntry* FirmwareCatalogue::findEntry(std::string_view model,
                                              std::string_view version) const {
     for (const CatalogueNode* node = groupListing(model, version); node != nullptr;
          node = node->nextInGroup()) {
-        if (node->entry() != nullptr && node->entry()->hasVersion(version))
+        if (usable(node) != nullptr && usable(node)->hasVersion(version))
             return node->entry();
     }
     return nullptr;
@@ -216,7 +251,7 @@ CatalogueEntry* FirmwareCatalogue::newestEntry(std::string_view model,
     CatalogueEntry* newest = nullptr;
     for (const CatalogueNode* node = groupListing(model, version); node != nullptr;
          node = node->nextInGroup()) {
-        if (node->entry() != nullptr)
+        if (usable(node) != nullptr)
             newest = node->entry();
     }
     return newest;

@@ -8,6 +8,12 @@
 // then model sections. The first item out of order ends the reading and
 // what was read up to it stands; a malformed file never fails the load.
 //
+// A model, version, file name or object name longer than the reader's
+// 79 characters is refused rather than cut, as its cut form may name another
+// model, file or object: the entry (or every entry of a model section whose
+// name is too long, or the object pair) stays listed for showing, marked
+// not usable, and no lookup or query ever uses it.
+//
 // The OPTIONAL mark ("[Model OPTIONAL]": one space, the word in capitals,
 // inside the brackets right after the name) covers the entries of its own
 // section only, the first model section included. Entries of later
@@ -47,6 +53,8 @@ class CatalogueNode {
     // so that a section without lines can still be shown.
     std::string_view sectionName() const { return sectionName_.view(); }
     bool sectionOptional() const { return sectionOptional_; }
+    // False when the name was too long and is shown cut.
+    bool sectionUsable() const { return sectionUsable_; }
 
   private:
     friend class FirmwareCatalogue;
@@ -55,6 +63,7 @@ class CatalogueNode {
     std::unique_ptr<CatalogueEntry> entry_;
     FixedText<80> sectionName_;
     bool sectionOptional_ = false;
+    bool sectionUsable_ = true;
 };
 
 class FirmwareCatalogue;
@@ -63,7 +72,7 @@ class SubsystemIterator {
   public:
     using Oid = FixedText<128>;
     explicit SubsystemIterator(const FirmwareCatalogue& catalogue) : catalogue_(catalogue) {}
-    // The next [SUBSYSTEM] pair; false after the last.
+    // The next usable [SUBSYSTEM] pair; false after the last.
     bool next(Oid& modelOid, Oid& versionOid);
 
   private:
@@ -75,8 +84,8 @@ class EntryIterator {
   public:
     // Walks the section that begins with the given group node.
     explicit EntryIterator(const CatalogueNode* group) : node_(group) {}
-    // The next entry of the section in file order, the first one first;
-    // null after the last.
+    // The next usable entry of the section in file order, the first one
+    // first; null after the last.
     CatalogueEntry* next();
 
   private:
@@ -111,12 +120,18 @@ class FirmwareCatalogue {
     const FixedText<256>* location() const { return location_ ? &*location_ : nullptr; }
     const FixedText<16>* date() const { return date_ ? &*date_ : nullptr; }
 
-    // Copies the [SYSTEM] objects; an absent text leaves its buffer as it is.
+    // Copies the [SYSTEM] objects; an absent or refused pair leaves the
+    // buffers as they are.
     void systemPair(Oid& modelOid, Oid& versionOid) const;
-    bool hasSystemPair() const { return systemModelOid_.has_value(); }
-    // The [SUBSYSTEM] pairs, or null when there are none.
+    bool hasSystemPair() const { return systemModelOid_.has_value() && systemPairUsable_; }
+    // A [SYSTEM] pair was read but refused (shown cut).
+    bool systemPairRefused() const { return systemModelOid_.has_value() && !systemPairUsable_; }
+    // The usable [SUBSYSTEM] pairs, or null when there are none.
     std::unique_ptr<SubsystemIterator> subsystemPairs() const;
+    // The [SUBSYSTEM] lines kept (at most 8), usable or not, for showing.
     std::size_t subsystemCount() const { return subsystemCount_; }
+    // Pair `index` of those lines; false when it is refused (shown cut).
+    bool subsystemPair(std::size_t index, Oid& modelOid, Oid& versionOid) const;
 
     // Models and versions compare as whole texts ignoring letter case.
     bool hasModel(std::string_view model) const;
@@ -138,6 +153,7 @@ class FirmwareCatalogue {
     void readItems(class SectionReader& reader);
     // The first group of the model that lists the version.
     const CatalogueNode* groupListing(std::string_view model, std::string_view version) const;
+    std::size_t usableSubsystemCount() const;
 
     std::uint32_t notLoaded_ = 1;
     bool attempted_ = false;
@@ -146,9 +162,11 @@ class FirmwareCatalogue {
     std::unique_ptr<CatalogueNode> groups_;
     std::optional<Oid> systemModelOid_;
     std::optional<Oid> systemVersionOid_;
+    bool systemPairUsable_ = true;
     std::uint8_t subsystemCount_ = 0;
     std::array<Oid, kMaxSubsystems> subsystemModelOids_;
     std::array<Oid, kMaxSubsystems> subsystemVersionOids_;
+    std::array<bool, kMaxSubsystems> subsystemUsable_{};
 };
 
 }  // namespace upkeep

@@ -33,12 +33,16 @@ class BoundedOut {
         if (used_ + 1 < out_.size()) {
             out_[used_++] = c;
             out_[used_] = '\0';
+        } else {
+            cut_ = true;
         }
     }
+    bool cut() const { return cut_; }
 
   private:
     std::span<char> out_;
     std::size_t used_ = 0;
+    bool cut_ = false;
 };
 
 }  // namespace
@@ -82,6 +86,7 @@ std::size_t SectionReader::copyUntil(std::span<char> out, Stop stop) {
     BoundedOut text(out);
     std::size_t taken = 0;
     while (true) {
+        lastCut_ = text.cut();
         if (current_ >= end_ && !refill())
             return taken;
         char c = static_cast<char>(buffer_[current_]);
@@ -151,6 +156,7 @@ SectionItemKind SectionReader::classify(const char* name) {
 bool SectionReader::nextItem(SectionItemKind& kind, std::span<char> first, std::span<char> second) {
     BoundedOut clearFirst(first);
     BoundedOut clearSecond(second);
+    firstCut_ = secondCut_ = false;
     if (!skipBlanks())
         return false;
     if (peekChar() == '[') {
@@ -159,13 +165,17 @@ bool SectionReader::nextItem(SectionItemKind& kind, std::span<char> first, std::
             return false;
         if (!readWord(first))
             return false;
+        firstCut_ = lastCut_;
         readRestOfLine(second);
+        secondCut_ = lastCut_;
         kind = first.empty() ? SectionItemKind::Section : classify(first.data());
         return true;
     }
     if (!readKey(first))
         return false;
+    firstCut_ = lastCut_;
     readWord(second);
+    secondCut_ = lastCut_;
     readRestOfLine({});
     kind = SectionItemKind::KeyValue;
     return true;

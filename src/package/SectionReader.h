@@ -8,7 +8,8 @@
 // Every text operation copies into a buffer the caller gives (a span of
 // chars, the terminating zero byte included). A text longer than the buffer
 // is cut: the whole text is still consumed from the input, the buffer gets
-// as much as fits and is always terminated.
+// as much as fits and is always terminated, and the reader says so, so that
+// a caller can refuse a name rather than take its cut form for another.
 
 #include <cstddef>
 #include <cstdint>
@@ -60,6 +61,12 @@ class SectionReader {
     // rest of line or a value. False at the end of input.
     bool nextItem(SectionItemKind& kind, std::span<char> first, std::span<char> second);
 
+    // Whether the last text operation cut its text to the buffer.
+    bool lastTextCut() const { return lastCut_; }
+    // Whether the last item's first or second text was cut.
+    bool firstCut() const { return firstCut_; }
+    bool secondCut() const { return secondCut_; }
+
     // How a header name is classified.
     static SectionItemKind classify(const char* name);
 
@@ -73,6 +80,9 @@ class SectionReader {
     std::size_t current_ = 0;
     std::size_t end_ = 0;
     Connection& source_;
+    bool lastCut_ = false;
+    bool firstCut_ = false;
+    bool secondCut_ = false;
 };
 
 }  // namespace upkeep

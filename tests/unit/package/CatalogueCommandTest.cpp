@@ -24,8 +24,9 @@ test::CommandResult catalogue(std::vector<std::string> args,
 TEST(CatalogueCommand, MalformedCataloguesGiveWhatWasReadBeforeTheFault) {
     struct Case {
         const char* dir;
-        const char* json;
+        std::string json;
     };
+    const std::string file79 = std::string(75, 'p') + ".fmw";
     const std::vector<Case> cases = {
         {"header-not-first",
          R"({"notLoaded": 0, "location": null, "date": null, "systemModelOid": null, )"
@@ -41,19 +42,28 @@ TEST(CatalogueCommand, MalformedCataloguesGiveWhatWasReadBeforeTheFault) {
          R"("date": "", "systemModelOid": "model.oid", "systemVersionOid": "version.oid", )"
          R"("subsystemPairs": [["s1m", "s1v"], ["s2m", "s2v"]], "models": [)"
          R"({"model": "Meridot-4000", "entries": [)"
-         R"({"version": "1.00", "fileName": "present.fmw", "optional": false, "filePresent": true}, )"
-         R"({"version": "2.00", "fileName": "missing.fmw", "optional": false, "filePresent": false}]}, )"
+         R"({"version": "1.00", "fileName": "present.fmw", "optional": false, "usable": true, "filePresent": true}, )"
+         R"({"version": "2.00", "fileName": "missing.fmw", "optional": false, "usable": true, "filePresent": false}]}, )"
          R"({"model": "Empty", "entries": []}, )"
          R"({"model": "Meridot-4000", "entries": [)"
-         R"({"version": "3.00", "fileName": "present.fmw", "optional": true, "filePresent": true}]}, )"
+         R"({"version": "3.00", "fileName": "present.fmw", "optional": true, "usable": true, "filePresent": true}]}, )"
          R"({"model": "Meridot-4000", "entries": [)"
-         R"({"version": "4.00", "fileName": "missing.fmw", "optional": false, "filePresent": false}]}]})"},
+         R"({"version": "4.00", "fileName": "missing.fmw", "optional": false, "usable": true, "filePresent": false}]}]})"},
+        // The second file name is cut to the first: refused, not sent.
+        {"too-long", R"({"notLoaded": 0, "location": "", "date": "", "systemModelOid": "m", )"
+                     R"("systemVersionOid": "v", "subsystemPairs": [], "models": [)"
+                     R"({"model": "Meridot-4000", "entries": [{"version": "1.00", "fileName": ")" +
+                         file79 +
+                         R"(", "optional": false, "usable": true, "filePresent": true}, )"
+                         R"({"version": "2.00", "fileName": ")" +
+                         file79 +
+                         R"(", "optional": false, "usable": false, "filePresent": false}]}]})"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dir);
         test::CommandResult result = catalogue({"--json", "--package", fixture(c.dir)});
         EXPECT_EQ(result.exitCode, 0) << result.err;
-        EXPECT_EQ(result.out, std::string(c.json) + "\n");
+        EXPECT_EQ(result.out, c.json + "\n");
     }
 }
 

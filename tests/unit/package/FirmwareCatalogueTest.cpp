@@ -161,6 +161,41 @@ TEST(FirmwareCatalogue, Lookups) {
     EXPECT_EQ(catalogue->entriesOf("Alpha", "Z"), nullptr);
 }
 
+// A text longer than the reader's 79 characters is refused, never cut: the
+// cut file name here is another file of the package, the cut model another
+// model, the cut object another object.
+TEST(FirmwareCatalogue, TextsThatDoNotFitAreRefused) {
+    const std::string file79 = std::string(75, 'f') + ".fmw", model79(79, 'M'), oid79(79, '1');
+    auto catalogue = parse("[HEADER]\n[SYSTEM]\n" + oid79 + "9=v\n[SUBSYSTEM]\ns=t\n" + oid79 +
+                           "9=t\n[Alpha]\n1=a.fmw\n2=" + file79 + "\n3=" + file79 + "x\n[Beta]\n" +
+                           model79 + "9=b.fmw\n[" + model79 + "Z]\n1=z.fmw\n");
+    const struct {
+        std::string model, version, newestFile, foundFile;
+        bool modelListed;
+    } cases[] = {
+        {"Alpha", "1", file79, "a.fmw", true},  // the newest usable line
+        {"Alpha", "3", "-", "-", true},
+        {"Beta", model79, "-", "-", true},
+        {model79, "1", "-", "-", false},
+    };
+    auto file = [](CatalogueEntry* entry) { return entry ? entry->fileName().str() : "-"; };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.model + "/" + c.version);
+        EXPECT_EQ(file(catalogue->newestEntry(c.model, c.version)), c.newestFile);
+        EXPECT_EQ(file(catalogue->findEntry(c.model, c.version)), c.foundFile);
+        EXPECT_EQ(catalogue->hasModel(c.model), c.modelListed);
+    }
+    EXPECT_EQ(summary(*catalogue),
+              "location ''; system unset=unset; subsystems s=t; models Alpha Beta " + model79);
+    EXPECT_EQ(catalogue->subsystemCount(), 2u);
+    EXPECT_TRUE(catalogue->systemPairRefused());
+    const CatalogueEntry* refused = catalogue->groups()->nextInGroup()->nextInGroup()->entry();
+    EXPECT_FALSE(refused->isUsable());
+    std::unique_ptr<Connection> opened;
+    EXPECT_EQ(refused->openFile(&opened), CatalogueEntry::kNotFound);
+    EXPECT_FALSE(CatalogueEntry("Forced", std::string(96, 'v'), "f").isUsable());
+}
+
 TEST(FirmwareCatalogue, OptionalMarkCoversItsOwnSection) {
     struct Case {
         const char* header;
