@@ -120,6 +120,12 @@ std::string applyPrinterKey(PrinterConfig& p, const std::string& key, const std:
                 return "data = close-after:N needs a byte count";
             p.data = DataMode::CloseAfter;
             p.dataLimit = *n;
+        } else if (startsWith(value, "half-close:")) {
+            auto n = parseUnsigned(value.substr(11));
+            if (!n)
+                return "data = half-close:N needs a byte count";
+            p.data = DataMode::HalfClose;
+            p.dataLimit = *n;
         } else if (startsWith(value, "slow:")) {
             auto n = parseUnsigned(value.substr(5));
             if (!n || *n == 0)
@@ -127,7 +133,7 @@ std::string applyPrinterKey(PrinterConfig& p, const std::string& key, const std:
             p.data = DataMode::Slow;
             p.dataLimit = *n;
         } else {
-            return "data is normal, close-after:N, stall or slow:N";
+            return "data is normal, close-after:N, half-close:N, stall or slow:N";
         }
     } else if (key == "pjl") {
         if (value == "normal")

@@ -22,7 +22,7 @@ struct Media {
 };
 
 enum class SnmpMode { Normal, Silent, Error, Malformed, Raw };
-enum class DataMode { Normal, CloseAfter, Stall, Slow };
+enum class DataMode { Normal, CloseAfter, Stall, Slow, HalfClose };
 enum class PjlMode { Normal, Silent, EchoOnly };
 
 struct PrinterConfig {
@@ -41,7 +41,7 @@ struct PrinterConfig {
     std::optional<std::int64_t> snmpRequestId;  // answer with this id instead
 
     DataMode data = DataMode::Normal;
-    std::uint64_t dataLimit = 0;  // CloseAfter: bytes; Slow: bytes per second
+    std::uint64_t dataLimit = 0;  // CloseAfter, HalfClose: bytes; Slow: bytes per second
 
     PjlMode pjl = PjlMode::Normal;
     std::optional<std::string> identifyReply;

@@ -57,9 +57,16 @@ void serveConnection(Fd connection, Printer& printer, const std::string& recordD
     while (true) {
         std::size_t want = buffer.size();
         int timeout = -1;
-        if (config.data == DataMode::CloseAfter) {
-            if (received >= config.dataLimit)
+        if (config.data == DataMode::CloseAfter || config.data == DataMode::HalfClose) {
+            if (received >= config.dataLimit && config.data == DataMode::CloseAfter)
                 break;  // the printer gives up mid-transfer
+            if (received >= config.dataLimit) {
+                // It ends its side and reads no more, but keeps the
+                // connection: only its window tells the sender.
+                ::shutdown(fd, SHUT_WR);
+                stall(fd, stopFd);
+                break;
+            }
             want = static_cast<std::size_t>(
                 std::min<std::uint64_t>(want, config.dataLimit - received));
         } else if (config.data == DataMode::Slow) {

@@ -63,6 +63,11 @@ class PtyLoop {
         : pty_(pty), printer_(printer), recordDir_(recordDir), stopFd_(stopFd) {}
 
     void run() {
+        // A device that takes nothing: its buffer is full from the start,
+        // and nothing is ever read from it.
+        const bool stalled = printer_.config().data == DataMode::Stall;
+        if (stalled)
+            fill();
         while (true) {
             int timeout = -1;
             if (session_) {
@@ -79,7 +84,7 @@ class PtyLoop {
                 }
             }
             pollfd fds[3] = {{pty_.notify.get(), POLLIN, 0},
-                             {pty_.master.get(), POLLIN, 0},
+                             {stalled ? -1 : pty_.master.get(), POLLIN, 0},
                              {stopFd_, POLLIN, 0}};
             if (::poll(fds, 3, timeout) < 0 && errno != EINTR)
                 break;
@@ -90,7 +95,8 @@ class PtyLoop {
                 // queued before anything it writes, so every event that the
                 // data read may depend on is known before the data is given out.
                 readEvents();
-                pending_ += drain();
+                if (!stalled)
+                    pending_ += drain();
                 readEvents();
                 handleEvents();
                 if (session_ && !pending_.empty())
@@ -102,6 +108,13 @@ class PtyLoop {
     }
 
   private:
+    // Fills the device's buffer through the simulator's own end of it.
+    void fill() {
+        const std::string block(4096, '\0');
+        while (::write(pty_.slave.get(), block.data(), block.size()) > 0) {
+        }
+    }
+
     void readEvents() {
         alignas(inotify_event) char buffer[4096];
         while (true) {

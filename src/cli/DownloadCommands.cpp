@@ -1,9 +1,9 @@
 // upkeepctl upgrade, downgrade and send: a download on the sending worker,
 // with a progress bar, a confirmation on a terminal, and a truthful outcome.
 
+#include <signal.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -27,10 +27,42 @@ int addProfileCommand(const Args& args);
 namespace {
 
 std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "used in a signal handler");
 
+// The first Ctrl-C (or SIGTERM) cancels the download, which then ends
+// within a fraction of a second; a second one leaves at once. The data
+// connection is set to reset when it closes without having been taken,
+// so even then the printer gets nothing more.
 extern "C" void onInterrupt(int) {
-    interrupted.store(true);
+    if (interrupted.exchange(true)) {
+        static const char text[] = "canceled\n";
+        [[maybe_unused]] ssize_t n = ::write(STDERR_FILENO, text, sizeof text - 1);
+        ::_exit(kExitFailed);
+    }
 }
+
+// Installs the handler for SIGINT and SIGTERM for its lifetime.
+class InterruptGuard {
+  public:
+    InterruptGuard() {
+        interrupted.store(false);
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, &previousInt_);
+        ::sigaction(SIGTERM, &action, &previousTerm_);
+    }
+    ~InterruptGuard() {
+        ::sigaction(SIGINT, &previousInt_, nullptr);
+        ::sigaction(SIGTERM, &previousTerm_, nullptr);
+    }
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+  private:
+    struct sigaction previousInt_ {};
+    struct sigaction previousTerm_ {};
+};
 
 const Command& commandNamed(std::string_view name) {
     for (const Command& c : commands()) {
@@ -110,10 +142,9 @@ bool confirm(const Options& options, std::initializer_list<int> texts) {
 int runDownload(SendRequest request, int steps, int successId, const std::string& fallbackLabel) {
     auto sink = std::make_shared<TerminalSink>(steps);
     sink->setFileText(fallbackLabel);
-    interrupted.store(false);
-    auto previous = std::signal(SIGINT, onInterrupt);
     ProgressBar bar;
     {
+        InterruptGuard guard;
         SendingWorker worker(std::move(request), sink);
         while (worker.running()) {
             if (interrupted.load())
@@ -125,7 +156,6 @@ int runDownload(SendRequest request, int steps, int successId, const std::string
         worker.join();
     }
     bar.done();
-    std::signal(SIGINT, previous);
     if (sink->canceled())
         return fail(kExitFailed, "canceled: the download did not finish");
     if (sink->outcome() == Operation::Failed)

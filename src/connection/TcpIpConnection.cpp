@@ -99,22 +99,29 @@ TcpIpConnection::TcpIpConnection(const PortDescriptor& descriptor) : descriptor_
     }
 }
 
-TcpIpConnection::~TcpIpConnection() {
-    if (!socket_.valid() || !wrote_ || taken_)
-        return;
-    // A transfer that was canceled or failed ends with a reset: the kernel
-    // drops what is still queued instead of delivering the rest of a file
-    // nobody will answer for.
+namespace {
+
+// With linger 0, closing resets the connection: the kernel drops what is
+// still queued instead of delivering the rest of a file nobody will answer
+// for. Set from the start, so that a process that ends abruptly resets it
+// too; taken off once the printer took everything.
+void setResetOnClose(int fd, bool reset) {
     linger option{};
-    option.l_onoff = 1;
+    option.l_onoff = reset ? 1 : 0;
     option.l_linger = 0;
-    ::setsockopt(socket_.get(), SOL_SOCKET, SO_LINGER, &option, sizeof option);
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &option, sizeof option);
 }
+
+}  // namespace
+
+TcpIpConnection::~TcpIpConnection() = default;
 
 bool TcpIpConnection::open() {
     if (!socket_.valid() || !peer_)
         return false;
     const int fd = socket_.get();
+    if (descriptor_.channel() == channel::kData)
+        setResetOnClose(fd, true);
     // Connected without blocking, so that a cancel ends the wait; sends and
     // receives do not block either way.
     const int flags = ::fcntl(fd, F_GETFL);
@@ -144,7 +151,6 @@ bool TcpIpConnection::write(const std::uint8_t* buffer, std::size_t length) {
         return false;
     if (descriptor_.channel() != channel::kData)
         return socketio::sendAll(socket_.get(), buffer, length, kSendTimeout, cancelWord());
-    wrote_ = true;
     // A printer that ended its side stopped taking the file, even though
     // its kernel may still acknowledge what we send.
     if (socketio::peerEnded(socket_.get()))
@@ -157,8 +163,7 @@ bool TcpIpConnection::finishSending(const UnconfirmedReport& report) {
         return true;
     socketio::FinishWait wait{true, kSendTimeout, kReadTimeout, cancelWord(),
                               report ? &report : nullptr};
-    taken_ = socketio::finishStream(socket_.get(), wait);
-    return taken_;
+    return taken(socketio::finishStream(socket_.get(), wait));
 }
 
 bool TcpIpConnection::awaitTaken(const UnconfirmedReport& report) {
@@ -166,8 +171,13 @@ bool TcpIpConnection::awaitTaken(const UnconfirmedReport& report) {
         return true;
     socketio::FinishWait wait{false, kSendTimeout, kReadTimeout, cancelWord(),
                               report ? &report : nullptr};
-    taken_ = socketio::finishStream(socket_.get(), wait);
-    return taken_;
+    return taken(socketio::finishStream(socket_.get(), wait));
+}
+
+bool TcpIpConnection::taken(bool all) {
+    if (all)
+        setResetOnClose(socket_.get(), false);
+    return all;
 }
 
 std::uint64_t TcpIpConnection::unconfirmed() const {

@@ -50,12 +50,14 @@ class TcpIpConnection final : public Connection {
     static std::optional<in_addr> resolve(std::string_view name);
 
   private:
+    // A finishing wait's result; when the printer took everything, the
+    // connection closes normally from now on.
+    bool taken(bool all);
+
     PortDescriptor descriptor_;
     std::optional<sockaddr_in> peer_;
     platform::UniqueFd socket_;
     bool reset_ = false;
-    bool wrote_ = false;  // data went out on the data channel
-    bool taken_ = false;  // and the printer took all of it
 };
 
 }  // namespace upkeep

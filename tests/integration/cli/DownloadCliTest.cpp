@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "integration/sim/SimHelpers.h"
+#include "support/ChildProcess.h"
 #include "support/CommandRunner.h"
 #include "support/Paths.h"
 #include "support/SimProcess.h"
@@ -83,6 +88,12 @@ TEST_F(DownloadCli, UpgradeDowngradeAndRefusals) {
     EXPECT_EQ(forced.exitCode, 0) << forced.err;
     auto noFile = ctl({"send", sim.address(2), "/no/such/file.fmw"});
     EXPECT_EQ(noFile.exitCode, 1);
+    const std::string emptyFile = ::testing::TempDir() + "upkeep-empty.fmw";
+    std::ofstream(emptyFile).flush();
+    auto empty = ctl({"send", sim.address(2), emptyFile});
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_NE(empty.err.find("The file is empty: nothing was sent."), std::string::npos);
+    std::remove(emptyFile.c_str());
 
     // A file named relative to where the tool runs is that file, not the
     // package's file of the same name.
@@ -98,6 +109,48 @@ TEST_F(DownloadCli, UpgradeDowngradeAndRefusals) {
     ASSERT_TRUE(sim.waitForLine("received " + sim.address(2) + " 1 "));
     ASSERT_TRUE(sim.waitForLine("received " + sim.address(2) + " 2 "));
     EXPECT_EQ(sim.record(2, 2), "the user's own file");
+}
+
+// Ctrl-C and SIGTERM during a download to printers that hold it up, at
+// real time: the tool is gone within a second, says so, and the printer
+// never gets the whole file.
+TEST_F(DownloadCli, InterruptedSendEndsAtOnceAndThePrinterGetsNoMore) {
+    const struct {
+        const char* data;
+        std::vector<int> signals;
+    } cases[] = {
+        {"stall", {SIGINT}},
+        {"slow:20000", {SIGINT}},
+        {"slow:20000", {SIGTERM}},
+        {"stall", {SIGINT, SIGINT}},
+    };
+    const std::string dir = test::makeTempDir("cli-cancel");
+    const std::string file = test::firmwareFile(dir + "/big.fmw", "Meridot-4000", "9.00", 4 << 20);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.data) + " x" + std::to_string(c.signals.size()));
+        test::SimProcess sim(
+            test::simPrinter(1, "Meridot-4000", "3.10", std::string("data = ") + c.data + "\n"));
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        const std::string log = dir + "/stderr";
+        pid_t pid = test::spawn({test::ctlPath(), "send", sim.address(0), file, "--yes"}, log, -1,
+                                {"LANG=C", "LC_ALL="});
+        ASSERT_GT(pid, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const auto start = std::chrono::steady_clock::now();
+        for (int signal : c.signals)
+            ::kill(pid, signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        EXPECT_NE(test::readFile(log).find("canceled"), std::string::npos) << test::readFile(log);
+        auto line = sim.waitForLine("received " + sim.address(0), std::chrono::seconds(5));
+        ASSERT_TRUE(line);
+        EXPECT_LT(std::stoull(line->substr(line->rfind(' ') + 1)), 4u << 20) << *line;
+        EXPECT_FALSE(sim.waitForLine("applied", std::chrono::milliseconds(200)));
+    }
+    test::removeTree(dir);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 
 #include "integration/sim/SimHelpers.h"
 #include "media/MediaProfileList.h"
@@ -76,26 +75,6 @@ TEST(MediaSim, InstallationArrivesByteForByteAndTheAnswerDecides) {
     Printer refusing("r", PortDescriptor(sim.address(1), PortType::TcpIp, 7));
     EXPECT_EQ(refusing.addProfile(profilePath(), control, answer), InstallResult::Refused);
     EXPECT_EQ(answer, 12);
-}
-
-TEST(MediaSim, ProfileThrownAwayByThePrinterIsNotInstalled) {
-    // Small enough for the sockets' buffers, so every write succeeds; the
-    // printer's reset where its answer should be is what tells.
-    test::SimProcess sim(test::simPrinter(1, "", "", "data = close-after:4096\n"));
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    platform::ScopedTimeScale scale(0.01);
-    const std::string path =
-        ::testing::TempDir() + "upkeep-big-" + std::to_string(::getpid()) + ".pdw";
-    // The header promises the whole payload; the printer gives up at 4 KiB.
-    std::ofstream(path, std::ios::binary) << "MEDAFORM 2\nName: Big\nInkSet: Photo\nSize: 60000\n\n"
-                                          << std::string(60000, 'p');
-    std::atomic<bool> cancel{false};
-    std::atomic<int> progress{0};
-    TransferControl control{cancel, progress};
-    Printer dropping("d", PortDescriptor(sim.address(0), PortType::TcpIp, 7));
-    long answer = -1;
-    EXPECT_EQ(dropping.addProfile(path, control, answer), InstallResult::Failed);
-    std::remove(path.c_str());
 }
 
 TEST(MediaSim, CommandLineTool) {

@@ -29,9 +29,11 @@ class WaitingSink : public SendingSink {
     void redrawPrinters() override {}
     void showFailure(int stringId, int) override { record("failure " + std::to_string(stringId)); }
     void finished(Operation outcome, bool canceled) override {
+        ended = std::chrono::steady_clock::now();
         record(std::string("finished ") + std::to_string(static_cast<int>(outcome)) +
                (canceled ? " canceled" : ""));
     }
+    std::chrono::steady_clock::time_point ended;
     std::vector<std::string> wait() {
         std::unique_lock lock(mutex_);
         changed_.wait_for(lock, std::chrono::seconds(20), [&] {
@@ -120,44 +122,6 @@ TEST_F(DownloadSim, DowngradeIsAcceptedThanksToTheRewrittenFlagLine) {
     EXPECT_FALSE(package.catalogue().findEntry("Meridot-4000", "3.20")->downgradeMark());
 }
 
-// A file larger than what the sockets can buffer, so that the transfer is
-// still going when the printer acts.
-std::string smallFile(std::size_t bytes) {
-    std::string path = ::testing::TempDir() + "upkeep-small-" + std::to_string(::getpid()) + ".fmw";
-    std::ofstream(path, std::ios::binary) << std::string(bytes, 's');
-    return path;
-}
-
-std::string bigFile() {
-    std::string path = ::testing::TempDir() + "upkeep-big-" + std::to_string(::getpid()) + ".fmw";
-    std::ofstream out(path, std::ios::binary);
-    std::string chunk(1 << 20, 'x');
-    for (int i = 0; i < 24; ++i)
-        out << chunk;
-    return path;
-}
-
-TEST_F(DownloadSim, PrinterNotTakingTheWholeFileIsAFailure) {
-    // The small files fit into the sockets' buffers: every write succeeds,
-    // and only the printer's reset or silence tells that it did not take them.
-    const struct {
-        const char* data;
-        std::size_t megabytes, bytes;
-    } cases[] = {
-        {"close-after:150000", 24, 0},
-        {"close-after:4096", 0, 20000},
-        {"stall", 0, 20000},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.data);
-        test::SimProcess sim(test::simPrinter(1, "", "", std::string("data = ") + c.data + "\n"));
-        ASSERT_TRUE(sim.ok()) << sim.error();
-        std::string path = c.megabytes ? bigFile() : smallFile(c.bytes);
-        EXPECT_EQ(sendFile(sim, path), (std::vector<std::string>{"failure 257", "finished 4"}));
-        std::remove(path.c_str());
-    }
-}
-
 TEST_F(DownloadSim, ForcedSendOfAChosenFile) {
     test::SimProcess sim(test::simPrinter(1, "", "", "snmp = silent\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
@@ -167,20 +131,176 @@ TEST_F(DownloadSim, ForcedSendOfAChosenFile) {
     EXPECT_EQ(sim.record(0, 1), test::fileBytes(path));
 }
 
-TEST_F(DownloadSim, CancelStopsTheTransferAndIsNotReportedAsSent) {
-    test::SimProcess sim(test::simPrinter(1, "", "", "data = slow:5000000\n"));
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    // Room in the socket can take a while to appear at this rate: 1.2 s.
-    platform::ScopedTimeScale slower(0.02);
-    std::string path = bigFile();
-    auto entry = std::make_shared<CatalogueEntry>("Forced", "Forced", path);
-    auto sink = std::make_shared<WaitingSink>();
-    SendingWorker worker({Operation::SendFile, printerOf(sim, false), entry, {}}, sink);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_LT(worker.progress(), 100);
-    worker.cancel();
-    EXPECT_EQ(sink->wait().back(), "finished 2 canceled");
-    std::remove(path.c_str());
+// What a download or an installation reports against a printer that
+// misbehaves, and what the printer got. Cancels run at real time: they must
+// end within half a second whatever the printer does, and the printer must
+// take nothing more. Faults that end by a time-out run scaled.
+TEST(TransferFaults, OutcomesAndWhatThePrinterGot) {
+    constexpr int kNoCancel = -1;
+    constexpr std::size_t kMiB = 1 << 20;
+    const struct {
+        const char* name;
+        const char* sim;  // the printer's data keys
+        bool usb;         // through the printer's pty instead of TCP
+        Operation operation;
+        std::size_t bytes;  // payload of the file sent
+        int cancelAfterMs;  // real time
+        double scale;
+        std::vector<std::string> events;
+    } cases[] = {
+        {"slow, canceled",
+         "data = slow:20000\n",
+         false,
+         Operation::SendFile,
+         2 * kMiB,
+         300,
+         1.0,
+         {"finished 2 canceled"}},
+        {"stalled, canceled",
+         "data = stall\n",
+         false,
+         Operation::SendFile,
+         2 * kMiB,
+         300,
+         1.0,
+         {"finished 2 canceled"}},
+        {"USB device taking nothing, canceled",
+         "data = stall\npty = yes\n",
+         true,
+         Operation::SendFile,
+         200'000,
+         300,
+         1.0,
+         {"finished 2 canceled"}},
+        {"profile to a slow printer, canceled",
+         "data = slow:20000\n",
+         false,
+         Operation::AddProfile,
+         2 * kMiB,
+         300,
+         1.0,
+         {"finished 3 canceled"}},
+        {"ends its side after 1000 bytes",
+         "data = half-close:1000\n",
+         false,
+         Operation::SendFile,
+         100'000,
+         kNoCancel,
+         1.0,
+         {"failure 257", "finished 4"}},
+        {"profile: ends its side after 1000 bytes",
+         "data = half-close:1000\n",
+         false,
+         Operation::AddProfile,
+         100'000,
+         kNoCancel,
+         1.0,
+         {"failure 258", "finished 4"}},
+        {"hangs up after 4 KiB",
+         "data = close-after:4096\n",
+         false,
+         Operation::SendFile,
+         20'000,
+         kNoCancel,
+         0.01,
+         {"failure 257", "finished 4"}},
+        {"hangs up mid-file",
+         "data = close-after:150000\n",
+         false,
+         Operation::SendFile,
+         8 * kMiB,
+         kNoCancel,
+         0.01,
+         {"failure 257", "finished 4"}},
+        {"stalled",
+         "data = stall\n",
+         false,
+         Operation::SendFile,
+         20'000,
+         kNoCancel,
+         0.01,
+         {"failure 257", "finished 4"}},
+        {"profile: stalled",
+         "data = stall\n",
+         false,
+         Operation::AddProfile,
+         20'000,
+         kNoCancel,
+         0.01,
+         {"failure 258", "finished 4"}},
+        {"profile: hangs up after 4 KiB",
+         "data = close-after:4096\n",
+         false,
+         Operation::AddProfile,
+         60'000,
+         kNoCancel,
+         0.01,
+         {"failure 258", "finished 4"}},
+        {"empty file",
+         "",
+         false,
+         Operation::SendFile,
+         0,
+         kNoCancel,
+         1.0,
+         {"failure 294", "finished 4"}},
+        {"empty profile",
+         "",
+         false,
+         Operation::AddProfile,
+         0,
+         kNoCancel,
+         1.0,
+         {"failure 294", "finished 4"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::ScopedTimeScale scale(c.scale);
+        test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "3.10", c.sim));
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        const std::string path = ::testing::TempDir() + "upkeep-fault-" +
+                                 std::to_string(::getpid()) +
+                                 (c.operation == Operation::AddProfile ? ".pdw" : ".fmw");
+        const bool empty = c.bytes == 0;
+        if (empty)
+            std::ofstream(path, std::ios::binary).flush();
+        else if (c.operation == Operation::AddProfile)
+            test::profileFile(path, c.bytes);
+        else
+            test::firmwareFile(path, "Meridot-4000", "9.00", c.bytes);
+        const std::uint64_t size = test::fileBytes(path).size();
+
+        const PortDescriptor port = c.usb ? PortDescriptor(sim.ptyPath(0), PortType::Usb, 7)
+                                          : PortDescriptor(sim.address(0), PortType::TcpIp, 7);
+        SendRequest request{c.operation, std::make_shared<Printer>("p", port), nullptr, {}};
+        if (c.operation == Operation::AddProfile)
+            request.sendText = path;
+        else
+            request.entry = std::make_shared<CatalogueEntry>("Forced", "Forced", path);
+        auto sink = std::make_shared<WaitingSink>();
+        SendingWorker worker(std::move(request), sink);
+        std::chrono::steady_clock::time_point canceled;
+        if (c.cancelAfterMs != kNoCancel) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(c.cancelAfterMs));
+            EXPECT_LT(worker.progress(), 100);
+            canceled = std::chrono::steady_clock::now();
+            worker.cancel();
+        }
+        EXPECT_EQ(sink->wait(), c.events);
+        if (c.cancelAfterMs != kNoCancel) {
+            EXPECT_LT(sink->ended - canceled, std::chrono::milliseconds(500));
+        }
+        EXPECT_LT(worker.progress(), 100);
+        if (!empty) {
+            // The printer's end of the connection: it got less than the file.
+            auto line = sim.waitForLine("received " + sim.address(0), std::chrono::seconds(5));
+            ASSERT_TRUE(line);
+            EXPECT_LT(std::stoull(line->substr(line->rfind(' ') + 1)), size) << *line;
+        }
+        EXPECT_FALSE(sim.waitForLine("applied", std::chrono::milliseconds(200)));
+        EXPECT_FALSE(sim.waitForLine("profile", std::chrono::milliseconds(1)));
+        std::remove(path.c_str());
+    }
 }
 
 }  // namespace

@@ -23,4 +23,22 @@ inline std::string fileBytes(const std::string& path) {
     return s.str();
 }
 
+// A system software file the simulator takes on when it arrives whole:
+// the header, then `payload` bytes.
+inline std::string firmwareFile(const std::string& path, const std::string& model,
+                                const std::string& version, std::size_t payload) {
+    std::ofstream(path, std::ios::binary)
+        << "Model: " << model << "\nVersion: " << version << "\nSize: " << payload << "\n0 0 0 0\n"
+        << std::string(payload, 'f');
+    return path;
+}
+
+// A media profile of `payload` bytes.
+inline std::string profileFile(const std::string& path, std::size_t payload) {
+    std::ofstream(path, std::ios::binary)
+        << "MEDAFORM 2\nName: Big\nInkSet: Photo\nSize: " << payload << "\n\n"
+        << std::string(payload, 'p');
+    return path;
+}
+
 }  // namespace upkeep::test
