@@ -17,7 +17,7 @@ enum class Request { None, Unknown, Read };
 // is not a request word (the file must then stay).
 Request readRequest(Connection& file, StartOptions& options) {
     SectionReader reader(file);
-    std::array<char, 260> buffer{};
+    std::array<char, decltype(options.argument)::kCapacity + 1> buffer{};
     if (!reader.skipBlanks() || !reader.readWord(buffer))
         return Request::None;
     if (::strcasecmp(buffer.data(), "medaform") == 0) {
@@ -31,7 +31,11 @@ Request readRequest(Connection& file, StartOptions& options) {
         return Request::Read;
     if (reader.skipBlanks()) {
         reader.readRestOfLine(buffer);
-        options.argument = buffer.data();
+        if (reader.lastTextCut()) {
+            options.argumentRefused = true;
+        } else {
+            options.argument = buffer.data();
+        }
     }
     return Request::Read;
 }
@@ -42,6 +46,7 @@ void readStartupRequest(StartOptions& options) {
     options.firmwareMode = 0;
     options.mediaMode = 0;
     options.argument = "";  // not clear(): it hands memcpy a null source
+    options.argumentRefused = false;
 
     Environment* environment = Environment::instance();
     if (environment == nullptr)

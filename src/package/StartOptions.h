@@ -14,13 +14,17 @@ struct StartOptions {
     // The printer to upgrade (firmware mode) or the profile file to add
     // (media mode) automatically; empty: none.
     FixedText<256> argument;
+    // An argument longer than the field was given: it is refused rather
+    // than cut into the name of another printer or file, and left empty.
+    bool argumentRefused = false;
     std::uint8_t language = 0;  // primary language identifier; 0: not given
 };
 
 // Reads the start-up request file "startup" of the working directory into
 // the options and deletes it. Its first word asks for a mode ("firmware" or
 // "medaform", any letter case); its next non-blank line is the argument,
-// kept whole. A file whose first word is neither is left in place.
+// kept whole or refused when it does not fit. A file whose first word is
+// neither is left in place.
 void readStartupRequest(StartOptions& options);
 
 }  // namespace upkeep

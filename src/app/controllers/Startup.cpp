@@ -57,8 +57,13 @@ void parseCommandLine(std::string_view commandLine, StartOptions& options) {
     }
     if (std::size_t at = commandLine.find(" -l "); at != std::string_view::npos)
         options.language = lowByteOfNumber(commandLine.substr(at + 4));
-    if (!optionText.empty())
+    if (optionText.size() > decltype(options.argument)::kCapacity) {
+        options.argument = "";
+        options.argumentRefused = true;
+    } else if (!optionText.empty()) {
         options.argument.assign(optionText);
+        options.argumentRefused = false;
+    }
 }
 
 StartupResult runStartup(StartupView& view, std::string_view commandLine,
@@ -97,6 +102,11 @@ StartupResult runStartup(StartupView& view, std::string_view commandLine,
         options.firmwareMode = *choice == 0 ? 1 : 0;
         options.mediaMode = *choice == 0 ? 0 : 1;
     }
+
+    // The printer or profile named is not taken in a cut form: nothing is
+    // done for it automatically, and the user is told.
+    if (options.argumentRefused)
+        view.messageBox(MessageIcon::Warning, resources::text(options.mediaMode ? 269 : 263));
 
     if (options.mediaMode == 0) {
         FirmwareCatalogue* catalogue =

@@ -24,8 +24,9 @@ std::string commandLineOf(int argc, const char* const* argv);
 
 // Applies the options " -f", " -o" and " -l " found anywhere in the text
 // (case-sensitive). The option text after "-f" or "-o" runs to the end of
-// the line and replaces the argument when it is not empty; no option
-// clears a mode the start-up request file set.
+// the line and replaces the argument when it is not empty; one too long for
+// the argument is refused and leaves it empty. No option clears a mode the
+// start-up request file set.
 void parseCommandLine(std::string_view commandLine, StartOptions& options);
 
 class StartupView : public DialogView {

@@ -11,10 +11,10 @@ namespace {
 
 TEST(CommandLineTest, OptionsFoundAnywhereInTheLine) {
     struct Case {
-        const char* line;
+        std::string line;
         std::uint32_t fromFileMedia;  // the start-up request file's mode
         std::uint32_t firmware, media;
-        const char* argument;
+        std::string argument;
         std::uint8_t language;
     };
     const Case cases[] = {
@@ -30,6 +30,8 @@ TEST(CommandLineTest, OptionsFoundAnywhereInTheLine) {
         {"upkeep -fPlotter", 1, 1, 1, "Plotter", 0},
         {"upkeep -o -fA", 0, 1, 0, "A", 0},  // -f wins wherever it stands
         {"upkeep-f", 0, 0, 0, "from file", 0},
+        {"upkeep -f" + std::string(255, 'p'), 0, 1, 0, std::string(255, 'p'), 0},
+        {"upkeep -o" + std::string(256, 'p'), 0, 0, 1, "", 0},  // refused, not cut
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -134,6 +136,12 @@ TEST_F(StartupTest, ModeChoiceAndCatalogueCheck) {
         }
     }
     EXPECT_EQ(view.shownOptions.argument.str(), "Plotter") << "the option beats the request file";
+
+    // A refused argument is told, and nothing is done with it.
+    view = test::FakeStartupView();
+    start("upkeep -o" + std::string(300, 'p'));
+    EXPECT_EQ(view.texts(), std::vector<std::string>{resources::text(269)});
+    EXPECT_EQ(view.shownOptions.argument.str(), "");
 }
 
 TEST_F(StartupTest, LanguageFromOptionSettingOrLocale) {

@@ -17,6 +17,7 @@ struct Case {
     std::uint32_t mediaMode;
     std::string argument;
     bool fileStays;
+    bool refused = false;
 };
 
 TEST(StartupRequest, ReadsAndConsumesTheFile) {
@@ -35,8 +36,11 @@ TEST(StartupRequest, ReadsAndConsumesTheFile) {
         {"comments and blanks only", "# nothing\n\n   \n", 0, 0, "", false},
         {"empty file", "", 0, 0, "", false},
         {"no file", std::nullopt, 0, 0, "", false},
-        {"long argument is cut", "firmware\n" + std::string(400, 'a') + "\n", 1, 0,
+        {"longest argument", "firmware\n" + std::string(255, 'a') + "\n", 1, 0,
          std::string(255, 'a'), false},
+        // Cut, it could name another printer or file.
+        {"longer argument is refused", "medaform\n" + std::string(256, 'a') + "\n", 0, 1, "", false,
+         true},
     };
     platform::ScopedTimeScale fast(0.001);
     for (const Case& c : cases) {
@@ -53,6 +57,7 @@ TEST(StartupRequest, ReadsAndConsumesTheFile) {
         EXPECT_EQ(options.firmwareMode, c.firmwareMode);
         EXPECT_EQ(options.mediaMode, c.mediaMode);
         EXPECT_EQ(options.argument.view(), c.argument);
+        EXPECT_EQ(options.argumentRefused, c.refused);
         EXPECT_EQ(options.language, 7);  // not the request file's business
         EXPECT_EQ(test::fileExists(dir.file("startup")), c.fileStays);
     }
