@@ -14,10 +14,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTextEdit>
 #include <QTimer>
 #include <QUrl>
 
+#include "app/views/TextFit.h"
 #include "resources/Menus.h"
 #include "resources/Strings.h"
 
@@ -38,26 +40,6 @@ int runModal(QDialog& dialog) {
         });
     }
     return dialog.exec();
-}
-
-// Breaks a text into lines that fit the width, for controls that cannot
-// wrap by themselves (radio buttons).
-QString wrapped(const QString& text, const QFontMetrics& metrics, int width) {
-    QStringList lines;
-    for (const QString& paragraph : text.split('\n')) {
-        QString line;
-        for (const QString& word : paragraph.split(' ', Qt::SkipEmptyParts)) {
-            QString candidate = line.isEmpty() ? word : line + ' ' + word;
-            if (!line.isEmpty() && metrics.horizontalAdvance(candidate) > width) {
-                lines << line;
-                line = word;
-            } else {
-                line = candidate;
-            }
-        }
-        lines << line;
-    }
-    return lines.join('\n');
 }
 
 QString blankIfZero(int id) {
@@ -100,10 +82,11 @@ DialogUnits::DialogUnits(const QFont& font) {
 
 TemplateDialog::TemplateDialog(QWidget* parent, const QString& title, int width, int height,
                                std::initializer_list<Control> controls, int topOffset)
-    : QDialog(parent), units_(font()) {
+    : QDialog(parent),
+      units_(font()),
+      templateSize_(units_.x(width), units_.y(height) + topOffset) {
     setWindowTitle(title);
     setWindowIcon(programIcon());
-    setFixedSize(units_.x(width), units_.y(height) + topOffset);
     for (const Control& c : controls) {
         QWidget* widget = nullptr;
         const QRect box = units_.rect(c.x, c.y, c.width, c.height).translated(0, topOffset);
@@ -130,7 +113,7 @@ TemplateDialog::TemplateDialog(QWidget* parent, const QString& title, int width,
             }
             case ControlKind::Radio: {
                 auto* radio = new QRadioButton(this);
-                radio->setText(wrapped(c.text, radio->fontMetrics(), box.width() - 24));
+                radio->setText(wrapped(c.text, radio->font(), radioTextWidth(*radio, box.width())));
                 widget = radio;
                 break;
             }
@@ -170,9 +153,14 @@ TemplateDialog::TemplateDialog(QWidget* parent, const QString& title, int width,
         }
         if (c.id != 0)
             widget->setObjectName(QString::number(c.id));
-        widget->setGeometry(c.kind == ControlKind::Icon ? QRect(box.topLeft(), QSize(32, 32))
-                                                        : box);
+        placed_.push_back(
+            {widget, c.kind == ControlKind::Icon ? QRect(box.topLeft(), QSize(32, 32)) : box});
     }
+    fitToTexts();
+}
+
+void TemplateDialog::fitToTexts() {
+    setFixedSize(placeControls(placed_, templateSize_, units_.x(3)));
 }
 
 QWidget* TemplateDialog::control(int id) const {
@@ -369,7 +357,13 @@ class QtProfileList final : public ProfileListDisplay {
   public:
     explicit QtProfileList(std::unique_ptr<TemplateDialog> dialog) : dialog_(std::move(dialog)) {}
     ~QtProfileList() override { dialog_->hide(); }
-    void addLine(const std::string& text) override { list()->addItem(qstr(text)); }
+    // A long line (an unreachable printer's) wraps rather than scrolls sideways.
+    void addLine(const std::string& text) override {
+        QListWidget* lines = list();
+        const int room = lines->contentsRect().width() -
+                         lines->verticalScrollBar()->sizeHint().width() - cellWidth(*lines, {});
+        lines->addItem(wrapped(qstr(text), lines->font(), room));
+    }
     void clearLines() override { list()->clear(); }
     void repaint() override { dialog_->repaint(); }
     void runModal() override {
@@ -433,8 +427,10 @@ class CancelableDialog : public TemplateDialog {
             handler();
     }
     void setText(int id, const std::string& text) {
-        if (auto* label = qobject_cast<QLabel*>(control(id)))
+        if (auto* label = qobject_cast<QLabel*>(control(id))) {
             label->setText(qstr(text));
+            fitToTexts();
+        }
     }
 
   private:

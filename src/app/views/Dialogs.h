@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/controllers/Views.h"
+#include "app/views/TextFit.h"
 
 class QIcon;
 class QWidget;
@@ -71,9 +72,16 @@ class TemplateDialog : public QDialog {
     void centreOnScreen();
     // Centres the dialog over its parent (on the screen without one).
     void centreOverParent();
+    // Lays the controls out again from the template, each as large as its
+    // present text needs; the dialog grows with them.
+    void fitToTexts();
 
   protected:
     DialogUnits units_;
+
+  private:
+    QSize templateSize_;
+    std::vector<PlacedControl> placed_;
 };
 
 QString qtext(int stringId);

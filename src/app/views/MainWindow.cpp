@@ -5,9 +5,12 @@
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScrollBar>
 #include <QTreeWidget>
 
 #include "app/views/Dialogs.h"
+#include "app/views/TextFit.h"
 #include "resources/Menus.h"
 #include "resources/Strings.h"
 
@@ -25,40 +28,37 @@ void QtUiQueue::detach() {
 }
 
 MainWindow::MainWindow(const StartOptions& options, QWidget* parent)
-    : QDialog(parent), queue_(std::make_shared<QtUiQueue>(this)), timer_(this) {
+    : QDialog(parent), queue_(std::make_shared<QtUiQueue>(this)), timer_(this), units_(font()) {
     setObjectName(QStringLiteral("301"));
     setWindowTitle(QString::fromUtf8(resources::fixed::kMainWindowTitle));
     setWindowIcon(programIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
 
-    auto* bar = new QMenuBar(this);
-    bar->setObjectName(QStringLiteral("132"));
-    buildMenu(bar);
-    const int top = bar->sizeHint().height();
-    const DialogUnits units(font());
-    setFixedSize(units.x(346), units.y(117) + top);
-    bar->setGeometry(0, 0, width(), top);
+    menuBar_ = new QMenuBar(this);
+    menuBar_->setObjectName(QStringLiteral("132"));
+    buildMenu(menuBar_);
 
     list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("1000"));
-    list_->setGeometry(units.rect(7, 7, 332, 82).translated(0, top));
     list_->setRootIsDecorated(false);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setIconSize(QSize(16, 16));
-    list_->setColumnCount(4);
-    const int widths[] = {200, 150, 100, 100};
+    list_->setColumnCount(kColumns);
     QStringList headers;
     for (int id = 160; id <= 163; ++id)
         headers << qtext(id);
     list_->setHeaderLabels(headers);
-    for (int column = 0; column < 4; ++column) {
-        list_->setColumnWidth(column, widths[column]);
+    for (int column = 0; column < kColumns; ++column) {
         list_->headerItem()->setTextAlignment(
             column, column >= 2 ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
+        columnWidths_[column] = std::max(columnWidths_[column], cellWidth(*list_, headers[column]));
     }
+    // The State column holds the longest state text of the language.
+    for (int id = 150; id <= 155; ++id)
+        columnWidths_[1] = std::max(columnWidths_[1], cellWidth(*list_, qtext(id)));
     list_->header()->setStretchLastSection(false);
     // The selection stays visible when the list has no focus.
     QPalette palette = list_->palette();
@@ -70,11 +70,24 @@ MainWindow::MainWindow(const StartOptions& options, QWidget* parent)
     connect(list_, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem*, int) { controller_->doubleClick(); });
 
-    auto* exitButton = new QPushButton(qtext(144), this);
-    exitButton->setObjectName(QStringLiteral("1"));
-    exitButton->setGeometry(units.rect(148, 96, 50, 14).translated(0, top));
-    exitButton->setDefault(true);
-    connect(exitButton, &QPushButton::clicked, this, &QDialog::accept);
+    exitButton_ = new QPushButton(qtext(144), this);
+    exitButton_->setObjectName(QStringLiteral("1"));
+    exitButton_->setDefault(true);
+    connect(exitButton_, &QPushButton::clicked, this, &QDialog::accept);
+
+    // The template's size, wider where the columns or the menu need it; the
+    // window may grow from there.
+    const int columnsWidth =
+        columnWidths_[0] + columnWidths_[1] + columnWidths_[2] + columnWidths_[3];
+    listWidth_ = std::max(units_.x(332), columnsWidth + 2 * list_->frameWidth() +
+                                             list_->verticalScrollBar()->sizeHint().width());
+    exitSize_ = neededSize(exitButton_, QSize(units_.x(50), units_.y(14)));
+    const QSize least(
+        std::max(listWidth_ + units_.x(14), menuBar_->sizeHint().width()),
+        menuBar_->sizeHint().height() + units_.y(117) + exitSize_.height() - units_.y(14));
+    setMinimumSize(least);
+    resize(least);
+    layOut();
 
     // Command 32782 is on no menu: a keyboard shortcut reaches it.
     auto* community = new QAction(this);
@@ -98,6 +111,26 @@ MainWindow::~MainWindow() {
     timer_.stop();
     controller_->shutdown();
     controller_.reset();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    layOut();
+}
+
+// The template's margins around the list and the Exit button; the columns
+// keep their proportions as the list widens.
+void MainWindow::layOut() {
+    const int top = menuBar_->sizeHint().height();
+    menuBar_->setGeometry(0, 0, width(), top);
+    const int listHeight = height() - top - units_.y(7 + 7 + 7) - exitSize_.height();
+    list_->setGeometry(units_.x(7), top + units_.y(7), width() - units_.x(14), listHeight);
+    exitButton_->setGeometry((width() - exitSize_.width()) / 2,
+                             list_->geometry().bottom() + 1 + units_.y(7), exitSize_.width(),
+                             exitSize_.height());
+    const double scale = double(list_->width()) / listWidth_;
+    for (int column = 0; column < kColumns; ++column)
+        list_->setColumnWidth(column, int(columnWidths_[column] * scale));
 }
 
 void MainWindow::buildMenu(QMenuBar* bar) {

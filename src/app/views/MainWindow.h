@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QTimer>
+#include <array>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -13,9 +14,11 @@
 #include "app/controllers/Startup.h"
 #include "app/controllers/UiQueue.h"
 #include "app/controllers/Views.h"
+#include "app/views/Dialogs.h"
 
 class QAction;
 class QMenuBar;
+class QPushButton;
 class QTreeWidget;
 
 namespace upkeep::app::views {
@@ -70,12 +73,24 @@ class MainWindow final : public QDialog, public MainView {
     void informationDialog(const std::string& text) override;
     void closeWindow() override;
 
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
+    static constexpr int kColumns = 4;
     void buildMenu(QMenuBar* bar);
+    void layOut();
 
     std::shared_ptr<QtUiQueue> queue_;
+    QMenuBar* menuBar_ = nullptr;
     QTreeWidget* list_ = nullptr;
+    QPushButton* exitButton_ = nullptr;
     QTimer timer_;
+    DialogUnits units_;
+    // Column widths at the smallest window, the list's width there, the Exit button's size.
+    std::array<int, kColumns> columnWidths_{200, 150, 100, 100};
+    int listWidth_ = 0;
+    QSize exitSize_;
     std::map<int, QAction*> actions_;
     std::unique_ptr<MainController> controller_;
 };
