@@ -47,6 +47,8 @@ std::optional<int> parseOptions(const Command& command, const Args& args, Option
             auto text = value();
             if (!text)
                 return usageError(command, "--community needs a value");
+            if (auto problem = communityProblem(*text))
+                return usageError(command, *problem);
             setCommunity(*text);
         } else if (arg == "--parallel") {
             auto text = value();
@@ -58,6 +60,14 @@ std::optional<int> parseOptions(const Command& command, const Args& args, Option
             options.parallel = static_cast<unsigned>(n);
         }
     }
+    return std::nullopt;
+}
+
+std::optional<std::string> communityProblem(const std::string& text) {
+    if (text.empty())
+        return std::string("--community may not be empty");
+    if (text.size() > kCommunityLimit)
+        return "--community takes at most " + std::to_string(kCommunityLimit) + " characters";
     return std::nullopt;
 }
 

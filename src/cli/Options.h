@@ -29,6 +29,10 @@ struct Options {
 std::optional<int> parseOptions(const Command& command, const Args& args, Options& options,
                                 const std::vector<std::string>& accepted);
 
+// Why a --community value is refused (empty, or longer than the 63
+// characters a community holds: a cut one is another community), or nothing.
+std::optional<std::string> communityProblem(const std::string& text);
+
 // Loads the catalogue as the program does (or from --package), printing the
 // program's message when it cannot be found.
 const FirmwareCatalogue* loadPackage(const Options& options);

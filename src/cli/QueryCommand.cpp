@@ -5,6 +5,8 @@
 
 #include "cli/Command.h"
 #include "cli/Json.h"
+#include "cli/OidArgument.h"
+#include "cli/Options.h"
 #include "cli/Target.h"
 #include "cli/TerminalText.h"
 #include "connection/TcpIpConnection.h"
@@ -24,6 +26,8 @@ int queryCommand(const Args& args) {
         } else if (arg == "--community") {
             if (i + 1 >= args.size())
                 return usageError(self, "--community needs a value");
+            if (auto problem = communityProblem(args[i + 1]))
+                return usageError(self, *problem);
             setCommunity(args[++i]);
         } else if (arg.rfind("--", 0) == 0) {
             return usageError(self, "unknown option " + arg);
@@ -36,6 +40,10 @@ int queryCommand(const Args& args) {
     const std::string& address = positional[0];
     if (!isNetworkAddress(address))
         return usageError(self, "not a network address: '" + address + "'");
+    for (const std::string& oid : {positional[1], positional[2]}) {
+        if (auto problem = oidProblem(oid))
+            return usageError(self, *problem);
+    }
     if (!TcpIpConnection::resolve(address)) {
         return fail(kExitFailed, "cannot resolve address '" + address + "'");
     }

@@ -27,6 +27,19 @@ bool isDottedQuad(std::string_view text) {
     return pos == text.size();
 }
 
+bool isHex(std::string_view text, std::size_t digits) {
+    return text.size() == digits &&
+           text.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+}
+
+// NET.NODE exactly: the connection's own reading would take "zz" or a
+// partial address for some other node.
+bool isIpxAddress(std::string_view text) {
+    std::size_t dot = text.find('.');
+    return dot != std::string_view::npos && isHex(text.substr(0, dot), 8) &&
+           isHex(text.substr(dot + 1), 12);
+}
+
 bool isHostName(std::string_view text) {
     if (text.empty() || !std::isalpha(static_cast<unsigned char>(text.front())))
         return false;
@@ -46,16 +59,19 @@ bool isNetworkAddress(const std::string& text) {
 std::optional<PortDescriptor> parseTarget(const std::string& target) {
     auto after = [&](std::string_view prefix) { return target.substr(prefix.size()); };
     if (target.rfind("ipx:", 0) == 0) {
-        if (after("ipx:").empty())
+        if (!isIpxAddress(after("ipx:")))
             return std::nullopt;
         return PortDescriptor(after("ipx:"), PortType::IpxSpx, channel::kUnset);
     }
     if (target.rfind("usb:", 0) == 0) {
-        if (after("usb:").empty())
+        // A path cut to fit the port name would be another path.
+        const std::string path = after("usb:");
+        if (path.empty() || path.size() > PortDescriptor::Text::kCapacity ||
+            path.find('\0') != std::string::npos)
             return std::nullopt;
-        return PortDescriptor(after("usb:"), PortType::Usb, channel::kUnset);
+        return PortDescriptor(path, PortType::Usb, channel::kUnset);
     }
-    if (target.rfind("lpt:", 0) == 0)
+    if (target == "lpt:" || target == "lpt:1")
         return PortDescriptor("LPT1:", PortType::Parallel, channel::kUnset);
     if (!isNetworkAddress(target))
         return std::nullopt;

@@ -48,6 +48,9 @@ TEST_F(DownloadCli, CheckListsTargetsInOrderWithTheirStates) {
         "[{\"model\": \"Finisher-F2\", \"version\": \"F2.10\", \"state\": "
         "\"upgradeAvailable\"}]}\n]\n";
     EXPECT_EQ(r.out, expected);
+    for (const char* refused : {"ipx:zz", "lpt:junk"})
+        EXPECT_EQ(ctl({"check", refused}).exitCode, 2) << refused;
+    EXPECT_EQ(ctl({"check", sim.address(0), "--community", ""}).exitCode, 2);
     EXPECT_EQ(ctl({"check"}).exitCode, 2);
 }
 

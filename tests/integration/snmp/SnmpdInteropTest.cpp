@@ -58,6 +58,11 @@ TEST_F(SnmpdInterop, CommandLineToolExitCodes) {
         {{agent, a, b, "--community", "other"}, 1, "no valid response", "0.01"},
         {{agent, a, "1.3.6.1.3.77.5.0"}, 1, ""},
         {{agent}, 2, "usage:"},
+        // Refused before anything is sent: the agent would answer them.
+        {{agent, "1.3.6.1.4.1.300.1", b}, 2, "above 255"},
+        {{agent, a, "abc"}, 2, "not an OID"},
+        {{agent, "", b}, 2, "may not be empty"},
+        {{agent, a, b, "--community", ""}, 2, "may not be empty"},
         // A label over 63 characters fails in the resolver before any query
         // is sent, so no name server is asked.
         {{"h" + std::string(70, 'x') + ".invalid", "1.3.6.1", "1.3.6.2"}, 1, "cannot resolve"},

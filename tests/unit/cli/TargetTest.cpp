@@ -30,6 +30,13 @@ TEST(TargetTest, KindAndNetworkAddressRule) {
         {"lpt:", PortType::Parallel, "LPT1:"},
         {"ipx:", std::nullopt, ""},
         {"usb:", std::nullopt, ""},
+        // The connection would read these as some address, or as the port.
+        {"ipx:zz", std::nullopt, ""},
+        {"ipx:1.2", std::nullopt, ""},
+        {"ipx:00000001.0000c0ffee00x", std::nullopt, ""},
+        {"lpt:junk", std::nullopt, ""},
+        {"lpt:2", std::nullopt, ""},
+        {"lpt:1", PortType::Parallel, "LPT1:"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -41,6 +48,9 @@ TEST(TargetTest, KindAndNetworkAddressRule) {
         }
     }
     EXPECT_FALSE(isNetworkAddress("a" + std::string(255, 'b')));
+    // A device path is taken whole or not at all.
+    EXPECT_TRUE(parseTarget("usb:/" + std::string(254, 'd')));
+    EXPECT_FALSE(parseTarget("usb:/" + std::string(255, 'd')));
 }
 
 }  // namespace
