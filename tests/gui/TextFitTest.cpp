@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -17,6 +18,7 @@
 #include "app/controllers/Texts.h"
 #include "app/views/Dialogs.h"
 #include "app/views/MainWindow.h"
+#include "app/views/QtTranslations.h"
 #include "package/Environment.h"
 #include "printer/SendingStatus.h"
 #include "resources/Strings.h"
@@ -173,6 +175,19 @@ TEST(TextFitTest, EveryTextFitsInEveryLanguage) {
         cut.clear();
     }
     setModalHook({});
+}
+
+// Qt's own buttons and file dialog speak the language of the string table.
+TEST(TextFitTest, QtOwnTextsFollowTheStringTable) {
+    TableGuard guard;
+    for (resources::Table table : resources::allTables()) {
+        resources::setCurrentTable(table);
+        followStringTable();
+        QDialogButtonBox box(QDialogButtonBox::Cancel);
+        const QString cancel = box.button(QDialogButtonBox::Cancel)->text().remove(u'&');
+        EXPECT_EQ(cancel == "Cancel", table == resources::Table::EnglishUS)
+            << resources::tableName(table) << ": " << cancel.toStdString();
+    }
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "app/views/QtTranslations.h"
 #include "app/views/TextFit.h"
 #include "resources/Menus.h"
 #include "resources/Strings.h"
@@ -32,6 +33,7 @@ std::function<void(QDialog*)>& modalHook() {
 }
 
 int runModal(QDialog& dialog) {
+    followStringTable();
     if (modalHook()) {
         QPointer<QDialog> target(&dialog);
         QTimer::singleShot(0, &dialog, [target] {

@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 
 #include "app/views/Dialogs.h"
+#include "app/views/QtTranslations.h"
 #include "app/views/TextFit.h"
 #include "resources/Menus.h"
 #include "resources/Strings.h"
@@ -29,6 +30,7 @@ void QtUiQueue::detach() {
 
 MainWindow::MainWindow(const StartOptions& options, QWidget* parent)
     : QDialog(parent), queue_(std::make_shared<QtUiQueue>(this)), timer_(this), units_(font()) {
+    followStringTable();
     setObjectName(QStringLiteral("301"));
     setWindowTitle(QString::fromUtf8(resources::fixed::kMainWindowTitle));
     setWindowIcon(programIcon());
