@@ -6,6 +6,7 @@
 
 #include "app/controllers/MainController.h"
 #include "app/controllers/Texts.h"
+#include "integration/sim/SimHelpers.h"
 #include "package/Environment.h"
 #include "platform/Clock.h"
 #include "printer/Community.h"
@@ -615,15 +616,20 @@ version = 3.10
     EXPECT_EQ(controller->operation.load(), Operation::None);
 }
 
-TEST_F(DownloadTest, SecondDownloadIsRefusedAndCancelSaysNothing) {
+// At real time against a printer that takes nothing: Cancel ends the
+// transfer within a second and frees the operation, quitting ends a
+// download within a second, and the printer gets no more of the file.
+TEST_F(DownloadTest, SecondDownloadIsRefusedCancelFreesItAndQuittingEndsAtOnce) {
     upkeep::test::SimProcess sim(R"([printer]
 address = @ADDR1@
 model = Meridot-4000
 version = 3.10
-data = slow:200000
+data = stall
 )");
     ASSERT_TRUE(sim.ok()) << sim.error();
-    const std::string file = bigFile();
+    const std::string file = upkeep::test::firmwareFile(
+        ::testing::TempDir() + "upkeep-stall-" + std::to_string(::getpid()) + ".fmw",
+        "Meridot-4000", "9.00", 4 << 20);
     showOnly(std::make_shared<Printer>("slow", PortDescriptor(sim.address(0), PortType::TcpIp, 7)));
     view->ctrl = true;
     view->file = file;
@@ -638,12 +644,30 @@ data = slow:200000
     EXPECT_TRUE(view->wizards.empty()) << "refused before the wizard";
     EXPECT_EQ(view->sendingOpens, 1);
 
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     std::function<void()> cancel = view->cancelSending;
     cancel();
     EXPECT_EQ(view->sendingLive, 0);
-    ASSERT_TRUE(settle());
+    EXPECT_TRUE(
+        queue->drainUntil([&] { return !controller->downloadRunning(); }, std::chrono::seconds(1)));
+    auto received = sim.waitForLine("received " + sim.address(0), std::chrono::seconds(5));
+    ASSERT_TRUE(received);
+    EXPECT_LT(std::stoull(received->substr(received->rfind(' ') + 1)), 4u << 20);
     EXPECT_EQ(view->messages.size(), 2u) << "no success and no failure after Cancel";
     EXPECT_EQ(controller->operation.load(), Operation::None);
+
+    // Free again at once: the next download starts; quitting ends it.
+    controller->upgradeCommand();
+    EXPECT_EQ(view->sendingOpens, 2);
+    ASSERT_TRUE(controller->downloadRunning());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    auto start = std::chrono::steady_clock::now();
+    controller.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    received = sim.waitForLine("received " + sim.address(0), std::chrono::seconds(5));
+    ASSERT_TRUE(received);
+    EXPECT_LT(std::stoull(received->substr(received->rfind(' ') + 1)), 4u << 20);
+    EXPECT_FALSE(sim.waitForLine("applied", std::chrono::milliseconds(200)));
     std::remove(file.c_str());
 }
 
