@@ -64,7 +64,8 @@ TEST(AnalysisSim, UsbPrintersOverPjlWithTheOneSecondRead) {
                          "identify-reply = "
                          "\"Meridot-5200,Finisher-F2,Finisher-F2;5.10,F2.30,F2.10\\r\\n\"\n"
                          "pty = yes\n") +
-        test::simPrinter(2, "", "", "pjl = silent\npty = yes\n"));
+        test::simPrinter(2, "", "", "pjl = silent\npty = yes\n") +
+        test::simPrinter(3, "", "", "data = stall\npty = yes\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     ASSERT_FALSE(sim.ptyPath(0).empty());
     platform::ScopedTimeScale scale(0.05);  // each USB read: 50 ms
@@ -88,6 +89,14 @@ TEST(AnalysisSim, UsbPrintersOverPjlWithTheOneSecondRead) {
     Printer silent("silent", PortDescriptor(sim.ptyPath(1), PortType::Usb, 7));
     silent.analyse();
     EXPECT_EQ(silent.state(), S::Unsupported);
+
+    // A device that takes no data ends the analysis at the write limit.
+    Printer full("full", PortDescriptor(sim.ptyPath(2), PortType::Usb, 7));
+    start = std::chrono::steady_clock::now();
+    full.analyse();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_NE(full.state(), S::UpToDate);
+    EXPECT_NE(full.state(), S::UpgradeAvailable);
 }
 
 }  // namespace
