@@ -44,7 +44,7 @@ int queryCommand(const Args& args) {
         if (auto problem = oidProblem(oid))
             return usageError(self, *problem);
     }
-    if (!TcpIpConnection::resolve(address)) {
+    if (!resolveNetworkName(address)) {
         return fail(kExitFailed, "cannot resolve address '" + address + "'");
     }
 

@@ -3,99 +3,31 @@
 #include "connection/SocketIo.h"
 
 #include <fcntl.h>
-#include <netdb.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 
-#include <cctype>
 #include <cerrno>
-#include <cstring>
-#include <string>
 
 namespace upkeep {
-namespace {
-
-// Reads one "%d" the way the C library does: blanks, a sign, digits.
-bool readDecimal(std::string_view text, std::size_t& pos, long long& value) {
-    while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos])))
-        ++pos;
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
-    std::size_t start = pos;
-    long long number = 0;
-    while (pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos]))) {
-        // Only the low eight bits are kept, so wrapping early changes nothing.
-        number = (number * 10 + (text[pos] - '0')) % 65536;
-        ++pos;
-    }
-    if (pos == start)
-        return false;
-    value = negative ? -number : number;
-    return true;
-}
-
-std::optional<in_addr> parseDotted(std::string_view name) {
-    std::uint8_t bytes[4];
-    std::size_t pos = 0;
-    for (int i = 0; i < 4; ++i) {
-        if (i > 0) {
-            if (pos >= name.size() || name[pos] != '.')
-                return std::nullopt;
-            ++pos;
-        }
-        long long number = 0;
-        if (!readDecimal(name, pos, number))
-            return std::nullopt;
-        bytes[i] = static_cast<std::uint8_t>(number & 0xff);
-    }
-    in_addr address{};
-    std::memcpy(&address.s_addr, bytes, 4);
-    return address;
-}
-
-std::optional<in_addr> lookUpHost(const std::string& name) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    addrinfo* result = nullptr;
-    if (::getaddrinfo(name.c_str(), nullptr, &hints, &result) != 0 || result == nullptr) {
-        return std::nullopt;
-    }
-    in_addr address = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr;
-    ::freeaddrinfo(result);
-    return address;
-}
-
-}  // namespace
-
-std::optional<in_addr> TcpIpConnection::resolve(std::string_view name) {
-    if (name.empty())
-        return std::nullopt;
-    if (std::isalpha(static_cast<unsigned char>(name.front())))
-        return lookUpHost(std::string(name));
-    return parseDotted(name);
-}
 
 TcpIpConnection::TcpIpConnection(const PortDescriptor& descriptor) : descriptor_(descriptor) {
     if (descriptor_.name().empty())
         return;
     const std::uint32_t ch = descriptor_.channel();
-    std::optional<in_addr> address = resolve(descriptor_.name().view());
-    if (!address)
+    std::optional<NetworkName> name = resolveNetworkName(descriptor_.name().view());
+    if (!name)
         return;
-
-    sockaddr_in peer{};
-    peer.sin_family = AF_INET;
-    peer.sin_port = htons(ch == channel::kManagement ? kSnmpPort : kDataPort);
-    peer.sin_addr = *address;
-    peer_ = peer;
+    // SNMP always goes to its own port of the host; print data to the port
+    // the name gives, if any.
+    port_ = ch == channel::kManagement ? kSnmpPort : name->port.value_or(kDataPort);
+    peer_ = name->withPort(port_);
+    peerLength_ = name->length;
 
     if (ch == channel::kData) {
-        socket_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
+        socket_.reset(::socket(name->family(), SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
     } else if (ch == channel::kManagement) {
-        socket_.reset(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP));
+        socket_.reset(::socket(name->family(), SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP));
     }
 }
 
@@ -129,7 +61,7 @@ bool TcpIpConnection::open() {
         return false;
     int result;
     do {
-        result = ::connect(fd, reinterpret_cast<const sockaddr*>(&*peer_), sizeof *peer_);
+        result = ::connect(fd, reinterpret_cast<const sockaddr*>(&*peer_), peerLength_);
     } while (result != 0 && errno == EINTR);
     if (result == 0)
         return true;

@@ -1,14 +1,15 @@
 #pragma once
-// A network printer by host name or dotted IPv4 address: channel 0 is a TCP
-// stream to the print-data port 9100, channel 1 a connected UDP socket to
-// the SNMP port 161.
+// A network printer by host name, dotted IPv4 address or IPv6 address
+// (see NetworkName.h): channel 0 is a TCP stream to the print-data port
+// (9100 unless the name gives another), channel 1 a connected UDP socket
+// to the SNMP port 161.
 
-#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <optional>
-#include <string_view>
 
 #include "connection/Connection.h"
+#include "connection/NetworkName.h"
 #include "platform/Clock.h"
 #include "platform/UniqueFd.h"
 
@@ -41,13 +42,10 @@ class TcpIpConnection final : public Connection {
     bool create() override { return false; }
 
     bool hasSocket() const { return socket_.valid(); }
-    const std::optional<sockaddr_in>& peer() const { return peer_; }
-
-    // The four address bytes of a name: looked up as a host name when it
-    // starts with a letter, read as "%d.%d.%d.%d" otherwise (the low eight
-    // bits of each number). A dotted name of fewer than four numbers is
-    // refused: its missing bytes would be guesses.
-    static std::optional<in_addr> resolve(std::string_view name);
+    // The port the connection goes to; nullopt when the name gave no address.
+    std::optional<std::uint16_t> peerPort() const {
+        return peer_ ? std::optional<std::uint16_t>(port_) : std::nullopt;
+    }
 
   private:
     // A finishing wait's result; when the printer took everything, the
@@ -55,7 +53,9 @@ class TcpIpConnection final : public Connection {
     bool taken(bool all);
 
     PortDescriptor descriptor_;
-    std::optional<sockaddr_in> peer_;
+    std::optional<sockaddr_storage> peer_;
+    socklen_t peerLength_ = 0;
+    std::uint16_t port_ = 0;
     platform::UniqueFd socket_;
     bool reset_ = false;
 };

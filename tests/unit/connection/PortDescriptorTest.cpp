@@ -3,8 +3,6 @@
 #include "connection/Connection.h"
 #include "connection/TcpIpConnection.h"
 
-#include <arpa/inet.h>
-
 namespace upkeep {
 namespace {
 
@@ -24,40 +22,62 @@ TEST(ConnectionFactory, GivesAConnectionOnlyForAssignedKinds) {
     EXPECT_FALSE(createConnection(PortDescriptor("x", static_cast<PortType>(-1), 0)));
 }
 
-TEST(TcpIpConnection, DottedNames) {
+TEST(TcpIpConnection, NamesAndPorts) {
     struct Case {
         const char* name;
         const char* expected;  // nullptr: refused
+        int port = 0;          // 0: none given
     } cases[] = {
-        {"10.0.0.5", "10.0.0.5"},  {"10.0.0.256", "10.0.0.0"},  // low eight bits of each number
-        {"10.0.0.1x", "10.0.0.1"},  // read as "%d.%d.%d.%d": the rest is ignored
-        {"0.1.2.3", "0.1.2.3"},    {"10.0.0", nullptr},  // fewer than four numbers
-        {"10..0.1", nullptr},      {"1printer", nullptr},      {"_host", nullptr}, {"", nullptr},
+        {"10.0.0.5", "10.0.0.5"},
+        {"10.0.0.256", "10.0.0.0"},  // low eight bits of each number
+        {"10.0.0.1x", "10.0.0.1"},   // read as "%d.%d.%d.%d": the rest is ignored
+        {"0.1.2.3", "0.1.2.3"},
+        {"10.0.0", nullptr},  // fewer than four numbers
+        {"10..0.1", nullptr},
+        {"1printer", nullptr},
+        {"_host", nullptr},
+        {"", nullptr},
+        {"10.0.0.5:9101", "10.0.0.5", 9101},
+        {"::1", "::1"},
+        {"[::1]", "::1"},
+        {"[::1]:9102", "::1", 9102},
+        // A port that is no port is refused rather than read as another.
+        {"10.0.0.5:0", nullptr},
+        {"10.0.0.5:65536", nullptr},
+        {"10.0.0.5:", nullptr},
+        {"10.0.0.5:91x", nullptr},
+        {"[::1]9100", nullptr},
+        {"[::1", nullptr},
+        {"[10.0.0.5]", nullptr},
+        {":::", nullptr},
     };
     for (const Case& c : cases) {
-        auto address = TcpIpConnection::resolve(c.name);
+        auto address = resolveNetworkName(c.name);
         if (c.expected == nullptr) {
             EXPECT_FALSE(address) << c.name;
             continue;
         }
         ASSERT_TRUE(address) << c.name;
-        char text[16];
-        inet_ntop(AF_INET, &*address, text, sizeof text);
-        EXPECT_STREQ(text, c.expected) << c.name;
+        EXPECT_EQ(address->text(), c.expected) << c.name;
+        EXPECT_EQ(address->port.value_or(0), c.port) << c.name;
     }
 }
 
 TEST(TcpIpConnection, PortAndSocketByChannel) {
     struct Case {
+        const char* name;
         std::uint32_t channel;
         int port;
         bool socket;
-    } cases[] = {{0, 9100, true}, {1, 161, true}, {7, 9100, false}, {3, 9100, false}};
+    } cases[] = {{"10.0.0.5", 0, 9100, true},      {"10.0.0.5", 1, 161, true},
+                 {"10.0.0.5", 7, 9100, false},     {"10.0.0.5", 3, 9100, false},
+                 {"10.0.0.5:9101", 0, 9101, true}, {"10.0.0.5:9101", 1, 161, true},
+                 {"[::1]:9101", 0, 9101, true},    {"::1", 1, 161, true}};
     for (const Case& c : cases) {
-        TcpIpConnection conn(PortDescriptor("10.0.0.5", PortType::TcpIp, c.channel));
-        ASSERT_TRUE(conn.peer()) << c.channel;
-        EXPECT_EQ(ntohs(conn.peer()->sin_port), c.port) << c.channel;
-        EXPECT_EQ(conn.hasSocket(), c.socket) << c.channel;
+        TcpIpConnection conn(PortDescriptor(c.name, PortType::TcpIp, c.channel));
+        ASSERT_TRUE(conn.peerPort()) << c.name << " " << c.channel;
+        EXPECT_EQ(*conn.peerPort(), c.port) << c.name << " " << c.channel;
+        EXPECT_EQ(conn.hasSocket(), c.socket) << c.name << " " << c.channel;
     }
     TcpIpConnection unset(PortDescriptor("127.0.0.1", PortType::TcpIp, channel::kUnset));
     EXPECT_FALSE(unset.open());
