@@ -29,6 +29,7 @@
 #include "PtyService.h"
 #include "SnmpAgent.h"
 #include "Text.h"
+#include "version/Version.h"
 
 using namespace upkeep::sim;
 
@@ -41,7 +42,8 @@ const char* const kUsage =
     "usage: printer-sim [--config FILE] [--record-dir DIR]\n"
     "                   [--address 127.0.0.N [--model TEXT] [--version TEXT]\n"
     "                    [--subsystem 'MODEL|VERSION']... [--media 'INKSET|NAME']...\n"
-    "                    [--community TEXT] [--pty] [--set 'KEY=VALUE']...]\n";
+    "                    [--community TEXT] [--pty] [--set 'KEY=VALUE']...]\n"
+    "       printer-sim --help | --version\n";
 
 struct Served {
     std::unique_ptr<Printer> printer;
@@ -158,6 +160,11 @@ int parseArguments(int argc, char** argv, Config& config) {
         };
         if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;
+            std::exit(0);
+        } else if (arg == "--version" && args.size() == 1) {
+            // Alone it asks for the program's version; with a value it is
+            // the simulated printer's.
+            std::cout << "printer-sim " << upkeep::versionText() << '\n';
             std::exit(0);
         } else if (arg == "--config") {
             const std::string path = value();

@@ -6,7 +6,9 @@
 #include <string>
 
 #include "cli/Command.h"
+#include "cli/Json.h"
 #include "resources/Strings.h"
+#include "version/Version.h"
 
 namespace upkeep::cli {
 
@@ -33,7 +35,7 @@ const std::vector<Command>& commands() {
          "send every upgrade the package has for the printer", upgradeCommand},
         {"downgrade", "downgrade TARGET VERSION [--yes] [--package DIR] [--community TEXT]",
          "send an older version of the package to the printer", downgradeCommand},
-        {"send", "send TARGET FILE [--yes]",
+        {"send", "send TARGET FILE [--yes] [--package DIR] [--community TEXT]",
          "send a system software file of your choice (forced download)", sendCommand},
         {"profiles", "profiles TARGET [--community TEXT] [--json]",
          "list the media profiles installed in a printer", profilesCommand},
@@ -59,7 +61,10 @@ int usageError(const Command& command, const std::string& message) {
 namespace {
 
 void printHelp(std::FILE* out) {
-    std::fprintf(out, "usage: upkeepctl COMMAND [ARGS]\n\ncommands:\n");
+    std::fprintf(out,
+                 "usage: upkeepctl COMMAND [ARGS]\n"
+                 "       upkeepctl --version [--json]\n"
+                 "       upkeepctl --help\n\ncommands:\n");
     for (const Command& command : commands()) {
         std::fprintf(out, "  %s\n      %s\n", command.usage, command.summary);
     }
@@ -67,6 +72,22 @@ void printHelp(std::FILE* out) {
         out,
         "\nTARGET is a dotted address or host name, ipx:NET.NODE, usb:DEVICE-PATH or lpt:.\n"
         "exit codes: 0 success, 1 the operation failed, 2 usage error\n");
+}
+
+// "upkeepctl VERSION", or with --json the same as an object.
+int printVersion(const Args& args) {
+    const bool json = args.size() == 1 && args[0] == "--json";
+    if (!args.empty() && !json) {
+        std::fprintf(stderr, "usage: upkeepctl --version [--json]\n");
+        return kExitUsage;
+    }
+    if (json) {
+        std::printf("{\"program\": \"upkeepctl\", \"version\": %s}\n",
+                    jsonString(upkeep::versionText()).c_str());
+    } else {
+        std::printf("upkeepctl %s\n", upkeep::versionText());
+    }
+    return kExitOk;
 }
 
 }  // namespace
@@ -85,6 +106,8 @@ int main(int argc, char** argv) {
         printHelp(stdout);
         return kExitOk;
     }
+    if (name == "--version")
+        return printVersion(Args(argv + 2, argv + argc));
     for (const Command& command : commands()) {
         if (name == command.name)
             return command.run(Args(argv + 2, argv + argc));
