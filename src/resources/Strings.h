@@ -40,7 +40,7 @@ const char* tableName(Table table);
 
 // The range of string numbers the tables use.
 inline constexpr int kFirstStringId = 140;
-inline constexpr int kLastStringId = 294;
+inline constexpr int kLastStringId = 295;
 
 // Numbers of the texts a caller needs by meaning rather than by position.
 namespace id {
@@ -50,6 +50,7 @@ inline constexpr int kSupportSite = 280;      // the maker's support web site
 inline constexpr int kSiteNumber = 281;       // "4" in every language
 inline constexpr int kSupportTemplate = 282;  // printf template: version, code, site, model
 inline constexpr int kLanguageCode = 283;     // "en", "de", "es", ...
+inline constexpr int kNoBrowser = 295;        // no browser opened: the address follows
 }  // namespace id
 
 // The text of `id` in the current table; the English text when the table has

@@ -555,10 +555,8 @@ void MainController::upgradePrinter(const std::shared_ptr<Printer>& printer) {
                 return;
             }
             if (!printer->upgradeFilesPresent()) {
-                if (view_.webLink(181, 185, address())) {
-                    view_.openUrl(address());
+                if (view_.webLink(181, 185, address()) && view_.openUrl(address()))
                     view_.closeWindow();
-                }
                 return;
             }
             targetPrinter = printer;
@@ -567,10 +565,8 @@ void MainController::upgradePrinter(const std::shared_ptr<Printer>& printer) {
             return;
         }
         case PrinterState::UpToDate:
-            if (view_.webLink(0, 182, address())) {
-                view_.openUrl(address());
+            if (view_.webLink(0, 182, address()) && view_.openUrl(address()))
                 view_.closeWindow();
-            }
             return;
         default:
             showInfo(253);

@@ -55,8 +55,9 @@ class DialogView {
     virtual bool wizardPage(int titleId, int headerId, int bodyId, int buttonTextId) = 0;
     // The web-link page (header id 0: none). True: Next.
     virtual bool webLink(int headerId, int bodyId, const std::string& address) = 0;
-    // Hands the address to the desktop's URL handler.
-    virtual void openUrl(const std::string& address) = 0;
+    // Hands the address to the desktop's URL handler; false when none took
+    // it (the user has been told, with the address to copy).
+    virtual bool openUrl(const std::string& address) = 0;
 };
 
 struct ListRow {

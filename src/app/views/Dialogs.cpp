@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "app/controllers/HelpText.h"
 #include "app/views/QtTranslations.h"
 #include "app/views/TextFit.h"
 #include "resources/Menus.h"
@@ -226,8 +227,16 @@ bool runWebLink(QWidget* parent, int headerId, int bodyId) {
     return runModal(page) == QDialog::Accepted;
 }
 
-void openAddress(const std::string& address) {
-    QDesktopServices::openUrl(QUrl(qstr(address)));
+bool openAddress(QWidget* parent, const std::string& address) {
+    if (QDesktopServices::openUrl(QUrl(qstr(address))))
+        return true;
+    QMessageBox box(QMessageBox::Warning, qtext(resources::id::kMessageCaption),
+                    qtext(resources::id::kNoBrowser) + "\n\n" + qstr(address), QMessageBox::Ok,
+                    parent);
+    box.setObjectName(QStringLiteral("no-browser"));
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    runModal(box);
+    return false;
 }
 
 std::optional<int> runChoiceDialog(QWidget* parent) {
@@ -298,7 +307,7 @@ void runInformationDialog(QWidget* parent, const std::string& text) {
                           {{1006, ControlKind::RichText, 7, 7, 247, 185, {}},
                            {1, ControlKind::DefaultButton, 105, 201, 50, 14, qtext(141)}});
     dialog.setObjectName(QStringLiteral("308"));
-    static_cast<QTextEdit*>(dialog.control(1006))->setPlainText(qstr(text));
+    static_cast<QTextEdit*>(dialog.control(1006))->setHtml(qstr(helpAsHtml(text)));
     dialog.centreOnScreen();
     runModal(dialog);
 }

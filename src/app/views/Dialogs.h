@@ -94,7 +94,9 @@ QIcon stateImage(int index);
 void showMessage(QWidget* parent, MessageIcon icon, const std::string& text);
 bool runWizardPage(QWidget* parent, int titleId, int headerId, int bodyId, int buttonTextId);
 bool runWebLink(QWidget* parent, int headerId, int bodyId);
-void openAddress(const std::string& address);
+// Opens the address in the user's browser; when none opens, says so in a
+// message box that shows the address to copy, and gives false.
+bool openAddress(QWidget* parent, const std::string& address);
 std::optional<int> runChoiceDialog(QWidget* parent);
 std::optional<AddressAnswer> runAddressDialog(QWidget* parent);
 std::optional<std::string> runCommunityDialog(QWidget* parent, const std::string& current);

@@ -178,8 +178,8 @@ bool MainWindow::webLink(int headerId, int bodyId, const std::string&) {
     return runWebLink(this, headerId, bodyId);
 }
 
-void MainWindow::openUrl(const std::string& address) {
-    openAddress(address);
+bool MainWindow::openUrl(const std::string& address) {
+    return openAddress(this, address);
 }
 
 void MainWindow::clearRows() {
@@ -286,8 +286,8 @@ bool QtStartupView::webLink(int headerId, int bodyId, const std::string&) {
     return runWebLink(nullptr, headerId, bodyId);
 }
 
-void QtStartupView::openUrl(const std::string& address) {
-    openAddress(address);
+bool QtStartupView::openUrl(const std::string& address) {
+    return openAddress(nullptr, address);
 }
 
 std::optional<int> QtStartupView::choiceDialog() {

@@ -51,7 +51,7 @@ class MainWindow final : public QDialog, public MainView {
     void messageBox(MessageIcon icon, const std::string& text) override;
     bool wizardPage(int titleId, int headerId, int bodyId, int buttonTextId) override;
     bool webLink(int headerId, int bodyId, const std::string& address) override;
-    void openUrl(const std::string& address) override;
+    bool openUrl(const std::string& address) override;
     void clearRows() override;
     void insertRow(int position, const ListRow& row) override;
     int rowCount() override;
@@ -101,7 +101,7 @@ class QtStartupView final : public StartupView {
     void messageBox(MessageIcon icon, const std::string& text) override;
     bool wizardPage(int titleId, int headerId, int bodyId, int buttonTextId) override;
     bool webLink(int headerId, int bodyId, const std::string& address) override;
-    void openUrl(const std::string& address) override;
+    bool openUrl(const std::string& address) override;
     std::optional<int> choiceDialog() override;
     void runMainWindow(const StartOptions& options) override;
 };

@@ -85,7 +85,10 @@ class FakeDialogs : public Base {
         webLinks.push_back({headerId, bodyId, address});
         return webLinkNext;
     }
-    void openUrl(const std::string& address) override { openedUrls.push_back(address); }
+    bool openUrl(const std::string& address) override {
+        openedUrls.push_back(address);
+        return urlOpens;
+    }
 
     // The message texts, in order.
     std::vector<std::string> texts() const {
@@ -105,6 +108,7 @@ class FakeDialogs : public Base {
     std::vector<Link> webLinks;
     bool webLinkNext = false;
     std::vector<std::string> openedUrls;
+    bool urlOpens = true;  // false: no browser took the address
 };
 
 class FakeMainView : public FakeDialogs<MainView> {

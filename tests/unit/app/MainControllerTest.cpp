@@ -349,11 +349,15 @@ TEST_F(MainControllerTest, CommandsNeedASelectionAndUpToDateOffersTheWebSite) {
     showOnly(analysedPrinter("p0", PrinterState::UpToDate, deadAddress(1), "Meridot-4000",
                              "4.00 build 7"));
     view->webLinkNext = true;
-    controller->doubleClick();
-    ASSERT_EQ(view->webLinks.size(), 1u);
+    // Next on the web-link page ends the program, unless no browser opened.
+    for (bool opens : {false, true}) {
+        view->urlOpens = opens;
+        controller->doubleClick();
+        EXPECT_EQ(view->closes, opens ? 1 : 0);
+    }
+    ASSERT_EQ(view->webLinks.size(), 2u);
     EXPECT_EQ(view->webLinks[0].body, 182);
-    EXPECT_EQ(view->openedUrls, std::vector<std::string>{view->webLinks[0].address});
-    EXPECT_EQ(view->closes, 1) << "Next on the web-link page ends the program";
+    EXPECT_EQ(view->openedUrls, std::vector<std::string>(2, view->webLinks[0].address));
 
     // The other commands that need a printer stop at once without one.
     view->messages.clear();
