@@ -18,7 +18,7 @@ std::unique_ptr<Connection> createConnection(const PortDescriptor& descriptor) {
         case PortType::IpxSpx:
             return std::make_unique<IpxSpxConnection>(descriptor, platform::systemIpxTransport());
         case PortType::Parallel:
-            return std::make_unique<ParallelConnection>();
+            return std::make_unique<ParallelConnection>(descriptor);
         case PortType::None:
             break;
     }

@@ -18,6 +18,13 @@ namespace {
 // device still had nothing for us.
 constexpr int kRetryMs = 10;
 
+std::atomic<PollFunction> pollFunction{nullptr};
+
+int pollDevice(pollfd* entries, nfds_t count, int timeoutMs) {
+    PollFunction function = pollFunction.load();
+    return function ? function(entries, count, timeoutMs) : ::poll(entries, count, timeoutMs);
+}
+
 bool isCanceled(const std::atomic<bool>* cancel) {
     return cancel && cancel->load();
 }
@@ -28,7 +35,7 @@ bool isCanceled(const std::atomic<bool>* cancel) {
 bool waitSlice(int fd, short events, const platform::Deadline& deadline, bool& ready) {
     int waitMs = std::min(static_cast<int>(deadline.remaining().count()), socketio::kCancelSliceMs);
     pollfd entry{fd, events, 0};
-    int result = ::poll(&entry, 1, std::max(waitMs, 0));
+    int result = pollDevice(&entry, 1, std::max(waitMs, 0));
     if (result < 0)
         return errno == EINTR;
     ready = result > 0;
@@ -42,6 +49,10 @@ void pauseAfterFalseReady(const platform::Deadline& deadline) {
 }
 
 }  // namespace
+
+void setPollFunction(PollFunction function) {
+    pollFunction.store(function);
+}
 
 platform::UniqueFd openCharDevice(const std::string& path) {
     int fd;

@@ -6,6 +6,8 @@
 // try again after a short sleep instead of spinning. Every wait looks at a
 // cancel word, when there is one, at least every socketio::kCancelSliceMs.
 
+#include <poll.h>
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -31,5 +33,10 @@ bool writeAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::
 // it to have something. length is in-out; true with at least one byte.
 bool readSome(int fd, std::uint8_t* buffer, std::size_t& length, platform::Millis limit,
               const std::atomic<bool>* cancel);
+
+// The poll() these loops call; tests put in one that behaves like a driver
+// without a poll method (always "ready"). Null: the system's.
+using PollFunction = int (*)(pollfd*, nfds_t, int);
+void setPollFunction(PollFunction function);
 
 }  // namespace upkeep::deviceio

@@ -13,6 +13,21 @@ std::string ParallelConnection::devicePath() {
     return path && *path ? path : "/dev/lp0";
 }
 
+ParallelConnection::ParallelConnection(const PortDescriptor& descriptor) {
+    if (descriptor.name().view().starts_with('/'))
+        path_ = descriptor.name().str();
+}
+
+std::optional<std::string> ParallelConnection::deviceProblem(const std::string& path) {
+    const std::string base = path.substr(path.rfind('/') + 1);
+    if (!base.starts_with("parport"))
+        return std::nullopt;
+    return path +
+           " is the raw parallel port, which cannot be written without claiming it; its "
+           "printer is /dev/lp" +
+           base.substr(7);
+}
+
 ParallelConnection::~ParallelConnection() {
     device_.reset();
     // Whatever happened, the workstation gets its spooler back.
@@ -31,7 +46,9 @@ bool ParallelConnection::open() {
             return false;
         platform::Clock::sleepFor(kAfterSpoolerStop);
     }
-    device_ = deviceio::openCharDevice(devicePath());
+    if (deviceProblem(path_) || !lock_.acquire(path_, cancelWord()))
+        return false;
+    device_ = deviceio::openCharDevice(path_);
     return device_.valid();
 }
 

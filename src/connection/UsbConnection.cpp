@@ -32,6 +32,8 @@ UsbConnection::UsbConnection(const PortDescriptor& descriptor)
 bool UsbConnection::open() {
     if (path_.empty() || device_.valid())
         return false;
+    if (!lock_.acquire(path_, cancelWord()))
+        return false;
     // Non-blocking, so that every read and write can be bounded.
     device_ = deviceio::openCharDevice(path_);
     return device_.valid();

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "connection/Connection.h"
+#include "connection/DeviceLock.h"
 #include "platform/Clock.h"
 #include "platform/UniqueFd.h"
 
@@ -41,6 +42,7 @@ class UsbConnection final : public Connection {
   private:
     PortDescriptor descriptor_;
     std::string path_;
+    DeviceLock lock_;  // taken before the device is opened, kept while it is
     platform::UniqueFd device_;
 };
 

@@ -1,16 +1,21 @@
 // The parallel port stood in for by the simulator's pty: identification by
-// PJL, the spooler stopped and started around the port.
+// PJL, the spooler stopped and started around the port, the device chosen
+// by name, and one user of a device at a time.
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <thread>
 
+#include "connection/DeviceIo.h"
 #include "connection/ParallelConnection.h"
 #include "integration/sim/SimHelpers.h"
 #include "package/Environment.h"
 #include "platform/ServiceControl.h"
 #include "printer/Printer.h"
+#include "support/CommandRunner.h"
 #include "support/PackageFixture.h"
+#include "support/Paths.h"
 #include "support/SimProcess.h"
 
 namespace upkeep {
@@ -52,16 +57,74 @@ class ParallelSim : public ::testing::Test {
     platform::ScopedTimeScale scale{0.01};
 };
 
+// The parallel port driver has no poll method: poll() says "ready" at once
+// while a non-blocking read still finds nothing until the printer answered.
+int alwaysReady(pollfd* entries, nfds_t count, int) {
+    for (nfds_t i = 0; i < count; ++i)
+        entries[i].revents = static_cast<short>(entries[i].events & (POLLIN | POLLOUT));
+    return static_cast<int>(count);
+}
+
 TEST_F(ParallelSim, AnyLptPortReachesTheFirstParallelPortAndIsIdentified) {
     test::SamplePackage package;
     test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "3.20", "pty = yes\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     ::setenv("UPKEEP_PARALLEL_DEVICE", sim.ptyPath(0).c_str(), 1);
-    Printer printer("lpt2", PortDescriptor("LPT2:", PortType::Parallel, 7));
-    EXPECT_EQ(printer.versionText(), "3.20  ");  // "M,;V": one empty subsystem slot
-    EXPECT_EQ(printer.state(), PrinterState::UpgradeAvailable);
+    for (deviceio::PollFunction poll : {deviceio::PollFunction(nullptr), &alwaysReady}) {
+        SCOPED_TRACE(poll ? "driver without poll" : "poll");
+        deviceio::setPollFunction(poll);
+        Printer printer("lpt2", PortDescriptor("LPT2:", PortType::Parallel, 7));
+        EXPECT_EQ(printer.versionText(), "3.20  ");  // "M,;V": one empty subsystem slot
+        EXPECT_EQ(printer.state(), PrinterState::UpgradeAvailable);
+        deviceio::setPollFunction(nullptr);
+    }
     // Linux has no spooler to stop (kind 0); it is started again all the same.
-    EXPECT_EQ(services.calls, (std::vector<std::string>{"start"}));
+    EXPECT_EQ(services.calls, (std::vector<std::string>{"start", "start"}));
+
+    // A device named by its path is that device, whatever the variable says.
+    ::setenv("UPKEEP_PARALLEL_DEVICE", "/no/such/device", 1);
+    Printer named("lpt", PortDescriptor(sim.ptyPath(0), PortType::Parallel, 7));
+    EXPECT_EQ(named.state(), PrinterState::NotAnalysed);
+    named.analyse();
+    EXPECT_EQ(named.state(), PrinterState::UpgradeAvailable);
+    // The raw port node is refused, naming the printer's device.
+    ParallelConnection raw(PortDescriptor("/dev/parport1", PortType::Parallel, 7));
+    EXPECT_FALSE(raw.open());
+    EXPECT_NE(ParallelConnection::deviceProblem("/dev/parport1")->find("/dev/lp1"),
+              std::string::npos);
+}
+
+// Three names of one device analysed at once (two USB, one parallel) wait
+// for each other: each gets its own replies.
+TEST_F(ParallelSim, OneDeviceUnderSeveralNamesIsAnalysedOneAtATime) {
+    test::SamplePackage package;
+    test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "3.20", "pty = yes\n"));
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const std::string pty = sim.ptyPath(0);
+    ::setenv("UPKEEP_PARALLEL_DEVICE", pty.c_str(), 1);
+    std::vector<std::shared_ptr<Printer>> printers = {
+        std::make_shared<Printer>("a", PortDescriptor(pty, PortType::Usb, 7)),
+        std::make_shared<Printer>("b", PortDescriptor(pty, PortType::Usb, 7)),
+        std::make_shared<Printer>("c", PortDescriptor("LPT1:", PortType::Parallel, 7))};
+    std::vector<std::thread> threads;
+    for (auto& p : printers)
+        threads.emplace_back([p] { p->analyse(); });
+    for (auto& t : threads)
+        t.join();
+    for (auto& p : printers) {
+        EXPECT_EQ(p->state(), PrinterState::UpgradeAvailable) << p->name();
+        EXPECT_EQ(p->model(), "Meridot-4000") << p->name();
+    }
+    // The command-line tool, with its parallel checks.
+    auto r = test::runCommand(
+        {test::ctlPath(), "check", "usb:" + pty, "usb:" + pty, "lpt:", "--package",
+         test::examplePackageDir()},
+        {{"UPKEEP_TIME_SCALE", "0.01"}, {"UPKEEP_PARALLEL_DEVICE", pty}, {"LANG", "C"}});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::size_t rows = 0;
+    for (std::size_t at = 0; (at = r.out.find("Upgrade available", at)) != std::string::npos; ++at)
+        ++rows;
+    EXPECT_EQ(rows, 3u) << r.out;
 }
 
 TEST_F(ParallelSim, SpoolerStoppedBeforeAndStartedAfterOnKind3) {
