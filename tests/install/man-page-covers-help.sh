@@ -8,8 +8,10 @@ program=$1
 page=$2
 
 help=$("$program" --help)
-# The page's lines with roff's font changes and zero-width marks taken out.
-text=$(sed -e 's/\\f[BIRP]//g' -e 's/\\&//g' "$page")
+# The page's lines with roff's font changes and zero-width marks taken out;
+# an entry is a line that starts with its command or option in bold.
+plain() { sed -e 's/\\f[BIRP]//g' -e 's/\\&//g'; }
+entries=$(grep -E '^\\fB' "$page" | plain)
 status=0
 lacks() {
     echo "$page lacks $1" >&2
@@ -19,7 +21,7 @@ lacks() {
 commands=$(sed -n '/^commands:/,/^$/p' <<<"$help" | grep -E '^  [a-z]' || true)
 [ -n "$commands" ] || lacks "nothing: no command found in the help"
 while read -r name usage; do
-    entry=$(grep -m1 -E "^$name( |$)" <<<"$text" || true)
+    entry=$(grep -m1 -E "^$name( |$)" <<<"$entries" || true)
     if [ -z "$entry" ]; then
         lacks "an entry for the command '$name'"
         continue
@@ -30,6 +32,6 @@ while read -r name usage; do
 done <<<"$commands"
 
 for option in $(grep -oE -- '--[a-z][a-z-]*' <<<"$help" | sort -u); do
-    grep -qE -- "^(-[a-z], )?$option( |,|$)" <<<"$text" || lacks "an entry for the option $option"
+    grep -qE -- "^(-[a-z], )?$option( |,|$)" <<<"$entries" || lacks "an entry for the option $option"
 done
 exit $status
