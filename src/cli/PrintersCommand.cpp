@@ -49,14 +49,22 @@ struct Row {
     std::string name, type, port;
 };
 
-void printJson(const std::vector<Row>& rows) {
+// Every queue, with the device URI it came from and what discovery made
+// of it, listed or not.
+void printJson(const std::vector<discovery::QueueReport>& queues) {
     std::printf("[");
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        std::printf("%s\n  {\"name\": %s, \"portType\": %s, \"port\": %s}", i ? "," : "",
-                    jsonString(rows[i].name).c_str(), jsonString(rows[i].type).c_str(),
-                    jsonString(rows[i].port).c_str());
+    for (std::size_t i = 0; i < queues.size(); ++i) {
+        const discovery::QueueReport& q = queues[i];
+        bool reachable = !q.rule.empty() && !q.name.empty();
+        std::printf(
+            "%s\n  {\"name\": %s, \"portType\": %s, \"port\": %s, \"deviceUri\": %s, "
+            "\"classification\": %s, \"listed\": %s, \"reachable\": %s, \"reason\": %s}",
+            i ? "," : "", jsonString(q.printer).c_str(), jsonString(portTypeName(q.type)).c_str(),
+            jsonString(q.name).c_str(), jsonString(q.portName).c_str(), jsonString(q.rule).c_str(),
+            q.listed ? "true" : "false", reachable ? "true" : "false",
+            jsonString(q.problem).c_str());
     }
-    std::printf("%s]\n", rows.empty() ? "" : "\n");
+    std::printf("%s]\n", queues.empty() ? "" : "\n");
 }
 
 void printTable(std::vector<Row> rows) {
@@ -87,20 +95,21 @@ int printersCommand(const Args& args) {
         return usageError(self(), "unexpected argument '" + options.positional.front() + "'");
 
     PrinterList list;
-    if (!discovery::findSystemPrinters(list))
+    std::vector<discovery::QueueReport> queues;
+    if (!discovery::findSystemPrinters(list, &queues))
         return fail(kExitFailed, "the print spooler cannot be asked for its printers");
-    std::vector<Row> rows;
-    for (std::size_t i = 0; i < list.count(); ++i) {
-        std::shared_ptr<Printer> printer = list.item(i);
-        if (!printer)
-            continue;
-        const PortDescriptor& port = printer->portDescriptor();
-        rows.push_back({printer->name(), portTypeName(port.portType()), port.name().str()});
+    if (options.json) {
+        printJson(queues);
+        return kExitOk;
     }
-    if (options.json)
-        printJson(rows);
-    else
-        printTable(rows);
+    std::vector<Row> rows;
+    for (const discovery::QueueReport& q : queues) {
+        if (q.listed) {
+            rows.push_back({q.printer, portTypeName(q.type),
+                            q.name.empty() ? "not reachable: " + q.problem : q.name});
+        }
+    }
+    printTable(rows);
     return kExitOk;
 }
 

@@ -1,7 +1,6 @@
 #include "discovery/FindPrinters.h"
 
 #include <memory>
-#include <vector>
 
 #include "discovery/ClassifyPort.h"
 #include "discovery/UsbPortTable.h"
@@ -9,11 +8,30 @@
 #include "printer/PrinterList.h"
 
 namespace upkeep::discovery {
+namespace {
+
+// Adds a printer per name of the classification, each unless its port is
+// listed already (or `always`).
+void place(PrinterList& list, const std::string& printer, const std::string& portName,
+           const Classification& found, bool always, std::vector<QueueReport>& rows) {
+    for (const std::string& name : found.names) {
+        PortDescriptor port(name, found.type, channel::kUnset);
+        QueueReport row{printer, portName, found.type, name, found.rule, found.problem, false};
+        if (!always && list.containsPort(port))
+            row.problem = "its port is listed already";
+        else if (!list.add(std::make_shared<Printer>(printer, port)))
+            row.problem = "the list is full";
+        else
+            row.listed = true;
+        rows.push_back(std::move(row));
+    }
+}
+
+}  // namespace
 
 bool findPrinters(PrinterList& list, platform::Spooler& spooler, const platform::Registry& registry,
-                  const platform::UsbDevices& usb) {
-    PortDescriptor working("", PortType::None, channel::kUnset);
-
+                  const platform::UsbDevices& usb, const platform::ServiceResolver* dnssd,
+                  std::vector<QueueReport>* report) {
     std::vector<platform::SpoolerPrinter> printers;
     if (!spooler.printers(printers))
         return false;
@@ -23,29 +41,44 @@ bool findPrinters(PrinterList& list, platform::Spooler& spooler, const platform:
 
     UsbPortTable usbTable;
     usbTable.build(usb);
-    PortSources sources{registry, usbTable};
+    PortSources sources{registry, usbTable, dnssd};
 
+    std::vector<QueueReport> rows;
     for (const platform::SpoolerPrinter& printer : printers) {
+        std::string problem = "the spooler lists no port of this name";
+        bool placed = false;
         for (const platform::SpoolerPort& port : ports) {
             if (port.name != printer.portName)
                 continue;
-            if (!classifyPort(port.name, working, sources))
+            Classification found = classify(port.name, sources);
+            if (!found.classified()) {
+                problem = found.problem.empty() ? "not classified" : found.problem;
                 continue;
-            if (!list.containsPort(working))
-                list.add(std::make_shared<Printer>(printer.name, working));
+            }
+            place(list, printer.name, port.name, found, false, rows);
+            placed = true;
             break;
         }
+        if (!placed)
+            rows.push_back(
+                {printer.name, printer.portName, PortType::None, {}, {}, problem, false});
     }
 
-    if (classifyPort(kExtraPortName, working, sources))
-        list.add(std::make_shared<Printer>(kExtraPortName, working));
+    Classification extra = classify(kExtraPortName, sources);
+    if (extra.classified()) {
+        extra.names.resize(1);
+        place(list, kExtraPortName, kExtraPortName, extra, true, rows);
+    }
+    if (report)
+        *report = std::move(rows);
     return true;
 }
 
-bool findSystemPrinters(PrinterList& list) {
+bool findSystemPrinters(PrinterList& list, std::vector<QueueReport>* report) {
     platform::CupsSpooler spooler;
     platform::SysfsUsbDevices usb;
-    return findPrinters(list, spooler, platform::Registry::system(), usb);
+    platform::AvahiDnssdResolver dnssd;
+    return findPrinters(list, spooler, platform::Registry::system(), usb, &dnssd, report);
 }
 
 }  // namespace upkeep::discovery

@@ -1,8 +1,46 @@
 #include "discovery/UsbPortTable.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace upkeep::discovery {
+
+namespace {
+
+char upperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return upperAscii(x) == upperAscii(y);
+           });
+}
+
+// The model without the manufacturer's name and the spaces after it.
+std::string_view bareModel(std::string_view model, std::string_view make) {
+    if (!make.empty() && model.size() > make.size() &&
+        equalsIgnoringCase(model.substr(0, make.size()), make) && model[make.size()] == ' ') {
+        model.remove_prefix(make.size());
+        while (!model.empty() && model.front() == ' ')
+            model.remove_prefix(1);
+    }
+    return model;
+}
+
+// The USB product names the URI's model: exactly, or ending in " " model,
+// as a URI's model may leave out the maker.
+bool productMatches(std::string_view candidate, std::string_view model) {
+    if (model.empty() || candidate.empty())
+        return false;
+    if (candidate == model)
+        return true;
+    return candidate.size() > model.size() &&
+           candidate.substr(candidate.size() - model.size()) == model &&
+           candidate[candidate.size() - model.size() - 1] == ' ';
+}
+
+}  // namespace
 
 std::string usbPortName(const platform::UsbInterface& device) {
     if (device.serialNumber && device.product && device.enabled)
@@ -16,13 +54,16 @@ std::string usbPortName(const platform::UsbInterface& device) {
 }
 
 void UsbPortTable::add(const platform::UsbInterface& device) {
-    if (count_ >= kCapacity)
+    // A path cut to fit would open another device.
+    if (count_ >= kCapacity || device.devicePath.size() > Text::kCapacity)
         return;
     Entry& entry = entries_[count_++];
     entry.devicePath = device.devicePath;
     entry.portName = usbPortName(device);
     entry.product = device.product.value_or("");
     entry.serialNumber = device.serialNumber.value_or("");
+    entry.deviceId = parseDeviceId(device.deviceId.value_or(""));
+    entry.interfaceNumber = device.interfaceNumber;
 }
 
 void UsbPortTable::build(const platform::UsbDevices& devices) {
@@ -47,30 +88,56 @@ std::optional<std::string> UsbPortTable::lookup(std::string_view portName) const
 
 std::optional<std::string> UsbPortTable::lookupSerial(std::string_view serialNumber,
                                                       std::string_view product) const {
-    if (serialNumber.empty())
+    UriQuery query;
+    query.serialNumber = serialNumber;
+    query.model = product;
+    std::vector<std::string> paths = match(query);
+    if (paths.empty())
         return std::nullopt;
-    auto productMatches = [&](const std::string& candidate) {
-        if (product.empty() || candidate.empty())
-            return false;
-        if (candidate == product)
-            return true;
-        return candidate.size() > product.size() &&
-               candidate.compare(candidate.size() - product.size(), product.size(), product) == 0 &&
-               candidate[candidate.size() - product.size() - 1] == ' ';
+    return paths.front();
+}
+
+std::vector<std::string> UsbPortTable::match(const UriQuery& query) const {
+    std::vector<std::string> paths;
+    auto add = [&](const Entry& entry) {
+        std::string path = entry.devicePath.str();
+        if (std::find(paths.begin(), paths.end(), path) == paths.end())
+            paths.push_back(std::move(path));
     };
-    const Entry* first = nullptr;
+    auto sameInterface = [&](const Entry& entry) {
+        return !query.interfaceNumber || !entry.interfaceNumber ||
+               *query.interfaceNumber == *entry.interfaceNumber;
+    };
+    if (!query.serialNumber.empty()) {
+        const Entry* first = nullptr;
+        for (std::size_t i = 0; i < count_; ++i) {
+            const Entry& entry = entries_[i];
+            if (!sameInterface(entry) || (entry.serialNumber != query.serialNumber &&
+                                          entry.deviceId.serialNumber != query.serialNumber))
+                continue;
+            if (productMatches(entry.product, query.model)) {
+                first = &entry;
+                break;
+            }
+            if (first == nullptr)
+                first = &entry;
+        }
+        if (first != nullptr)
+            paths.push_back(first->devicePath.str());
+        return paths;
+    }
+    if (query.make.empty() || query.model.empty())
+        return paths;
     for (std::size_t i = 0; i < count_; ++i) {
         const Entry& entry = entries_[i];
-        if (entry.serialNumber != serialNumber)
+        const DeviceId& id = entry.deviceId;
+        if (!sameInterface(entry) || !equalsIgnoringCase(id.manufacturer, query.make))
             continue;
-        if (productMatches(entry.product))
-            return entry.devicePath.str();
-        if (first == nullptr)
-            first = &entry;
+        if (equalsIgnoringCase(bareModel(id.model, id.manufacturer),
+                               bareModel(query.model, query.make)))
+            add(entry);
     }
-    if (first != nullptr)
-        return first->devicePath.str();
-    return std::nullopt;
+    return paths;
 }
 
 }  // namespace upkeep::discovery

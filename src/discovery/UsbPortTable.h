@@ -7,7 +7,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "discovery/DeviceId.h"
 #include "platform/FixedText.h"
 #include "platform/UsbDevices.h"
 
@@ -25,6 +27,16 @@ class UsbPortTable {
         // The values the port name came from, for matching device URIs.
         std::string product;
         std::string serialNumber;
+        DeviceId deviceId;
+        std::optional<std::uint32_t> interfaceNumber;
+    };
+
+    // What a usb://MAKE/MODEL[?serial=S][&interface=N] device URI asks for.
+    struct UriQuery {
+        std::string make;
+        std::string model;
+        std::string serialNumber;
+        std::optional<std::uint32_t> interfaceNumber;
     };
 
     // Empties the table and fills it from the vendor class, then the
@@ -44,6 +56,15 @@ class UsbPortTable {
     // nothing: it cannot tell two printers apart.
     std::optional<std::string> lookupSerial(std::string_view serialNumber,
                                             std::string_view product) const;
+
+    // The device paths of the interfaces a usb:// URI names. With a serial
+    // number, the first interface with it (the USB device's or the device
+    // ID's): one path at most. Without, every interface whose device ID has
+    // the URI's manufacturer and model (letter case ignored; the model may
+    // carry the manufacturer's name in front): identical printers without
+    // serial numbers cannot be told apart, so each of them is given. An
+    // interface number in the URI leaves out interfaces with another one.
+    std::vector<std::string> match(const UriQuery& query) const;
 
   private:
     void add(const platform::UsbInterface& device);

@@ -45,6 +45,18 @@ std::optional<std::uint32_t> lpNumber(const std::string& name) {
     return number;
 }
 
+// sysfs writes bInterfaceNumber in hexadecimal ("01").
+std::optional<std::uint32_t> hexNumber(const std::optional<std::string>& text) {
+    if (!text || text->empty())
+        return std::nullopt;
+    std::uint32_t number = 0;
+    const char* last = text->data() + text->size();
+    auto [end, error] = std::from_chars(text->data(), last, number, 16);
+    if (error != std::errc() || end != last)
+        return std::nullopt;
+    return number;
+}
+
 // The device node from the interface's uevent (DEVNAME is relative to /dev).
 std::string deviceNode(const fs::path& classDir, const std::string& name,
                        const std::string& devRoot) {
@@ -97,6 +109,8 @@ std::vector<UsbInterface> SysfsUsbDevices::present(UsbInterfaceClass interfaceCl
             fs::path deviceDir = interfaceDir.parent_path();
             usb.product = readAttribute(deviceDir / "product", kMaxText);
             usb.serialNumber = readAttribute(deviceDir / "serial", kMaxText);
+            usb.deviceId = readAttribute(interfaceDir / "ieee1284_id", kMaxDeviceId);
+            usb.interfaceNumber = hexNumber(readAttribute(interfaceDir / "bInterfaceNumber", 8));
         }
         error.clear();
         found.push_back(std::move(usb));

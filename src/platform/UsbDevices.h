@@ -5,7 +5,9 @@
 // reached through /dev/usb/lpN; its USB device's "product" and "serial"
 // attributes stand in for the interface's "Product" and "SerialNumber"
 // values, and the interface number N + 1 for its "Port Number" (the first
-// printer is port 1, as in USB001).
+// printer is port 1, as in USB001). The interface's IEEE 1284 device ID
+// (usblp's "ieee1284_id") and its "bInterfaceNumber" come along, to match
+// the spooler's usb:// device URIs.
 
 #include <cstdint>
 #include <optional>
@@ -28,6 +30,9 @@ struct UsbInterface {
     std::optional<std::string> product;
     bool enabled = false;  // only its presence counts
     std::optional<std::uint32_t> portNumber;
+    // "MFG:...;MDL:...;" as the printer reports it.
+    std::optional<std::string> deviceId = std::nullopt;
+    std::optional<std::uint32_t> interfaceNumber = std::nullopt;
 };
 
 class UsbDevices {
@@ -41,6 +46,7 @@ class SysfsUsbDevices final : public UsbDevices {
   public:
     // Longest text value read; a longer one counts as unreadable.
     static constexpr std::size_t kMaxText = 255;
+    static constexpr std::size_t kMaxDeviceId = 1023;
 
     explicit SysfsUsbDevices(std::string sysfsRoot = "/sys", std::string devRoot = "/dev")
         : sysfsRoot_(std::move(sysfsRoot)), devRoot_(std::move(devRoot)) {}

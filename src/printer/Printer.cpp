@@ -1,5 +1,9 @@
 #include "printer/Printer.h"
 
+#include <filesystem>
+
+#include "connection/DeviceLock.h"
+#include "connection/ParallelConnection.h"
 #include "media/MediaProfileList.h"
 #include "printer/Identification.h"
 
@@ -18,6 +22,15 @@ std::string displayText(const ValueText& own, const std::array<ValueText, kMaxSu
         building = text.str();
     }
     return building;
+}
+
+// The device a parallel port opens: the path it names, else the first
+// parallel port ("LPT1:", "LPT2:" and "lpt:" all open that one).
+std::string parallelDevice(const PortDescriptor& port) {
+    std::string_view name = port.name();
+    std::string path = (!name.empty() && name.front() == '/') ? std::string(name)
+                                                              : ParallelConnection::devicePath();
+    return std::filesystem::path(path).lexically_normal().string();
 }
 
 }  // namespace
@@ -130,7 +143,10 @@ bool Printer::samePortAs(const PortDescriptor& other) const {
         case PortType::TcpIp:
         case PortType::IpxSpx:
         case PortType::Usb:
-            return port_.name() == other.name();
+            // An empty name reaches no port, so it shares none.
+            return !port_.name().empty() && port_.name() == other.name();
+        case PortType::Parallel:
+            return parallelDevice(port_) == parallelDevice(other);
         default:
             return true;
     }

@@ -69,7 +69,8 @@ class Printer {
     void analyse();
     void analyseIfNeeded();
 
-    // Same port: equal types, and for network and USB ports equal names.
+    // Same port: equal types, and for network and USB ports equal names
+    // (not empty); parallel ports by the device they open.
     bool samePortAs(const PortDescriptor& other) const;
 
     // Downloads. The items of an upgrade are the subsystems whose state is

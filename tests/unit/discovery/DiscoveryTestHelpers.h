@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/Registry.h"
+#include "platform/ServiceResolver.h"
 #include "platform/Spooler.h"
 #include "platform/UsbDevices.h"
 #include "printer/PrinterList.h"
@@ -56,6 +58,29 @@ class FakeUsbDevices final : public platform::UsbDevices {
         return c == platform::UsbInterfaceClass::Vendor ? vendor : printer;
     }
 };
+
+// Answers DNS-SD instances by name; any other name fails with "not found".
+class FakeResolver final : public platform::ServiceResolver {
+  public:
+    std::map<std::string, platform::ResolvedService> services;
+    std::string problem = "DNS-SD (Avahi): Timeout reached";
+
+    platform::Resolution resolve(const platform::ServiceInstance& instance) const override {
+        auto it = services.find(instance.name + "|" + instance.type + "|" + instance.domain);
+        if (it == services.end())
+            return {std::nullopt, problem};
+        return {it->second, {}};
+    }
+};
+
+// An interface bound to usblp with an IEEE 1284 device ID and nothing else.
+inline platform::UsbInterface idUsb(std::string path, std::string deviceId,
+                                    std::optional<std::uint32_t> interfaceNumber = {}) {
+    platform::UsbInterface usb{std::move(path), {}, {}, true, {}};
+    usb.deviceId = std::move(deviceId);
+    usb.interfaceNumber = interfaceNumber;
+    return usb;
+}
 
 // An interface with product, serial number and "Enabled".
 inline platform::UsbInterface namedUsb(std::string path, std::string product, std::string serial) {

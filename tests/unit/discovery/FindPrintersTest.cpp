@@ -20,7 +20,7 @@ TEST(FindPrinters, OnePrinterPerPortInSpoolerOrder) {
     spooler.add("Office copy", "IP_Both");  // same port: the first one counts
     spooler.add("Unknown", "IP_Missing");   // not classified
     spooler.add("Desk", "LPT1:");
-    spooler.add("Desk 2", "LPT2:");  // every parallel port is the same port
+    spooler.add("Desk 2", "LPT2:");  // both name the first parallel port
     spooler.add("lower", "lpt3:");   // not parallel
     spooler.add("Linkora", "LK_Tcp");
     // Two Standard TCP/IP ports naming one address are one port.
@@ -48,6 +48,73 @@ TEST(FindPrinters, OnePrinterPerPortInSpoolerOrder) {
         {"Queue", PortType::TcpIp, "127.0.0.5"},
     };
     EXPECT_EQ(listed(list), expected);
+}
+
+TEST(FindPrinters, DeviceUriQueuesAndWhatBecameOfThem) {
+    test::ScopedEnvVar firstParallel("UPKEEP_PARALLEL_DEVICE", "/dev/lp0");
+    test::FakeUsbDevices usb;  // two identical printers without serial numbers
+    usb.printer.push_back(test::idUsb("/dev/usb/lp0", "MFG:Meridot;MDL:7100;"));
+    usb.printer.push_back(test::idUsb("/dev/usb/lp1", "MFG:Meridot;MDL:7100;"));
+    test::FakeResolver dnssd;
+    dnssd.services["Found|_ipp._tcp|local"] = {"found.local", "127.0.0.8", 631};
+    test::FakeSpooler spooler;
+    spooler.add("Raw", "socket://127.0.0.5");
+    spooler.add("Raw 9100", "socket://127.0.0.5:9100");  // the same port
+    spooler.add("Raw 9101", "socket://127.0.0.5:9101");  // another printer
+    spooler.add("Six", "socket://[::1]:9101");
+    spooler.add("Lp0", "LPT1:");
+    spooler.add("Lp0 again", "parallel:/dev/lp0");  // the device LPT1: opens
+    spooler.add("Lp1", "parallel:/dev/lp1");
+    spooler.add("Lp1 again", "parallel:/dev//lp1");
+    spooler.add("Twins", "usb://Meridot/7100");
+    spooler.add("Found", "dnssd://Found._ipp._tcp.local/");
+    spooler.add("Gone", "dnssd://Gone._ipp._tcp.local/");
+    spooler.add("Gone too", "dnssd://Gone%202._ipp._tcp.local/");  // no port: never "the same"
+    spooler.add("Absent", "usb://Meridot/9999");
+
+    PrinterList list;
+    std::vector<QueueReport> report;
+    ASSERT_TRUE(findPrinters(list, spooler, platform::Registry(), usb, &dnssd, &report));
+    const std::vector<Listed> expected = {
+        {"Raw", PortType::TcpIp, "127.0.0.5"},
+        {"Raw 9101", PortType::TcpIp, "127.0.0.5:9101"},
+        {"Six", PortType::TcpIp, "[::1]:9101"},
+        {"Lp0", PortType::Parallel, "LPT1:"},
+        {"Lp1", PortType::Parallel, "/dev/lp1"},
+        {"Twins", PortType::Usb, "/dev/usb/lp0"},
+        {"Twins", PortType::Usb, "/dev/usb/lp1"},
+        {"Found", PortType::TcpIp, "127.0.0.8"},
+        {"Gone", PortType::TcpIp, ""},
+        {"Gone too", PortType::TcpIp, ""},
+    };
+    EXPECT_EQ(listed(list), expected);
+
+    std::vector<std::string> rows;
+    for (const QueueReport& q : report)
+        rows.push_back(q.printer + " | " + q.portName + " | " + q.name + " | " + q.rule + " | " +
+                       q.problem + (q.listed ? " | listed" : ""));
+    const std::vector<std::string> expectedRows = {
+        "Raw | socket://127.0.0.5 | 127.0.0.5 | socket URI |  | listed",
+        "Raw 9100 | socket://127.0.0.5:9100 | 127.0.0.5 | socket URI | its port is listed already",
+        "Raw 9101 | socket://127.0.0.5:9101 | 127.0.0.5:9101 | socket URI |  | listed",
+        "Six | socket://[::1]:9101 | [::1]:9101 | socket URI |  | listed",
+        "Lp0 | LPT1: | LPT1: | parallel port name |  | listed",
+        "Lp0 again | parallel:/dev/lp0 | /dev/lp0 | parallel URI | its port is listed already",
+        "Lp1 | parallel:/dev/lp1 | /dev/lp1 | parallel URI |  | listed",
+        "Lp1 again | parallel:/dev//lp1 | /dev//lp1 | parallel URI | its port is listed already",
+        "Twins | usb://Meridot/7100 | /dev/usb/lp0 | usb URI, make and model, ambiguous: 2 "
+        "identical printers without serial numbers |  | listed",
+        "Twins | usb://Meridot/7100 | /dev/usb/lp1 | usb URI, make and model, ambiguous: 2 "
+        "identical printers without serial numbers |  | listed",
+        "Found | dnssd://Found._ipp._tcp.local/ | 127.0.0.8 | dnssd URI, resolved to found.local | "
+        " "
+        "| listed",
+        "Gone | dnssd://Gone._ipp._tcp.local/ |  | dnssd URI | " + dnssd.problem + " | listed",
+        "Gone too | dnssd://Gone%202._ipp._tcp.local/ |  | dnssd URI | " + dnssd.problem +
+            " | listed",
+        "Absent | usb://Meridot/9999 |  |  | no USB printer Meridot 9999 is present",
+    };
+    EXPECT_EQ(rows, expectedRows);
 }
 
 TEST(FindPrinters, FirstClassifiedPortOfTheNameCounts) {

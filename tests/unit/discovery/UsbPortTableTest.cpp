@@ -97,11 +97,16 @@ TEST(SysfsUsbDevices, ReadsThePrinterInterfacesOfTheFixtureTree) {
     for (const UsbInterface& usb : found)
         rows.push_back(usb.devicePath + " " + usb.product.value_or("-") + "/" +
                        usb.serialNumber.value_or("-") + (usb.enabled ? " enabled " : " ") +
-                       std::to_string(usb.portNumber.value_or(0)));
+                       std::to_string(usb.portNumber.value_or(0)) + " if " +
+                       (usb.interfaceNumber ? std::to_string(*usb.interfaceNumber) : "-") + " " +
+                       usb.deviceId.value_or("-"));
     const std::vector<std::string> expected = {
-        "/dev/usb/lp0 Meridot 4000/SG12345 enabled 1",
-        "/dev/usb/lp1 Meridot 5200/- enabled 2",         // no uevent: the usual node
-        "/dev/usb/lp10 Finisher F2/F2-0042 enabled 11",  // after lp1, not between lp0 and lp1
+        "/dev/usb/lp0 Meridot 4000/SG12345 enabled 1 if 0 "
+        "MFG:Meridot;CMD:PJL,PCL;MDL:Meridot 4000;CLS:PRINTER;SN:SG12345;",
+        "/dev/usb/lp1 Meridot 5200/- enabled 2 if - -",  // no uevent: the usual node
+        // after lp1, not between lp0 and lp1
+        "/dev/usb/lp10 Finisher F2/F2-0042 enabled 11 if 1 "
+        "MANUFACTURER:Meridot;COMMAND SET:PJL;MODEL:Finisher F2;",
     };
     EXPECT_EQ(rows, expected);
 
@@ -110,6 +115,45 @@ TEST(SysfsUsbDevices, ReadsThePrinterInterfacesOfTheFixtureTree) {
     EXPECT_EQ(table.lookup("USB/Meridot 4000/SG12345"), "/dev/usb/lp0");
     EXPECT_EQ(table.lookup("USB002"), "/dev/usb/lp1");
     EXPECT_EQ(table.lookup("USB/Finisher F2/F2-0042"), "/dev/usb/lp10");
+    EXPECT_EQ(table.match({"Meridot", "Finisher F2", "", 1}),
+              std::vector<std::string>{"/dev/usb/lp10"});
+}
+
+TEST(UsbPortTable, UriMatchesBySerialElseByDeviceIdMakeAndModel) {
+    test::FakeUsbDevices devices;
+    devices.printer.push_back(test::idUsb("/dev/usb/lp0", "MFG:Meridot;MDL:Meridot 7100;", 0));
+    devices.printer.push_back(test::idUsb("/dev/usb/lp1", "mfg: Meridot ;mdl:7100;SN:ID42;", 0));
+    devices.printer.push_back(test::idUsb("/dev/usb/lp2", "MFG:Meridot;MDL:7100;", 1));
+    devices.printer.push_back(test::idUsb("/dev/usb/lp3", "MDL:7100;"));
+    // One device under both interface classes.
+    platform::UsbInterface twice = test::namedUsb("/dev/usb/lp4", "Meridot 4000", "SG1");
+    twice.deviceId = "MFG:Meridot;MDL:4000;";
+    devices.vendor.push_back(twice);
+    devices.printer.push_back(twice);
+    UsbPortTable table;
+    table.build(devices);
+    using Paths = std::vector<std::string>;
+    const struct {
+        UsbPortTable::UriQuery query;  // make, model, serial, interface
+        Paths expected;
+    } cases[] = {
+        // Identical printers without serial numbers: every one of them.
+        {{"Meridot", "7100", "", {}}, {"/dev/usb/lp0", "/dev/usb/lp1", "/dev/usb/lp2"}},
+        {{"MERIDOT", "Meridot 7100", "", {}}, {"/dev/usb/lp0", "/dev/usb/lp1", "/dev/usb/lp2"}},
+        {{"Meridot", "7100", "", 1}, {"/dev/usb/lp2"}},
+        {{"Meridot", "7100", "ID42", {}}, {"/dev/usb/lp1"}},  // the device ID's serial
+        {{"Meridot", "7100", "ID42", 1}, {}},
+        {{"Meridot", "7100", "id42", {}}, {}},
+        {{"Meridot", "4000", "SG1", {}}, {"/dev/usb/lp4"}},
+        {{"Meridot", "4000", "", {}}, {"/dev/usb/lp4"}},
+        {{"", "7100", "", {}}, {}},
+        {{"Meridot", "", "", {}}, {}},
+        {{"Meridot", "710", "", {}}, {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(table.match(c.query), c.expected)
+            << c.query.make << "/" << c.query.model << "?" << c.query.serialNumber;
+    }
 }
 
 TEST(SysfsUsbDevices, OverlongProductIsUnreadable) {

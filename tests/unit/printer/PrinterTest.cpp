@@ -6,6 +6,7 @@
 #include "package/CatalogueEntry.h"
 #include "printer/PrinterList.h"
 #include "support/PackageFixture.h"
+#include "unit/package/PackageTestHelpers.h"
 
 namespace upkeep {
 namespace {
@@ -102,11 +103,19 @@ TEST(Printer, NameIsCutAndAnalysisIsNotTriggeredByName) {
 }
 
 TEST(Printer, SamePort) {
+    test::ScopedEnvVar firstParallel("UPKEEP_PARALLEL_DEVICE", "/dev/lp0");
     struct Case {
         PortDescriptor a, b;
         bool same;
     } cases[] = {
         {{"LPT1:", PortType::Parallel, 7}, {"LPT2:", PortType::Parallel, 7}, true},
+        // A parallel port by the device it opens: LPT names the first one.
+        {{"LPT1:", PortType::Parallel, 7}, {"/dev/lp0", PortType::Parallel, 7}, true},
+        {{"LPT1:", PortType::Parallel, 7}, {"/dev/lp1", PortType::Parallel, 7}, false},
+        {{"/dev/lp1", PortType::Parallel, 7}, {"/dev//lp1", PortType::Parallel, 7}, true},
+        {{"10.0.0.1", PortType::TcpIp, 7}, {"10.0.0.1:9101", PortType::TcpIp, 7}, false},
+        // An empty name reaches nothing (a network printer that did not resolve).
+        {{"", PortType::TcpIp, 7}, {"", PortType::TcpIp, 7}, false},
         {{"Host", PortType::TcpIp, 7}, {"host", PortType::TcpIp, 7}, false},
         {{"10.0.0.1", PortType::TcpIp, 7}, {"10.0.0.1", PortType::TcpIp, 1}, true},
         {{"10.0.0.1", PortType::TcpIp, 7}, {"10.0.0.1", PortType::IpxSpx, 7}, false},

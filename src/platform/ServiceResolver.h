@@ -1,0 +1,47 @@
+#pragma once
+// DNS-SD: finds the host and port of a service instance that a printer
+// announces on the network ("Meridot 4000" of type "_ipp._tcp" in "local").
+// On Linux the Avahi daemon answers, through its client library.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/Clock.h"
+
+namespace upkeep::platform {
+
+struct ServiceInstance {
+    std::string name;    // "Meridot 4000"
+    std::string type;    // "_ipp._tcp"
+    std::string domain;  // "local"
+};
+
+struct ResolvedService {
+    std::string hostName;  // "meridot-4000.local"
+    // Numeric, so that no second lookup is needed; an IPv6 link-local
+    // address carries its interface ("fe80::1%eth0").
+    std::string address;
+    std::uint16_t port = 0;
+};
+
+struct Resolution {
+    std::optional<ResolvedService> service;
+    std::string problem;  // why there is none
+};
+
+class ServiceResolver {
+  public:
+    virtual ~ServiceResolver() = default;
+    virtual Resolution resolve(const ServiceInstance& instance) const = 0;
+};
+
+class AvahiDnssdResolver final : public ServiceResolver {
+  public:
+    // Nominal limit of one resolution (the daemon gives up after about 5 s).
+    static constexpr Millis kTimeLimit{5000};
+
+    Resolution resolve(const ServiceInstance& instance) const override;
+};
+
+}  // namespace upkeep::platform
