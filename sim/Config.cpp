@@ -51,9 +51,16 @@ std::string applyPrinterKey(PrinterConfig& p, const std::string& key, const std:
     const std::string value = valueText(rawValue);
     if (key == "address") {
         in_addr addr{};
-        if (inet_pton(AF_INET, value.c_str(), &addr) != 1 || !startsWith(value, "127."))
-            return "address must be a loopback address 127.x.y.z";
+        bool loopback = value == "::1" || (inet_pton(AF_INET, value.c_str(), &addr) == 1 &&
+                                           startsWith(value, "127."));
+        if (!loopback)
+            return "address must be a loopback address 127.x.y.z or ::1";
         p.address = value;
+    } else if (key == "data-port") {
+        auto n = parseUnsigned(value);
+        if (!n || *n == 0 || *n > 65535)
+            return "data-port needs a port number from 1 to 65535";
+        p.dataPort = static_cast<int>(*n);
     } else if (key == "community") {
         p.community = value;
     } else if (key == "model") {

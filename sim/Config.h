@@ -26,7 +26,8 @@ enum class DataMode { Normal, CloseAfter, Stall, Slow, HalfClose };
 enum class PjlMode { Normal, Silent, EchoOnly };
 
 struct PrinterConfig {
-    std::string address;
+    std::string address;  // 127.x.y.z or ::1
+    int dataPort = 9100;
     std::string community = "quenby";
     std::string model;
     std::string version;

@@ -36,11 +36,10 @@ using namespace upkeep::sim;
 namespace {
 
 constexpr int kSnmpPort = 161;
-constexpr int kDataPort = 9100;
 
 const char* const kUsage =
     "usage: printer-sim [--config FILE] [--record-dir DIR]\n"
-    "                   [--address 127.0.0.N [--model TEXT] [--version TEXT]\n"
+    "                   [--address 127.0.0.N|::1 [--model TEXT] [--version TEXT]\n"
     "                    [--subsystem 'MODEL|VERSION']... [--media 'INKSET|NAME']...\n"
     "                    [--community TEXT] [--pty] [--set 'KEY=VALUE']...]\n"
     "       printer-sim --help | --version\n";
@@ -65,15 +64,40 @@ int bindFailure(const std::string& address, const char* what) {
     return code;
 }
 
+// The printer's address with a port: IPv4 127.x.y.z or IPv6 ::1.
+struct Endpoint {
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    int family = AF_INET;
+
+    Endpoint(const std::string& text, int port) {
+        if (text.find(':') != std::string::npos) {
+            auto* in6 = reinterpret_cast<sockaddr_in6*>(&address);
+            in6->sin6_family = AF_INET6;
+            in6->sin6_port = htons(static_cast<std::uint16_t>(port));
+            inet_pton(AF_INET6, text.c_str(), &in6->sin6_addr);
+            length = sizeof(sockaddr_in6);
+            family = AF_INET6;
+        } else {
+            auto* in = reinterpret_cast<sockaddr_in*>(&address);
+            in->sin_family = AF_INET;
+            in->sin_port = htons(static_cast<std::uint16_t>(port));
+            inet_pton(AF_INET, text.c_str(), &in->sin_addr);
+            length = sizeof(sockaddr_in);
+        }
+    }
+    const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&address); }
+};
+
 int openSockets(Served& s) {
     const PrinterConfig& config = s.printer->config();
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    inet_pton(AF_INET, config.address.c_str(), &addr.sin_addr);
+    const Endpoint data(config.address, config.dataPort);
+    const Endpoint snmp(config.address, kSnmpPort);
+    const std::string dataName = "tcp/" + std::to_string(config.dataPort);
 
     // TCP first: two listeners can never share an address and port, so a
     // successful bind here also tells that no other simulator has it.
-    s.tcp.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    s.tcp.reset(::socket(data.family, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!s.tcp.valid())
         return bindFailure(config.address, "tcp socket");
     const int one = 1;
@@ -84,19 +108,17 @@ int openSockets(Served& s) {
         const int small = 4096;
         ::setsockopt(s.tcp.get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
     }
-    addr.sin_port = htons(kDataPort);
-    if (::bind(s.tcp.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
-        return bindFailure(config.address, "tcp/9100");
+    if (::bind(s.tcp.get(), data.get(), data.length) != 0)
+        return bindFailure(config.address, dataName.c_str());
     if (::listen(s.tcp.get(), 64) != 0)
         return bindFailure(config.address, "listen");
     setNonBlocking(s.tcp.get());
 
     // No SO_REUSEADDR on UDP: there it would let two agents share a port.
-    s.udp.reset(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    s.udp.reset(::socket(snmp.family, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     if (!s.udp.valid())
         return bindFailure(config.address, "udp socket");
-    addr.sin_port = htons(kSnmpPort);
-    if (::bind(s.udp.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+    if (::bind(s.udp.get(), snmp.get(), snmp.length) != 0)
         return bindFailure(config.address, "udp/161");
     setNonBlocking(s.udp.get());
 
@@ -114,7 +136,7 @@ int openSockets(Served& s) {
 void answerDatagrams(Served& s) {
     char buffer[65536];
     while (true) {
-        sockaddr_in from{};
+        sockaddr_storage from{};
         socklen_t fromLength = sizeof from;
         const ssize_t n = ::recvfrom(s.udp.get(), buffer, sizeof buffer, 0,
                                      reinterpret_cast<sockaddr*>(&from), &fromLength);
@@ -260,7 +282,8 @@ int main(int argc, char** argv) {
 
     std::vector<Worker> workers;
     for (Served& s : served) {
-        std::string line = "printer " + s.printer->address() + " snmp udp/161 data tcp/9100";
+        std::string line = "printer " + s.printer->address() + " snmp udp/161 data tcp/" +
+                           std::to_string(s.printer->config().dataPort);
         if (s.pty.master.valid()) {
             line += " pty " + s.pty.slavePath;
             auto done = std::make_shared<std::atomic<bool>>(false);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <set>
 #include <sstream>
 
@@ -24,13 +25,24 @@ using Clock = std::chrono::steady_clock;
 constexpr int kAttempts = 8;
 constexpr auto kReadyLimit = std::chrono::seconds(5);
 
-int highestPlaceholder(const std::string& text) {
+int highestPlaceholder(const std::string& text, const std::string& kind) {
     int highest = 0;
     for (int k = 1; k <= 250; ++k) {
-        if (text.find("@ADDR" + std::to_string(k) + "@") != std::string::npos)
+        if (text.find("@" + kind + std::to_string(k) + "@") != std::string::npos)
             highest = k;
     }
     return highest;
+}
+
+std::vector<std::string> randomPorts(int count) {
+    static std::mutex mutex;
+    static std::mt19937 rng(std::random_device{}() ^ static_cast<unsigned>(::getpid()));
+    std::lock_guard lock(mutex);
+    std::uniform_int_distribution<int> port(20000, 59999);
+    std::vector<std::string> out;
+    while (static_cast<int>(out.size()) < count)
+        out.push_back(std::to_string(port(rng)));
+    return out;
 }
 
 std::vector<std::string> randomAddresses(int count) {
@@ -44,13 +56,14 @@ std::vector<std::string> randomAddresses(int count) {
     return out;
 }
 
-std::string substitute(std::string text, const std::vector<std::string>& addresses) {
+std::string substitute(std::string text, const std::string& kind,
+                       const std::vector<std::string>& values) {
     // Highest first, so that @ADDR1@ never eats part of @ADDR12@.
-    for (std::size_t k = addresses.size(); k >= 1; --k) {
-        const std::string placeholder = "@ADDR" + std::to_string(k) + "@";
+    for (std::size_t k = values.size(); k >= 1; --k) {
+        const std::string placeholder = "@" + kind + std::to_string(k) + "@";
         for (std::size_t pos = text.find(placeholder); pos != std::string::npos;
              pos = text.find(placeholder, pos))
-            text.replace(pos, placeholder.size(), addresses[k - 1]);
+            text.replace(pos, placeholder.size(), values[k - 1]);
     }
     return text;
 }
@@ -69,10 +82,14 @@ SimProcess::SimProcess(std::string configText) {
     }
     recordDir_ = tempDir_ + "/records";
     ::mkdir(recordDir_.c_str(), 0755);
-    const int placeholders = highestPlaceholder(configText);
+    const int addresses = highestPlaceholder(configText, "ADDR");
+    const int ports = highestPlaceholder(configText, "PORT");
+    const int placeholders = addresses + ports;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        const std::string text = "record-dir = " + recordDir_ + "\n" +
-                                 substitute(configText, randomAddresses(placeholders));
+        const std::string text =
+            "record-dir = " + recordDir_ + "\n" +
+            substitute(substitute(configText, "ADDR", randomAddresses(addresses)), "PORT",
+                       randomPorts(ports));
         const StartResult result = startOnce(text);
         if (result == StartResult::Ready) {
             ready_ = true;
@@ -151,6 +168,8 @@ SimProcess::StartResult SimProcess::startOnce(const std::string& configText) {
                 while (words >> word) {
                     if (word == "pty")
                         words >> info.pty;
+                    if (word == "data" && words >> word && word.rfind("tcp/", 0) == 0)
+                        info.dataPort = word.substr(4);
                 }
                 printers_.push_back(info);
             }
@@ -202,6 +221,10 @@ int SimProcess::stop() {
 
 std::string SimProcess::address(std::size_t index) const {
     return index < printers_.size() ? printers_[index].address : std::string();
+}
+
+std::string SimProcess::dataPort(std::size_t index) const {
+    return index < printers_.size() ? printers_[index].dataPort : std::string();
 }
 
 std::string SimProcess::ptyPath(std::size_t index) const {

@@ -9,7 +9,8 @@
 // The config text is printer-sim's own (sim/README.md lists every key).
 // @ADDR1@, @ADDR2@, ... stand for loopback addresses that SimProcess picks
 // at random in 127.0.10-250.x, so that tests running in parallel do not
-// meet; it tries again with other addresses when one is taken. It adds
+// meet; @PORT1@, @PORT2@, ... stand for random ports (for printers on ::1,
+// which all tests share). It tries again with others when one is taken. It adds
 // `record-dir` itself (a fresh temporary directory, removed afterwards).
 // Printers are numbered by their order in the config, from 0.
 //
@@ -49,6 +50,8 @@ class SimProcess {
 
     // The address of printer `index` (config order); empty when out of range.
     std::string address(std::size_t index) const;
+    // Its data port ("9100").
+    std::string dataPort(std::size_t index) const;
     // Its pty's slave path, empty when it has none.
     std::string ptyPath(std::size_t index) const;
 
@@ -65,6 +68,7 @@ class SimProcess {
   private:
     struct PrinterInfo {
         std::string address;
+        std::string dataPort;
         std::string pty;
     };
     enum class StartResult { Ready, AddressTaken, Failed };

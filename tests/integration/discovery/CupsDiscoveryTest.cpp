@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "connection/Connection.h"
 #include "discovery/FindPrinters.h"
 #include "integration/discovery/CupsdProcess.h"
 #include "platform/Clock.h"
@@ -28,7 +29,8 @@ namespace fs = std::filesystem;
 // below /dev (the simulator's pty stands in for /dev/usb/lp0).
 class UsbTree {
   public:
-    UsbTree(const std::string& devicePath, const std::string& product, const std::string& serial)
+    UsbTree(const std::string& devicePath, const std::string& product, const std::string& serial,
+            const std::string& deviceId)
         : root_(test::makeTempDir("usb")) {
         fs::path device = root_ / "devices/usb1/1-1";
         fs::create_directories(device / "1-1:1.0/usbmisc/lp0");
@@ -37,6 +39,7 @@ class UsbTree {
         fs::create_directory_symlink(device / "1-1:1.0", device / "1-1:1.0/usbmisc/lp0/device");
         std::ofstream(device / "product") << product << "\n";
         std::ofstream(device / "serial") << serial << "\n";
+        std::ofstream(device / "1-1:1.0/ieee1284_id") << deviceId << "\n";
         std::ofstream(device / "1-1:1.0/usbmisc/lp0/uevent")
             << "DEVNAME=" << devicePath.substr(std::string("/dev/").size()) << "\n";
     }
@@ -46,6 +49,16 @@ class UsbTree {
   private:
     fs::path root_;
 };
+
+// Print data sent to a discovered network printer's data channel.
+void sendData(const PortDescriptor& discovered) {
+    PortDescriptor data = discovered;
+    data.setChannel(channel::kData);
+    std::unique_ptr<Connection> connection = createConnection(data);
+    ASSERT_TRUE(connection && connection->open()) << discovered.name().view();
+    const std::uint8_t bytes[] = {'h', 'i'};
+    EXPECT_TRUE(connection->write(bytes, sizeof bytes));
+}
 
 TEST(CupsDiscovery, QueuesOnSimulatedPrintersAreFoundAndAnalysed) {
     if (!test::CupsdProcess::available())
@@ -74,11 +87,20 @@ address = @ADDR4@
 model = Meridot-4000
 version = 3.20
 pty = yes
+[printer]
+address = @ADDR5@
+data-port = 9101
+model = Meridot-5200
+version = 6.00
 )");
     ASSERT_TRUE(sim.ok()) << sim.error();
-    UsbTree usbTree(sim.ptyPath(3), "Meridot 4000", "SIM0001");
+    UsbTree usbTree(sim.ptyPath(3), "Meridot 4000", "SIM0001",
+                    "MFG:Meridot;MDL:Meridot 4000;CMD:PJL;");
     platform::SysfsUsbDevices usb(usbTree.root());
     platform::CupsSpooler spooler;
+    test::FakeResolver dnssd;
+    // The printer of e-socket-9101, on its host's usual data port: another printer.
+    dnssd.services["Meridot 4000|_ipp._tcp|local"] = {"m4000.local", sim.address(4), 631};
 
     {
         // A scheduler without queues: success and nothing found.
@@ -88,24 +110,48 @@ pty = yes
     }
 
     // CUPS lists its queues by name.
-    ASSERT_TRUE(cupsd.addQueue("a-socket", "socket://" + sim.address(0) + ":9100", "raw"))
-        << cupsd.error();
-    ASSERT_TRUE(cupsd.addQueue("b-ipp", "ipp://" + sim.address(1) + "/ipp/print")) << cupsd.error();
-    ASSERT_TRUE(cupsd.addQueue("c-lpd", "lpd://" + sim.address(2) + "/queue")) << cupsd.error();
-    ASSERT_TRUE(cupsd.addQueue("d-usb", "usb://Meridot/4000?serial=SIM0001")) << cupsd.error();
-    // The same printer again, and one discovery cannot place.
-    ASSERT_TRUE(cupsd.addQueue("e-socket-again", "socket://" + sim.address(0))) << cupsd.error();
-    ASSERT_TRUE(cupsd.addQueue("f-dnssd", "dnssd://Elsewhere._ipp._tcp.local/")) << cupsd.error();
+    const std::string socket9101 = "socket://" + sim.address(4) + ":9101";
+    const std::pair<const char*, std::string> queues[] = {
+        {"a-socket", "socket://" + sim.address(0) + ":9100"},
+        {"b-ipp", "ipp://" + sim.address(1) + "/ipp/print"},
+        {"c-lpd", "lpd://" + sim.address(2) + "/queue"},
+        // No serial number: the device ID's maker and model.
+        {"d-usb", "usb://Meridot/Meridot%204000"},
+        {"e-socket-9101", socket9101},
+        {"f-dnssd", "dnssd://Meridot%204000._ipp._tcp.local/?uuid=1"},
+        {"g-dnssd-gone", "dnssd://Elsewhere._ipp._tcp.local/"},
+        {"h-ipp-v6", "ipp://[::1]:8631/ipp/print"},
+        {"i-parallel", "parallel:/dev/lp1"},
+        // The same printers again, and one of no port of ours.
+        {"j-socket-again", "socket://" + sim.address(0)},
+        {"k-usb-serial", "usb://Meridot/4000?serial=SIM0001"},
+        {"l-file", "file:///dev/null"},
+    };
+    for (const auto& [name, uri] : queues)
+        ASSERT_TRUE(cupsd.addQueue(name, uri, "raw")) << cupsd.error();
 
     PrinterList list;
-    ASSERT_TRUE(discovery::findPrinters(list, spooler, noMonitors, usb));
+    std::vector<discovery::QueueReport> report;
+    ASSERT_TRUE(discovery::findPrinters(list, spooler, noMonitors, usb, &dnssd, &report));
     const std::vector<test::Listed> expected = {
         {"a-socket", PortType::TcpIp, sim.address(0)},
         {"b-ipp", PortType::TcpIp, sim.address(1)},
         {"c-lpd", PortType::TcpIp, sim.address(2)},
         {"d-usb", PortType::Usb, sim.ptyPath(3)},
+        {"e-socket-9101", PortType::TcpIp, sim.address(4) + ":9101"},
+        {"f-dnssd", PortType::TcpIp, sim.address(4)},
+        {"g-dnssd-gone", PortType::TcpIp, ""},
+        {"h-ipp-v6", PortType::TcpIp, "::1"},
+        {"i-parallel", PortType::Parallel, "/dev/lp1"},
     };
     ASSERT_EQ(test::listed(list), expected);
+    ASSERT_EQ(report.size(), std::size(queues));
+    EXPECT_EQ(report[10].problem, "its port is listed already");
+    EXPECT_EQ(report[11].problem, "no printer port of ours: file");
+
+    // The data port of a socket URI is where print data goes.
+    sendData(list.item(4)->portDescriptor());
+    ASSERT_TRUE(sim.waitForLine("received " + sim.address(4) + " 1 2"));
 
     // The analysis of the sample package over what discovery found.
     test::SamplePackage package;
@@ -119,25 +165,50 @@ pty = yes
         {PrinterState::Unsupported, "1.0"},
         // Its IDENTIFY reply, "Meridot-4000,;3.20", names one empty subsystem.
         {PrinterState::UpgradeAvailable, "3.20  "},
+        {PrinterState::UpToDate, "6.00"},
+        {PrinterState::UpToDate, "6.00"},
+        {PrinterState::NotReachable, ""},
     };
-    for (std::size_t i = 0; i < list.count(); ++i) {
+    for (std::size_t i = 0; i < std::size(states); ++i) {
         auto p = list.item(i);
         EXPECT_EQ(p->versionText(), states[i].versionText) << p->name();
         EXPECT_EQ(p->effectiveState(), states[i].effective) << p->name();
     }
 
     // The command-line tool finds the same queues through the program's own
-    // environment (no USB tree there, so the usb queue is left out).
+    // environment: no USB tree there, and no DNS-SD daemon on its bus.
     std::vector<std::pair<std::string, std::string>> env = {
-        {"CUPS_SERVER", cupsd.socketPath()}, {"UPKEEP_REGISTRY", "/nonexistent/upkeep.reg"}};
+        {"CUPS_SERVER", cupsd.socketPath()},
+        {"UPKEEP_REGISTRY", "/nonexistent/upkeep.reg"},
+        {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/upkeep-test/bus"}};
     test::CommandResult printers = test::runCommand({test::ctlPath(), "printers", "--json"}, env);
     EXPECT_EQ(printers.exitCode, 0) << printers.err;
-    std::string json =
-        "[\n  {\"name\": \"a-socket\", \"portType\": \"TcpIp\", \"port\": \"" + sim.address(0) +
-        "\"},\n  {\"name\": \"b-ipp\", \"portType\": \"TcpIp\", \"port\": \"" + sim.address(1) +
-        "\"},\n  {\"name\": \"c-lpd\", \"portType\": \"TcpIp\", \"port\": \"" + sim.address(2) +
-        "\"}\n]\n";
-    EXPECT_EQ(printers.out, json);
+    auto row = [](const std::string& name, const std::string& type, const std::string& port,
+                  const std::string& uri, const std::string& rule, bool listed, bool reachable,
+                  const std::string& reason) {
+        return "  {\"name\": \"" + name + "\", \"portType\": \"" + type + "\", \"port\": \"" +
+               port + "\", \"deviceUri\": \"" + uri + "\", \"classification\": \"" + rule +
+               "\", \"listed\": " + (listed ? "true" : "false") +
+               ", \"reachable\": " + (reachable ? "true" : "false") + ", \"reason\": \"" + reason +
+               "\"}";
+    };
+    EXPECT_NE(printers.out.find(row("e-socket-9101", "TcpIp", sim.address(4) + ":9101", socket9101,
+                                    "socket URI", true, true, "")),
+              std::string::npos)
+        << printers.out;
+    EXPECT_NE(printers.out.find(row("d-usb", "None", "", "usb://Meridot/Meridot%204000", "", false,
+                                    false, "no USB printer Meridot Meridot 4000 is present")),
+              std::string::npos)
+        << printers.out;
+    // Not reachable, and why: the bus has no DNS-SD daemon.
+    EXPECT_NE(printers.out.find("{\"name\": \"g-dnssd-gone\", \"portType\": \"TcpIp\", \"port\": "
+                                "\"\", \"deviceUri\": \"dnssd://Elsewhere._ipp._tcp.local/\", "
+                                "\"classification\": \"dnssd URI\", \"listed\": true, "
+                                "\"reachable\": false, \"reason\": \"DNS-SD (Avahi): "),
+              std::string::npos)
+        << printers.out;
+    test::CommandResult table = test::runCommand({test::ctlPath(), "printers"}, env);
+    EXPECT_NE(table.out.find("not reachable: DNS-SD (Avahi): "), std::string::npos) << table.out;
 
     test::CommandResult check = test::runCommand(
         {test::ctlPath(), "check", "--all", "--json", "--package", test::examplePackageDir()}, env);
@@ -150,7 +221,7 @@ pty = yes
     // A stopped scheduler cannot be asked: failure, and the list is kept.
     cupsd.stop();
     EXPECT_FALSE(discovery::findPrinters(list, spooler, noMonitors, usb));
-    EXPECT_EQ(list.count(), 4u);
+    EXPECT_EQ(list.count(), expected.size());
     test::CommandResult down = test::runCommand({test::ctlPath(), "printers"}, env);
     EXPECT_EQ(down.exitCode, 1);
 }
