@@ -1,5 +1,9 @@
 #include "cli/Target.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include <algorithm>
 #include <cctype>
 #include <string_view>
 
@@ -50,10 +54,51 @@ bool isHostName(std::string_view text) {
     return true;
 }
 
+bool isIpv6(std::string_view text) {
+    in6_addr address{};
+    return inet_pton(AF_INET6, std::string(text).c_str(), &address) == 1;
+}
+
+// 1 to 65535 in plain digits: anything else would be read as another port.
+bool isPort(std::string_view text) {
+    if (text.empty() || text.size() > 5 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    unsigned value = 0;
+    for (char c : text)
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    return value >= 1 && value <= 65535;
+}
+
+bool isHost(std::string_view text) {
+    return isDottedQuad(text) || isHostName(text);
+}
+
+// HOST, HOST:PORT, an IPv6 address bare ("::1"), [IPV6] or [IPV6]:PORT.
+bool isNetworkTarget(std::string_view text) {
+    if (text.size() > 255)
+        return false;
+    if (!text.empty() && text.front() == '[') {
+        std::size_t close = text.find(']');
+        if (close == std::string_view::npos || !isIpv6(text.substr(1, close - 1)))
+            return false;
+        std::string_view rest = text.substr(close + 1);
+        return rest.empty() || (rest.front() == ':' && isPort(rest.substr(1)));
+    }
+    std::size_t colons = static_cast<std::size_t>(std::count(text.begin(), text.end(), ':'));
+    if (colons >= 2)
+        return isIpv6(text);
+    if (colons == 1) {
+        std::size_t colon = text.find(':');
+        return isHost(text.substr(0, colon)) && isPort(text.substr(colon + 1));
+    }
+    return isHost(text);
+}
+
 }  // namespace
 
 bool isNetworkAddress(const std::string& text) {
-    return text.size() <= 255 && (isDottedQuad(text) || isHostName(text));
+    return text.size() <= 255 && (isHost(text) || isIpv6(text));
 }
 
 std::optional<PortDescriptor> parseTarget(const std::string& target) {
@@ -73,7 +118,15 @@ std::optional<PortDescriptor> parseTarget(const std::string& target) {
     }
     if (target == "lpt:" || target == "lpt:1")
         return PortDescriptor("LPT1:", PortType::Parallel, channel::kUnset);
-    if (!isNetworkAddress(target))
+    if (target.rfind("lpt:/", 0) == 0) {
+        // One parallel device by its path, taken whole or not at all.
+        const std::string path = after("lpt:");
+        if (path.size() > PortDescriptor::Text::kCapacity || path.find('\0') != std::string::npos)
+            return std::nullopt;
+        return PortDescriptor(path, PortType::Parallel, channel::kUnset);
+    }
+    // "lpt:2" is no host "lpt" on port 2.
+    if (target.rfind("lpt:", 0) == 0 || !isNetworkTarget(target))
         return std::nullopt;
     return PortDescriptor(target, PortType::TcpIp, channel::kUnset);
 }

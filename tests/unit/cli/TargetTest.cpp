@@ -37,6 +37,24 @@ TEST(TargetTest, KindAndNetworkAddressRule) {
         {"lpt:junk", std::nullopt, ""},
         {"lpt:2", std::nullopt, ""},
         {"lpt:1", PortType::Parallel, "LPT1:"},
+        {"lpt:/dev/lp1", PortType::Parallel, "/dev/lp1"},
+        // A data port, and IPv6 addresses.
+        {"10.0.0.1:9101", PortType::TcpIp, "10.0.0.1:9101"},
+        {"printer-1.example:9101", PortType::TcpIp, "printer-1.example:9101"},
+        {"::1", PortType::TcpIp, "::1"},
+        {"[::1]", PortType::TcpIp, "[::1]"},
+        {"[::1]:9100", PortType::TcpIp, "[::1]:9100"},
+        {"[fe80::1]:65535", PortType::TcpIp, "[fe80::1]:65535"},
+        {"10.0.0.1:0", std::nullopt, ""},
+        {"10.0.0.1:65536", std::nullopt, ""},
+        {"10.0.0.1:91x", std::nullopt, ""},
+        {"10.0.0.1:", std::nullopt, ""},
+        {"10.0.0.256:9100", std::nullopt, ""},
+        {"[::1]9100", std::nullopt, ""},
+        {"[::1", std::nullopt, ""},
+        {"[10.0.0.1]:9100", std::nullopt, ""},
+        {"::g", std::nullopt, ""},
+        {"lpt:dev/lp1", std::nullopt, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -51,6 +69,9 @@ TEST(TargetTest, KindAndNetworkAddressRule) {
     // A device path is taken whole or not at all.
     EXPECT_TRUE(parseTarget("usb:/" + std::string(254, 'd')));
     EXPECT_FALSE(parseTarget("usb:/" + std::string(255, 'd')));
+    EXPECT_FALSE(parseTarget("lpt:/" + std::string(255, 'd')));
+    EXPECT_TRUE(isNetworkAddress("::1"));
+    EXPECT_FALSE(isNetworkAddress("10.0.0.1:9100"));  // SNMP has its own port
 }
 
 }  // namespace
