@@ -226,5 +226,55 @@ version = 6.00
     EXPECT_EQ(down.exitCode, 1);
 }
 
+// ::1 end to end: queues naming it are found, analysed by SNMP on ::1 and
+// sent to on their data port, by discovery and by the command-line tool.
+// The only test that serves SNMP on ::1, which every test shares.
+TEST(CupsDiscovery, Ipv6LoopbackQueuesAreAnalysedAndSentTo) {
+    if (!test::CupsdProcess::available())
+        GTEST_SKIP() << "cupsd is not installed";
+    test::SimProcess sim(R"(
+[printer]
+address = ::1
+data-port = @PORT1@
+model = Meridot-4000
+version = 4.00
+)");
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const std::string target = "[::1]:" + sim.dataPort(0);
+    test::CupsdProcess cupsd;
+    ASSERT_TRUE(cupsd.started()) << cupsd.error();
+    ASSERT_TRUE(cupsd.addQueue("a-socket-v6", "socket://" + target, "raw")) << cupsd.error();
+    ASSERT_TRUE(cupsd.addQueue("b-ipp-v6", "ipp://[::1]:8631/ipp/print", "raw")) << cupsd.error();
+    test::ScopedEnvVar server("CUPS_SERVER", cupsd.socketPath());
+
+    PrinterList list;
+    platform::CupsSpooler spooler;
+    ASSERT_TRUE(
+        discovery::findPrinters(list, spooler, platform::Registry(), test::FakeUsbDevices{}));
+    const std::vector<test::Listed> expected = {
+        {"a-socket-v6", PortType::TcpIp, target},
+        {"b-ipp-v6", PortType::TcpIp, "::1"},
+    };
+    ASSERT_EQ(test::listed(list), expected);
+    test::SamplePackage package;
+    for (std::size_t i = 0; i < list.count(); ++i) {
+        EXPECT_EQ(list.item(i)->versionText(), "4.00") << list.item(i)->name();
+        EXPECT_EQ(list.item(i)->effectiveState(), PrinterState::UpToDate) << list.item(i)->name();
+    }
+    sendData(list.item(0)->portDescriptor());
+    ASSERT_TRUE(sim.waitForLine("received ::1 1 2"));
+
+    const std::vector<std::pair<std::string, std::string>> env = {{"LANG", "C"}};
+    test::CommandResult check = test::runCommand(
+        {test::ctlPath(), "check", target, "--json", "--package", test::examplePackageDir()}, env);
+    EXPECT_EQ(check.exitCode, 0) << check.err;
+    EXPECT_NE(check.out.find("\"state\": \"upToDate\""), std::string::npos) << check.out;
+    const std::string file = test::examplePackageDir() + "/m4000_310.fmw";
+    test::CommandResult send = test::runCommand({test::ctlPath(), "send", target, file, "--yes"});
+    EXPECT_EQ(send.exitCode, 0) << send.err;
+    ASSERT_TRUE(sim.waitForLine("received ::1 2 "));
+    EXPECT_EQ(sim.record(0, 2), test::readFile(file));
+}
+
 }  // namespace
 }  // namespace upkeep
