@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QStyleOptionButton>
 #include <QTreeWidget>
+#include <cmath>
 
 #include "app/controllers/Texts.h"
 #include "app/views/Dialogs.h"
@@ -35,7 +36,8 @@ QString where(const QWidget* widget) {
 int cellWidth(const QAbstractItemView& view, const QString& text, bool icon) {
     int widest = 0;
     for (const QString& line : text.split('\n'))
-        widest = std::max(widest, view.fontMetrics().horizontalAdvance(line));
+        widest =
+            std::max(widest, int(std::ceil(QFontMetricsF(view.font()).horizontalAdvance(line))));
     const int margin = view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
     return widest + 2 * margin + (icon ? view.iconSize().width() + 2 * margin : 0);
 }
@@ -160,8 +162,8 @@ TEST(TextFitTest, EveryTextFitsInEveryLanguage) {
             MainWindow window{StartOptions{}};
             window.show();
             for (int id = 150; id <= 155; ++id)
-                window.insertRow(id - 150,
-                                 {1, "Front-Office", resources::text(id), "Meridot-5200", "5.10"});
+                window.insertRow(id - 150, {1, "Front-Office", resources::text(id),
+                                            "Meridot-5200 Finisher-F2", "5.10 F2.10"});
             QApplication::processEvents();
             cut << cutTexts(&window);
         },

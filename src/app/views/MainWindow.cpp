@@ -77,18 +77,9 @@ MainWindow::MainWindow(const StartOptions& options, QWidget* parent)
     exitButton_->setDefault(true);
     connect(exitButton_, &QPushButton::clicked, this, &QDialog::accept);
 
-    // The template's size, wider where the columns or the menu need it; the
-    // window may grow from there.
-    const int columnsWidth =
-        columnWidths_[0] + columnWidths_[1] + columnWidths_[2] + columnWidths_[3];
-    listWidth_ = std::max(units_.x(332), columnsWidth + 2 * list_->frameWidth() +
-                                             list_->verticalScrollBar()->sizeHint().width());
     exitSize_ = neededSize(exitButton_, QSize(units_.x(50), units_.y(14)));
-    const QSize least(
-        std::max(listWidth_ + units_.x(14), menuBar_->sizeHint().width()),
-        menuBar_->sizeHint().height() + units_.y(117) + exitSize_.height() - units_.y(14));
-    setMinimumSize(least);
-    resize(least);
+    fitWindow();
+    resize(minimumSize());
     layOut();
 
     // Command 32782 is on no menu: a keyboard shortcut reaches it.
@@ -113,6 +104,21 @@ MainWindow::~MainWindow() {
     timer_.stop();
     controller_->shutdown();
     controller_.reset();
+}
+
+// The template's size, wider where the columns or the menu need it; the
+// window may grow from there.
+void MainWindow::fitWindow() {
+    const int columnsWidth =
+        columnWidths_[0] + columnWidths_[1] + columnWidths_[2] + columnWidths_[3];
+    listWidth_ = std::max(units_.x(332), columnsWidth + 2 * list_->frameWidth() +
+                                             list_->verticalScrollBar()->sizeHint().width());
+    const QSize least(
+        std::max(listWidth_ + units_.x(14), menuBar_->sizeHint().width()),
+        menuBar_->sizeHint().height() + units_.y(117) + exitSize_.height() - units_.y(14));
+    setMinimumSize(least);
+    resize(size().expandedTo(least));
+    layOut();
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -193,6 +199,17 @@ void MainWindow::insertRow(int position, const ListRow& row) {
     item->setTextAlignment(2, Qt::AlignCenter);
     item->setTextAlignment(3, Qt::AlignCenter);
     list_->insertTopLevelItem(position, item);
+    // A column grows to hold a longer name, model or version.
+    bool wider = false;
+    for (int column = 0; column < kColumns; ++column) {
+        const int need = cellWidth(*list_, item->text(column), column == 0);
+        if (need > columnWidths_[column]) {
+            columnWidths_[column] = need;
+            wider = true;
+        }
+    }
+    if (wider)
+        fitWindow();
 }
 
 int MainWindow::rowCount() {

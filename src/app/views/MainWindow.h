@@ -79,6 +79,7 @@ class MainWindow final : public QDialog, public MainView {
   private:
     static constexpr int kColumns = 4;
     void buildMenu(QMenuBar* bar);
+    void fitWindow();
     void layOut();
 
     std::shared_ptr<QtUiQueue> queue_;
@@ -87,7 +88,8 @@ class MainWindow final : public QDialog, public MainView {
     QPushButton* exitButton_ = nullptr;
     QTimer timer_;
     DialogUnits units_;
-    // Column widths at the smallest window, the list's width there, the Exit button's size.
+    // Column widths at the smallest window, the list's width there, the Exit
+    // button's size.
     std::array<int, kColumns> columnWidths_{200, 150, 100, 100};
     int listWidth_ = 0;
     QSize exitSize_;

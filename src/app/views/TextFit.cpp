@@ -8,6 +8,7 @@
 #include <QStyleOptionButton>
 #include <QTextLayout>
 #include <algorithm>
+#include <cmath>
 
 namespace upkeep::app::views {
 namespace {
@@ -86,11 +87,15 @@ int radioTextWidth(const QWidget& radio, int width) {
 }
 
 int cellWidth(const QAbstractItemView& view, const QString& text, bool icon) {
-    int widest = 0;
+    // The item draws with fractional widths and elides what is a fraction too
+    // wide: whole pixels up, and one to spare.
+    const QFontMetricsF metrics(view.font());
+    qreal widest = 0;
     for (const QString& line : text.split('\n'))
-        widest = std::max(widest, view.fontMetrics().horizontalAdvance(line));
+        widest = std::max(widest, metrics.horizontalAdvance(line));
     const int margin = view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
-    return widest + 2 * margin + (icon ? view.iconSize().width() + 2 * margin : 0);
+    return int(std::ceil(widest)) + 1 + 2 * margin +
+           (icon ? view.iconSize().width() + 2 * margin : 0);
 }
 
 QSize placeControls(const std::vector<PlacedControl>& controls, QSize dialog, int margin) {
