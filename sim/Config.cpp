@@ -170,6 +170,11 @@ std::string applyPrinterKey(PrinterConfig& p, const std::string& key, const std:
         if (!n || *n > 60000)
             return "profile-idle-ms needs milliseconds up to 60000";
         p.profileIdleMs = static_cast<int>(*n);
+    } else if (key == "restart-ms") {
+        auto n = parseUnsigned(value);
+        if (!n || *n > 3600000)
+            return "restart-ms needs milliseconds up to 3600000";
+        p.restartMs = static_cast<int>(*n);
     } else if (key == "pty") {
         if (value == "yes")
             p.pty = true;

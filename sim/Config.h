@@ -51,6 +51,7 @@ struct PrinterConfig {
     std::optional<std::string> profileAnswer = std::string("0");  // nullopt: no answer
     std::string profileLineEnd = "\r\n";
     int profileIdleMs = 300;
+    int restartMs = 0;  // silent this long after applying a file
 
     bool pty = false;
 };

@@ -61,6 +61,8 @@ std::string PjlResponder::line(std::string_view raw) {
         return u;
     }();
 
+    if (printer_.restarting())
+        return {};
     if (startsWith(upper, "@PJL ")) {
         std::string command = trim(upper.substr(5));
         if (startsWith(command, "ECHO")) {

@@ -83,8 +83,14 @@ Printer::Target Printer::findTarget(const std::string& model, std::string& curre
     return Target::None;
 }
 
+bool Printer::restarting() const {
+    std::lock_guard lock(mutex_);
+    return std::chrono::steady_clock::now() < restartEnds_;
+}
+
 void Printer::setVersion(const std::string& model, const std::string& version) {
     std::lock_guard lock(mutex_);
+    restartEnds_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(config_.restartMs);
     if (!config_.model.empty() && equalsIgnoreCase(model, config_.model)) {
         version_ = version;
         return;

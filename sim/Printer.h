@@ -4,6 +4,7 @@
 // Shared by the SNMP agent, the data-port connections and the pty.
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -40,7 +41,10 @@ class Printer {
     enum class Target { None, Printer, Subsystem };
     // Which part a file for `model` is for, and the version it has now.
     Target findTarget(const std::string& model, std::string& currentVersion) const;
+    // Takes a new version on; the printer then restarts: silent for the
+    // configured restart time.
     void setVersion(const std::string& model, const std::string& version);
+    bool restarting() const;
     void addMedia(Media m);
 
     int nextConnectionNumber() { return ++connections_; }
@@ -51,6 +55,7 @@ class Printer {
     std::string version_;
     std::vector<Subsystem> subsystems_;
     std::vector<Media> media_;
+    std::chrono::steady_clock::time_point restartEnds_{};
     std::atomic<int> connections_{0};
 };
 

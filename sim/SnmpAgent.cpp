@@ -88,7 +88,7 @@ std::string echoedBindings(const Request& request) {
 
 std::optional<std::string> answerSnmp(std::string_view bytes, const Printer& printer) {
     const PrinterConfig& config = printer.config();
-    if (config.snmp == SnmpMode::Silent)
+    if (config.snmp == SnmpMode::Silent || printer.restarting())
         return std::nullopt;
     auto request = parseRequest(bytes);
     if (!request || request->community != config.community)

@@ -1,13 +1,12 @@
 // upkeepctl check: analyses printers, several at once, and prints one row
 // per target in the order given.
 
-#include <atomic>
 #include <cstdio>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "cli/Command.h"
+#include "cli/Fleet.h"
 #include "cli/Json.h"
 #include "cli/Options.h"
 #include "cli/TerminalText.h"
@@ -16,7 +15,6 @@
 namespace upkeep::cli {
 
 int checkCommand(const Args& args);
-std::vector<std::shared_ptr<Printer>> discoveredPrinters();
 
 namespace {
 
@@ -26,22 +24,6 @@ const Command& self() {
             return c;
     }
     return commands().front();
-}
-
-// Analyses every printer with at most `parallel` at once: a fleet with
-// silent printers costs about one time-out, not one per printer.
-void analyseAll(const std::vector<std::shared_ptr<Printer>>& printers, unsigned parallel) {
-    std::atomic<std::size_t> next{0};
-    std::vector<std::thread> threads;
-    unsigned count = std::min<std::size_t>(parallel, printers.size());
-    for (unsigned t = 0; t < count; ++t) {
-        threads.emplace_back([&] {
-            for (std::size_t i; (i = next.fetch_add(1)) < printers.size();)
-                printers[i]->analyseIfNeeded();
-        });
-    }
-    for (std::thread& thread : threads)
-        thread.join();
 }
 
 void printJson(const std::vector<std::shared_ptr<Printer>>& printers) {
@@ -109,8 +91,12 @@ int checkCommand(const Args& args) {
         return kExitFailed;
 
     std::vector<std::shared_ptr<Printer>> printers;
-    if (options.all)
-        printers = discoveredPrinters();
+    if (options.all) {
+        auto found = discoveredPrinters();
+        if (!found)
+            return fail(kExitFailed, "the print spooler cannot be asked for its printers");
+        printers = std::move(*found);
+    }
     for (const std::string& target : options.positional) {
         auto port = parseTarget(target);
         if (!port)

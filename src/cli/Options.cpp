@@ -39,6 +39,8 @@ std::optional<int> parseOptions(const Command& command, const Args& args, Option
             options.yes = true;
         } else if (arg == "--all") {
             options.all = true;
+        } else if (arg == "--verify") {
+            options.verify = true;
         } else if (arg == "--package") {
             options.package = value();
             if (!options.package)

@@ -20,6 +20,7 @@ struct Options {
     bool json = false;
     bool yes = false;
     bool all = false;
+    bool verify = false;
     unsigned parallel = 16;
     std::optional<std::string> package;
 };

@@ -21,6 +21,7 @@ int sendCommand(const Args& args);
 int profilesCommand(const Args& args);
 int addProfileCommand(const Args& args);
 int printersCommand(const Args& args);
+int historyCommand(const Args& args);
 
 const std::vector<Command>& commands() {
     static const std::vector<Command> table = {
@@ -31,11 +32,15 @@ const std::vector<Command>& commands() {
         {"check",
          "check TARGET... [--all] [--parallel N] [--package DIR] [--community TEXT] [--json]",
          "analyse printers: state, model and system software version", checkCommand},
-        {"upgrade", "upgrade TARGET [--yes] [--package DIR] [--community TEXT]",
-         "send every upgrade the package has for the printer", upgradeCommand},
-        {"downgrade", "downgrade TARGET VERSION [--yes] [--package DIR] [--community TEXT]",
+        {"upgrade",
+         "upgrade TARGET... [--all] [--parallel N] [--verify] [--yes] [--package DIR] "
+         "[--community TEXT] [--json]",
+         "send every upgrade the package has to each printer (at most N at once, default 8)",
+         upgradeCommand},
+        {"downgrade",
+         "downgrade TARGET VERSION [--verify] [--yes] [--package DIR] [--community TEXT]",
          "send an older version of the package to the printer", downgradeCommand},
-        {"send", "send TARGET FILE [--yes] [--package DIR] [--community TEXT]",
+        {"send", "send TARGET FILE [--verify] [--yes] [--package DIR] [--community TEXT]",
          "send a system software file of your choice (forced download)", sendCommand},
         {"profiles", "profiles TARGET [--community TEXT] [--json]",
          "list the media profiles installed in a printer", profilesCommand},
@@ -43,6 +48,8 @@ const std::vector<Command>& commands() {
          "install a media profile file (.pdw) into a printer", addProfileCommand},
         {"printers", "printers [--json]",
          "list the printers the print spooler knows, with their ports", printersCommand},
+        {"history", "history [--printer NAME] [--json]",
+         "the downloads sent to printers, oldest first", historyCommand},
     };
     return table;
 }

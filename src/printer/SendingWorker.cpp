@@ -1,7 +1,11 @@
 #include "printer/SendingWorker.h"
 
+#include <cstdio>
+
 #include "media/MediaProfileList.h"
 #include "package/CatalogueEntry.h"
+#include "package/FirmwareCatalogue.h"
+#include "printer/Identification.h"
 
 namespace upkeep {
 namespace {
@@ -13,6 +17,46 @@ void pause(const std::atomic<bool>& cancel, platform::Millis nominal) {
         std::this_thread::sleep_for(std::min(platform::Millis{20}, deadline.remaining()));
     }
 }
+
+const char* outcomeText(SendResult result) {
+    switch (result) {
+        case SendResult::Sent:
+            return "sent";
+        case SendResult::Canceled:
+            return "canceled";
+        default:
+            return "failed";
+    }
+}
+
+// Notes one file's transfer for the history, and what the printer took.
+class Recorder {
+  public:
+    Recorder(DownloadReport& report, const Printer* printer) : report_(report) {
+        if (!printer)
+            return;
+        const PrinterFacts facts = printer->facts();
+        base_.printer = printer->name();
+        base_.port = printer->portDescriptor().name().str();
+        base_.model = facts.modelText();
+        base_.version = facts.versionText();
+    }
+    void note(const CatalogueEntry* entry, SendResult result) {
+        if (!entry || result == SendResult::FileNotFound)
+            return;  // nothing left this side
+        history::Record record = base_;
+        record.time = history::now();
+        record.file = history::describe(*entry);
+        record.outcome = outcomeText(result);
+        report_.records.push_back(std::move(record));
+        if (result == SendResult::Sent)
+            report_.sent.push_back({entry->model().str(), entry->version().str()});
+    }
+
+  private:
+    DownloadReport& report_;
+    history::Record base_;
+};
 
 }  // namespace
 
@@ -41,6 +85,7 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
         sink->showFailure(stringId, code);
     };
     Printer* printer = request.printer.get();
+    Recorder recorder(shared->report, printer);
 
     switch (request.operation) {
         case Operation::Upgrade: {
@@ -62,6 +107,7 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
                 shared->progress.store(0);
                 SendResult result =
                     entry ? printer->sendEntry(*entry, control) : SendResult::FileNotFound;
+                recorder.note(entry, result);
                 if (result == SendResult::Canceled) {
                     canceled = true;
                     break;
@@ -83,8 +129,14 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
             break;
         }
         case Operation::Downgrade: {
+            const FirmwareCatalogue* catalogue = analysisCatalogue();
+            const CatalogueEntry* entry =
+                printer && catalogue
+                    ? catalogue->findEntry(printer->facts().model, request.sendText)
+                    : nullptr;
             SendResult result =
                 printer ? printer->downgrade(request.sendText, control) : SendResult::NoConnection;
+            recorder.note(entry, result);
             if (result == SendResult::Canceled) {
                 canceled = true;
             } else if (result != SendResult::Sent) {
@@ -96,6 +148,7 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
             SendResult result = printer && request.entry
                                     ? printer->sendEntry(*request.entry, control)
                                     : SendResult::NoConnection;
+            recorder.note(request.entry.get(), result);
             if (result == SendResult::Canceled) {
                 canceled = true;
             } else if (result != SendResult::Sent) {
@@ -122,6 +175,9 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
         default:
             break;
     }
+    std::string problem;
+    if (request.recordHistory && !history::append(shared->report.records, problem))
+        std::fprintf(stderr, "warning: %s\n", problem.c_str());
     sink->finished(outcome, canceled);
     shared->done.store(true);
 }

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/Clock.h"
+#include "printer/DownloadHistory.h"
 #include "printer/Printer.h"
 
 namespace upkeep {
@@ -45,6 +46,20 @@ struct SendRequest {
     std::shared_ptr<Printer> printer;
     std::shared_ptr<CatalogueEntry> entry;  // SendFile
     std::string sendText;                   // Downgrade: version; AddProfile: file
+    // The worker appends its history lines itself when it ends (a front end
+    // that adds a verification first leaves this off and appends them).
+    bool recordHistory = false;
+};
+
+// What a download did, readable once the worker has been joined.
+struct DownloadReport {
+    // One per system software file the printer was sent or was being sent.
+    std::vector<history::Record> records;
+    // The model and version of each file the printer took, in order.
+    struct Sent {
+        std::string model, version;
+    };
+    std::vector<Sent> sent;
 };
 
 class SendingWorker {
@@ -64,12 +79,15 @@ class SendingWorker {
     int progress() const { return shared_->progress.load(); }
     bool running() const { return !shared_->done.load(); }
     void join();
+    // Only after join().
+    const DownloadReport& report() const { return shared_->report; }
 
   private:
     struct Shared {
         std::atomic<bool> cancel{false};
         std::atomic<int> progress{0};
         std::atomic<bool> done{false};
+        DownloadReport report;  // written by the worker's thread only
     };
     static void run(std::shared_ptr<Shared> shared, SendRequest request,
                     std::shared_ptr<SendingSink> sink);

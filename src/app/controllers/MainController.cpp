@@ -356,6 +356,7 @@ void MainController::startSending(int step, int total) {
     ++sendingGeneration_;
     sendingCancelHandled_ = false;
     SendRequest request{operation.load(), targetPrinter, targetEntry, sendText.str()};
+    request.recordHistory = true;  // the window verifies nothing: the worker records
     sending_ = std::make_unique<SendingWorker>(
         std::move(request), std::make_shared<Sending>(*this, sendingGeneration_));
 }

@@ -1,0 +1,21 @@
+#pragma once
+// Many printers at once: the spooler's printers for --all, and their
+// analysis with a bounded number at a time.
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "printer/Printer.h"
+
+namespace upkeep::cli {
+
+// The printers discovery finds on this workstation; none when the print
+// spooler cannot be asked.
+std::optional<std::vector<std::shared_ptr<Printer>>> discoveredPrinters();
+
+// Analyses every printer with at most `parallel` at once: a fleet with
+// silent printers costs about one time-out, not one per printer.
+void analyseAll(const std::vector<std::shared_ptr<Printer>>& printers, unsigned parallel);
+
+}  // namespace upkeep::cli

@@ -1,0 +1,312 @@
+// upkeepctl upgrade: upgrades one printer or a whole fleet, at most N at
+// once, each printer's items in order with the pause between them; one
+// confirmation for the set, a progress line per printer, and a summary.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "cli/Command.h"
+#include "cli/Downloads.h"
+#include "cli/Fleet.h"
+#include "cli/Interrupt.h"
+#include "cli/Json.h"
+#include "cli/Options.h"
+#include "cli/TerminalText.h"
+#include "cli/Verify.h"
+#include "package/CatalogueEntry.h"
+
+namespace upkeep::cli {
+
+int upgradeCommand(const Args& args);
+
+namespace {
+
+const Command& self() {
+    for (const Command& c : commands()) {
+        if (std::string_view(c.name) == "upgrade")
+            return c;
+    }
+    return commands().front();
+}
+
+enum Phase { kWaiting, kSending, kVerifying, kDone };
+
+// One printer of the set. The pool thread that runs it writes the result
+// fields and then publishes kDone; the main thread reads them only after.
+struct Job {
+    std::shared_ptr<Printer> printer;
+    std::vector<std::string> items;  // the files it is to get
+    std::shared_ptr<DownloadSink> sink;
+    std::atomic<int> phase{kWaiting};
+    std::atomic<int> progress{0};
+    std::vector<std::string> sent;
+    std::string outcome;  // sent, verified, not verified, up to date, failed, canceled
+    std::string reason;
+
+    bool succeeded() const {
+        return outcome == "sent" || outcome == "verified" || outcome == "up to date";
+    }
+};
+
+// Decides what a printer gets; a printer that gets nothing is done.
+void plan(Job& job) {
+    Printer& p = *job.printer;
+    const PrinterState effective = p.effectiveState();
+    if (int id = unusableMessage(effective)) {
+        job.outcome = "failed";
+        job.reason = message(id);
+    } else if (effective == PrinterState::UpToDate) {
+        job.outcome = "up to date";
+        job.reason = message(255);
+    } else if (!p.upgradeFilesPresent()) {
+        job.outcome = "failed";
+        job.reason = message(181);
+    } else {
+        for (const CatalogueEntry* entry : p.upgradeEntries())
+            job.items.push_back(entry ? entry->fileName().str() : std::string("?"));
+        return;
+    }
+    job.phase.store(kDone);
+}
+
+void run(Job& job, bool verify, const std::atomic<bool>& cancel) {
+    if (cancel.load()) {
+        job.outcome = "canceled";
+        job.reason = "canceled before it started";
+        job.phase.store(kDone);
+        return;
+    }
+    const std::string versionBefore = job.printer->facts().versionText();
+    job.sink = std::make_shared<DownloadSink>(static_cast<int>(job.items.size()));
+    job.phase.store(kSending);
+    DownloadReport report;
+    {
+        SendingWorker worker({Operation::Upgrade, job.printer, nullptr, {}}, job.sink);
+        while (worker.running()) {
+            if (cancel.load())
+                worker.cancel();
+            job.progress.store(worker.progress());
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        worker.join();
+        job.progress.store(worker.progress());
+        report = worker.report();
+    }
+    for (const history::Record& r : report.records) {
+        if (r.outcome == "sent")
+            job.sent.push_back(r.file.path);
+    }
+    std::string verification = history::kNotAsked;
+    if (job.sink->canceled()) {
+        job.outcome = "canceled";
+        job.reason = "the download did not finish";
+    } else if (job.sink->outcome() == Operation::Failed) {
+        job.outcome = "failed";
+        job.reason = job.sink->failure();
+    } else if (verify) {
+        job.phase.store(kVerifying);
+        Verification v = verifyPrinter(job.printer->name(), job.printer->portDescriptor(),
+                                       report.sent, versionBefore, cancel);
+        verification = v.text;
+        job.outcome = v.verified ? "verified" : "not verified";
+        job.reason = v.text;
+    } else {
+        job.outcome = "sent";
+        job.reason = message(264);
+    }
+    recordHistory(report, verification);
+    job.phase.store(kDone);
+}
+
+// A line per printer on a terminal (stderr): those at work are redrawn in
+// place, each finished one is printed once above them.
+class FleetDisplay {
+  public:
+    FleetDisplay() : terminal_(::isatty(STDERR_FILENO) == 1) {}
+
+    void draw(std::vector<std::unique_ptr<Job>>& jobs, bool last) {
+        if (!terminal_)
+            return;
+        reported_.resize(jobs.size(), false);
+        std::string out;
+        if (drawn_ > 0)
+            out += "\033[" + std::to_string(drawn_) + "A\r\033[J";
+        drawn_ = 0;
+        std::string active;
+        for (std::size_t i = 0; i < jobs.size(); ++i) {
+            Job& job = *jobs[i];
+            const int phase = job.phase.load();
+            const std::string name = terminalText(job.printer->name());
+            if (phase == kDone && !reported_[i] && !job.items.empty()) {
+                out += name + "  " + job.outcome + "\n";
+                reported_[i] = true;
+            } else if (phase == kSending && !last) {
+                const int percent = std::clamp(job.progress.load(), 0, 100);
+                std::string bar(static_cast<std::size_t>(percent / 5), '#');
+                bar.resize(20, '.');
+                active += name + "  [" + bar + "] " + std::to_string(percent) + "%  " +
+                          terminalText(job.sink->label()) + "\n";
+                ++drawn_;
+            } else if (phase == kVerifying && !last) {
+                active += name + "  verifying\n";
+                ++drawn_;
+            }
+        }
+        out += active;
+        std::fputs(out.c_str(), stderr);
+        std::fflush(stderr);
+    }
+
+  private:
+    bool terminal_;
+    int drawn_ = 0;
+    std::vector<bool> reported_;
+};
+
+void printJson(const std::vector<std::unique_ptr<Job>>& jobs) {
+    std::printf("[");
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        const Job& job = *jobs[i];
+        std::string sent;
+        for (std::size_t k = 0; k < job.sent.size(); ++k)
+            sent += (k ? ", " : "") + jsonString(job.sent[k]);
+        std::printf("%s\n  {\"printer\": %s, \"itemsSent\": [%s], \"outcome\": %s, \"reason\": %s}",
+                    i ? "," : "", jsonString(job.printer->name()).c_str(), sent.c_str(),
+                    jsonString(job.outcome).c_str(), jsonString(job.reason).c_str());
+    }
+    std::printf("%s]\n", jobs.empty() ? "" : "\n");
+}
+
+void printTable(const std::vector<std::unique_ptr<Job>>& jobs) {
+    struct Row {
+        std::string name, items, outcome, reason;
+    };
+    std::vector<Row> rows{{message(160), "Items sent", "Outcome", "Reason"}};
+    std::size_t nameWidth = 0, itemsWidth = 0, outcomeWidth = 0;
+    for (const auto& job : jobs) {
+        rows.push_back({terminalText(job->printer->name()),
+                        std::to_string(job->sent.size()) + "/" + std::to_string(job->items.size()),
+                        job->outcome, terminalText(job->reason)});
+    }
+    for (const Row& r : rows) {
+        nameWidth = std::max(nameWidth, r.name.size());
+        itemsWidth = std::max(itemsWidth, r.items.size());
+        outcomeWidth = std::max(outcomeWidth, r.outcome.size());
+    }
+    for (const Row& r : rows) {
+        std::printf("%-*s  %-*s  %-*s  %s\n", static_cast<int>(nameWidth), r.name.c_str(),
+                    static_cast<int>(itemsWidth), r.items.c_str(), static_cast<int>(outcomeWidth),
+                    r.outcome.c_str(), r.reason.c_str());
+    }
+}
+
+// One printer named on its own: the messages of a single download.
+int reportSingle(const Job& job, bool verify) {
+    if (!job.succeeded())
+        return fail(kExitFailed,
+                    job.outcome == "canceled" ? "canceled: " + job.reason : job.reason);
+    if (job.outcome == "up to date") {
+        std::printf("%s\n", job.reason.c_str());
+        return kExitOk;
+    }
+    std::printf("%s\n", message(264).c_str());
+    if (verify)
+        std::printf("%s\n", job.reason.c_str());
+    return kExitOk;
+}
+
+}  // namespace
+
+int upgradeCommand(const Args& args) {
+    Options options;
+    options.parallel = 8;
+    if (auto code = parseOptions(
+            self(), args, options,
+            {"--yes", "--package", "--community", "--all", "--parallel", "--verify", "--json"})) {
+        return *code;
+    }
+    if (options.positional.empty() && !options.all)
+        return usageError(self(), "expected TARGET... or --all");
+    std::vector<std::shared_ptr<Printer>> printers;
+    for (const std::string& target : options.positional) {
+        auto port = parseTarget(target);
+        if (!port)
+            return usageError(self(), "not a printer address: '" + target + "'");
+        printers.push_back(std::make_shared<Printer>(target, *port));
+    }
+    if (!loadPackage(options))
+        return kExitFailed;
+    if (options.all) {
+        auto found = discoveredPrinters();
+        if (!found)
+            return fail(kExitFailed, "the print spooler cannot be asked for its printers");
+        printers.insert(printers.begin(), found->begin(), found->end());
+    }
+    analyseAll(printers, options.parallel);
+
+    std::vector<std::unique_ptr<Job>> jobs;
+    std::vector<Job*> pending;
+    std::vector<std::string> question{message(191), message(192)};
+    for (auto& printer : printers) {
+        jobs.push_back(std::make_unique<Job>());
+        Job& job = *jobs.back();
+        job.printer = printer;
+        plan(job);
+        if (job.phase.load() == kDone)
+            continue;
+        pending.push_back(&job);
+        std::string line = terminalText(printer->name()) + ":";
+        for (const std::string& item : job.items)
+            line += " " + terminalText(item);
+        question.push_back(line);
+    }
+    question.push_back(message(193));
+    if (!pending.empty() && !confirm(options, question))
+        return fail(kExitFailed, "canceled");
+
+    {
+        InterruptGuard guard;
+        std::atomic<bool> cancel{false};
+        std::atomic<std::size_t> next{0};
+        std::vector<std::thread> pool;
+        const std::size_t count = std::min<std::size_t>(options.parallel, pending.size());
+        for (std::size_t t = 0; t < count; ++t) {
+            pool.emplace_back([&] {
+                for (std::size_t i; (i = next.fetch_add(1)) < pending.size();)
+                    run(*pending[i], options.verify, cancel);
+            });
+        }
+        FleetDisplay display;
+        auto allDone = [&] {
+            return std::all_of(pending.begin(), pending.end(),
+                               [](const Job* j) { return j->phase.load() == kDone; });
+        };
+        while (!allDone()) {
+            if (interrupted())
+                cancel.store(true);
+            display.draw(jobs, false);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        for (std::thread& thread : pool)
+            thread.join();
+        display.draw(jobs, true);
+    }
+
+    const bool single = !options.all && jobs.size() == 1 && !options.json;
+    if (single)
+        return reportSingle(*jobs.front(), options.verify);
+    if (options.json)
+        printJson(jobs);
+    else
+        printTable(jobs);
+    const bool all = std::all_of(jobs.begin(), jobs.end(), [](auto& j) { return j->succeeded(); });
+    return all ? kExitOk : kExitFailed;
+}
+
+}  // namespace upkeep::cli

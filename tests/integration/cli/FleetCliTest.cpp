@@ -1,0 +1,179 @@
+// upkeepctl upgrade over a fleet of simulated printers, --verify after a
+// download, the download history, and --all without a spooler.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "integration/sim/SimHelpers.h"
+#include "support/ChildProcess.h"
+#include "support/CommandRunner.h"
+#include "support/Paths.h"
+#include "support/SimProcess.h"
+
+namespace upkeep {
+namespace {
+
+class FleetCli : public ::testing::Test {
+  protected:
+    void SetUp() override { dir_ = test::makeTempDir("fleet-cli"); }
+    void TearDown() override { test::removeTree(dir_); }
+
+    test::CommandResult ctl(std::vector<std::string> args,
+                            std::vector<std::pair<std::string, std::string>> env = {}) {
+        if (args[0] != "history")
+            args.insert(args.end(), {"--package", test::examplePackageDir()});
+        args.insert(args.begin(), test::ctlPath());
+        env.insert(env.end(), {{"UPKEEP_TIME_SCALE", "0.01"},
+                               {"LANG", "C"},
+                               {"LC_ALL", ""},
+                               {"UPKEEP_HISTORY", history()}});
+        return test::runCommand(args, env);
+    }
+    std::string history() const { return dir_ + "/history.jsonl"; }
+
+    std::string dir_;
+};
+
+// A printer that reports a model it is not: it takes the file in and
+// refuses it, answering with its old version.
+std::string rejecting(int n) {
+    return test::simPrinter(n, "Other", "3.10", "object 1.3.6.1.3.77.1.1.0 = Meridot-4000\n");
+}
+
+TEST_F(FleetCli, UpgradesAFleetAndReportsEachPrinterTruthfully) {
+    enum Kind { kGood, kSilent, kRejecting };
+    std::vector<Kind> kinds(14, kGood);
+    kinds.insert(kinds.end(), {kSilent, kSilent, kSilent, kSilent, kRejecting, kRejecting});
+    std::string config;
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        const int n = static_cast<int>(i) + 1;
+        config += kinds[i] == kGood
+                      ? test::simPrinter(n, "Meridot-4000", "3.10", "restart-ms = 300\n")
+                  : kinds[i] == kSilent ? test::simPrinter(n, "", "", "snmp = silent\n")
+                                        : rejecting(n);
+    }
+    test::SimProcess sim(config);
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    std::vector<std::string> args{"upgrade", "--verify", "--yes", "--json"};
+    for (std::size_t i = 0; i < kinds.size(); ++i)
+        args.push_back(sim.address(i));
+
+    auto r = ctl(args);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    auto rows = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_TRUE(rows.is_array() && rows.size() == kinds.size()) << r.out;
+    const struct {
+        const char *outcome, *reason;
+        std::size_t sent;
+    } expected[] = {
+        {"verified", "verified: Meridot-4000 4.00", 1},
+        {"failed", "could not be contacted", 0},
+        {"not verified", "not verified: the printer reports Meridot-4000 3.10", 1},
+    };
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        SCOPED_TRACE(rows[i].dump());
+        const auto& e = expected[kinds[i]];
+        EXPECT_EQ(rows[i]["printer"], sim.address(i));
+        EXPECT_EQ(rows[i]["outcome"], e.outcome);
+        EXPECT_NE(rows[i]["reason"].get<std::string>().find(e.reason), std::string::npos);
+        EXPECT_EQ(rows[i]["itemsSent"].size(), e.sent);
+    }
+
+    // Every download is in the history, with how it was verified.
+    std::ofstream(history(), std::ios::app) << "damaged line\n";
+    auto h = ctl({"history", "--json"});
+    ASSERT_EQ(h.exitCode, 0) << h.err;
+    EXPECT_NE(h.err.find("skipped"), std::string::npos) << h.err;
+    auto lines = nlohmann::json::parse(h.out, nullptr, false);
+    ASSERT_TRUE(lines.is_array() && lines.size() == 16u) << h.out;
+    for (const auto& line : lines) {
+        SCOPED_TRACE(line.dump());
+        EXPECT_EQ(line["outcome"], "sent");
+        EXPECT_EQ(line["version"], "3.10");
+        EXPECT_EQ(line["size"], 2653);
+        EXPECT_EQ(line["sha256"].get<std::string>().size(), 64u);
+    }
+    auto one = ctl({"history", "--printer", sim.address(18)});
+    EXPECT_EQ(one.exitCode, 0);
+    EXPECT_NE(one.out.find("not verified"), std::string::npos) << one.out;
+    EXPECT_EQ(one.out.find(sim.address(0) + " "), std::string::npos) << one.out;
+}
+
+// One printer at a time: what --verify says after a downgrade and a file of
+// the user's choice, and downgrades that are refused before anything is sent.
+TEST_F(FleetCli, DowngradeAndSendVerifyAndRefuseWhatIsNotOlder) {
+    test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "3.20",
+                                          "subsystem = Finisher-F2 | F2.30\nrestart-ms = 200\n") +
+                         rejecting(2));
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const std::string a = sim.address(0), b = sim.address(1);
+    const std::string file = test::examplePackageDir() + "/m4000_400.fmw";
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* text;  // in stdout or stderr
+    } cases[] = {
+        {{"downgrade", a, "3.20"}, 1, "has the latest system software"},
+        {{"downgrade", a, "4.00"}, 1, "is newer than 3.20"},
+        {{"downgrade", a, "3.10", "--verify"}, 0, "verified: Meridot-4000 3.10, Finisher-F2 F2.30"},
+        {{"send", a, file, "--verify"}, 0, "verified: Meridot-4000 4.00, Finisher-F2 F2.30"},
+        {{"send", b, file, "--verify"}, 1, "not verified: the printer reports Meridot-4000 3.10"},
+        {{"upgrade", b, "--verify"}, 1, "not verified"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args.back());
+        auto r = ctl(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_NE((r.out + r.err).find(c.text), std::string::npos) << r.out << r.err;
+    }
+}
+
+TEST_F(FleetCli, AllFailsWhenTheSpoolerCannotBeAsked) {
+    for (const char* command : {"check", "upgrade"}) {
+        auto r = ctl({command, "--all"}, {{"CUPS_SERVER", dir_ + "/no-spooler.sock"}});
+        EXPECT_EQ(r.exitCode, 1) << command;
+        EXPECT_NE(r.err.find("cannot be asked"), std::string::npos) << r.err;
+    }
+}
+
+// The first Ctrl-C cancels every transfer of the fleet at once, at real
+// time, while the printers still take the files.
+TEST_F(FleetCli, InterruptCancelsEveryTransfer) {
+    const std::string package = dir_ + "/package";
+    std::filesystem::create_directories(package);
+    std::filesystem::copy(test::examplePackageDir() + "/firmware.ini", package);
+    test::firmwareFile(package + "/m4000_400.fmw", "Meridot-4000", "4.00", 4 << 20);
+    std::string config;
+    for (int n = 1; n <= 3; ++n)
+        config += test::simPrinter(n, "Meridot-4000", "3.10", "data = slow:20000\n");
+    test::SimProcess sim(config);
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const std::string log = dir_ + "/stderr";
+    pid_t pid = test::spawn({test::ctlPath(), "upgrade", sim.address(0), sim.address(1),
+                             sim.address(2), "--yes", "--package", package},
+                            log, -1, {"LANG=C", "LC_ALL=", "UPKEEP_HISTORY=" + history()});
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    const auto start = std::chrono::steady_clock::now();
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string out = test::readFile(log);
+    for (int n = 0; n < 3; ++n)
+        EXPECT_NE(out.find(sim.address(n) + " "), std::string::npos) << out;
+    EXPECT_NE(out.find("canceled"), std::string::npos) << out;
+    EXPECT_FALSE(sim.waitForLine("applied", std::chrono::milliseconds(300)));
+}
+
+}  // namespace
+}  // namespace upkeep

@@ -1,0 +1,97 @@
+// The download history: where it lives, its lines, and what a damaged or
+// unwritable file does.
+
+#include "printer/DownloadHistory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "package/CatalogueEntry.h"
+#include "support/ChildProcess.h"
+
+namespace upkeep::history {
+namespace {
+
+// Sets (or, for null, unsets) an environment variable for a scope.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(DownloadHistory, PathFollowsTheOverrideThenTheStateDirectory) {
+    const struct {
+        const char *history, *state, *home, *expected;
+    } cases[] = {
+        {"/tmp/h.jsonl", "/s", "/home/u", "/tmp/h.jsonl"},
+        {nullptr, "/s", "/home/u", "/s/upkeep/history.jsonl"},
+        {"", "relative", "/home/u", "/home/u/.local/state/upkeep/history.jsonl"},
+        {nullptr, nullptr, nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        ScopedEnv h("UPKEEP_HISTORY", c.history), s("XDG_STATE_HOME", c.state),
+            home("HOME", c.home);
+        EXPECT_EQ(path(), c.expected);
+    }
+}
+
+TEST(DownloadHistory, AppendsLinesReadsThemBackAndSkipsDamagedOnes) {
+    const std::string dir = test::makeTempDir("history");
+    const std::string file = dir + "/deep/er/history.jsonl";
+    ScopedEnv env("UPKEEP_HISTORY", file.c_str());
+    Record r{"2026-12-07T00:00:00Z",
+             "Front \"desk\"",
+             "127.0.0.5",
+             "Meridot-4000",
+             "3.10",
+             {"/p/m4000_400.fmw", 2653, "ab"},
+             "sent",
+             "verified: Meridot-4000 4.00"};
+    std::string problem;
+    ASSERT_TRUE(append({r, r}, problem)) << problem;
+    std::ofstream(file, std::ios::app) << "{not json\n{\"time\": 1}\n\n";
+    r.outcome = "failed";
+    ASSERT_TRUE(append({r}, problem)) << problem;
+
+    Contents c = read(file);
+    ASSERT_EQ(c.records.size(), 3u);
+    EXPECT_EQ(toLine(c.records[0]), toLine(Record(c.records[1])));
+    EXPECT_EQ(c.records[0].printer, "Front \"desk\"");
+    EXPECT_EQ(c.records[0].file.size, 2653u);
+    EXPECT_EQ(c.records[2].outcome, "failed");
+    ASSERT_EQ(c.warnings.size(), 2u);
+    EXPECT_NE(c.warnings[0].find(":3:"), std::string::npos) << c.warnings[0];
+    EXPECT_TRUE(read(dir + "/none").records.empty());
+
+    // A history that cannot be written says why and changes nothing.
+    ScopedEnv blocked("UPKEEP_HISTORY", (file + "/below-a-file").c_str());
+    EXPECT_FALSE(append({r}, problem));
+    EXPECT_NE(problem.find("below-a-file"), std::string::npos);
+    test::removeTree(dir);
+}
+
+TEST(DownloadHistory, DescribesTheFileAsSentWithItsSha256) {
+    const std::string dir = test::makeTempDir("history-file");
+    std::ofstream(dir + "/f.fmw") << "abc";
+    CatalogueEntry entry("Forced", "Forced", dir + "/f.fmw");
+    FileFacts f = describe(entry);
+    EXPECT_EQ(f.path, dir + "/f.fmw");
+    EXPECT_EQ(f.size, 3u);
+    EXPECT_EQ(f.sha256, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    CatalogueEntry missing("Forced", "Forced", dir + "/none.fmw");
+    EXPECT_EQ(describe(missing).sha256, "");
+    test::removeTree(dir);
+}
+
+}  // namespace
+}  // namespace upkeep::history
