@@ -44,6 +44,11 @@ int queryCommand(const Args& args) {
         if (auto problem = oidProblem(oid))
             return usageError(self, *problem);
     }
+    if (!snmp::encodeGetRequest(snmp::oidFromText(positional[1]), snmp::oidFromText(positional[2]),
+                                community())) {
+        return usageError(self, "the two OIDs do not fit in one request of " +
+                                    std::to_string(SnmpQuery::kMessageLimit) + " bytes");
+    }
     if (!resolveNetworkName(address)) {
         return fail(kExitFailed, "cannot resolve address '" + address + "'");
     }

@@ -42,6 +42,10 @@ Request readRequest(Connection& file, StartOptions& options) {
 
 }  // namespace
 
+bool readStartupRequestFrom(Connection& file, StartOptions& options) {
+    return readRequest(file, options) != Request::Unknown;
+}
+
 void readStartupRequest(StartOptions& options) {
     options.firmwareMode = 0;
     options.mediaMode = 0;
@@ -54,7 +58,7 @@ void readStartupRequest(StartOptions& options) {
     std::unique_ptr<Connection> file = createConnection(environment->startupFileDescriptor());
     if (!file)
         return;
-    if (file->open() && readRequest(*file, options) == Request::Unknown)
+    if (file->open() && !readStartupRequestFrom(*file, options))
         return;  // not a request of ours: leave the file where it is
     file->remove();
 }

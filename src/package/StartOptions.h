@@ -27,4 +27,9 @@ struct StartOptions {
 // neither is left in place.
 void readStartupRequest(StartOptions& options);
 
+class Connection;
+// The request in an open start-up file, into options cleared before; false
+// when the file's first word is not a request word (the file then stays).
+bool readStartupRequestFrom(Connection& file, StartOptions& options);
+
 }  // namespace upkeep

@@ -301,22 +301,23 @@ std::optional<std::string> readSettingsFile(const std::string& path, std::string
         return refuse("not a regular file");
     if (static_cast<std::uint64_t>(info.st_size) > Registry::kFileLimit)
         return refuse("larger than 1 MiB");
-    // One byte more than the limit tells a file that grew past it meanwhile.
-    std::string raw(Registry::kFileLimit + 1, '\0');
-    std::size_t used = 0;
-    while (used < raw.size()) {
-        ssize_t n = ::read(fd.get(), raw.data() + used, raw.size() - used);
+    // Read to the end, not to the size first seen: a file that grew past the
+    // limit meanwhile is refused all the same.
+    std::string raw;
+    raw.reserve(static_cast<std::size_t>(info.st_size));
+    char chunk[16384];
+    while (raw.size() <= Registry::kFileLimit) {
+        ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             return refuse(std::strerror(errno));
         if (n == 0)
             break;
-        used += static_cast<std::size_t>(n);
+        raw.append(chunk, static_cast<std::size_t>(n));
     }
-    if (used > Registry::kFileLimit)
+    if (raw.size() > Registry::kFileLimit)
         return refuse("larger than 1 MiB");
-    raw.resize(used);
     return raw;
 }
 

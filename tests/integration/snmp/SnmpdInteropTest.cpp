@@ -48,6 +48,9 @@ TEST_F(SnmpdInterop, MissingObjectFailsTheWholeQuery) {
 
 TEST_F(SnmpdInterop, CommandLineToolExitCodes) {
     const std::string agent = agent_->address(), a = "1.3.6.1.3.77.1.1.0", b = "1.3.6.1.3.77.1.2.0";
+    std::string longOid = "1.3";
+    for (int i = 0; i < 100; ++i)
+        longOid += ".200";
     const struct {
         std::vector<std::string> args;
         int exitCode;
@@ -62,6 +65,7 @@ TEST_F(SnmpdInterop, CommandLineToolExitCodes) {
         {{agent, "1.3.6.1.4.1.300.1", b}, 2, "above 255"},
         {{agent, a, "abc"}, 2, "not an OID"},
         {{agent, "", b}, 2, "may not be empty"},
+        {{agent, longOid, longOid}, 2, "do not fit"},
         {{agent, a, b, "--community", ""}, 2, "may not be empty"},
         // A label over 63 characters fails in the resolver before any query
         // is sent, so no name server is asked.
