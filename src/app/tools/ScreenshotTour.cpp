@@ -1,35 +1,31 @@
 // upkeep-screenshots: the desktop program with a scripted user, for
-// scripts/screenshots. It starts like the program (same options), answers
-// every dialog itself and saves PNGs of the windows on the way:
+// scripts/screenshots. It starts like the program (same options), lets the
+// first search run, saves the Searching dialog while it runs and the main
+// window (View/All Printers) after it, then opens every other dialog over
+// the main window with sample contents and saves each:
 //
-//   UPKEEP_SCREENSHOTS      directory for the PNGs (required)
-//   UPKEEP_SCREENSHOT_TOUR  "full" (default): choice dialog, Searching
-//                           dialog, main window, wizard page, Sending dialog,
-//                           address dialog, web-link dialog, version
-//                           dialog, profile list; "main": the main window
-//                           only
+//   UPKEEP_SCREENSHOTS        directory for the PNGs (required)
 //   UPKEEP_SCREENSHOT_SUFFIX  appended to each file name (e.g. "-de")
 
 #include <QApplication>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QListWidget>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
 
 #include "app/controllers/Startup.h"
+#include "app/controllers/Texts.h"
 #include "app/views/Dialogs.h"
 #include "app/views/MainWindow.h"
+#include "printer/SendingStatus.h"
 #include "resources/Menus.h"
+#include "resources/Strings.h"
 
 namespace {
 
 using namespace upkeep;
 using namespace upkeep::app;
-namespace command = resources::command;
 
 QWidget* visibleTopLevel(const QString& name) {
     for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -41,12 +37,23 @@ QWidget* visibleTopLevel(const QString& name) {
 
 class Tour {
   public:
-    Tour(QString directory, bool full, QString suffix)
-        : directory_(std::move(directory)), full_(full), suffix_(std::move(suffix)) {
-        views::setModalHook([this](QDialog* dialog) { onModal(dialog); });
+    Tour(QString directory, QString suffix)
+        : directory_(std::move(directory)), suffix_(std::move(suffix)) {
+        // The tour's own dialogs are saved; the program's messages (the
+        // automatic action's) are only answered.
+        views::setModalHook([this](QDialog* dialog) {
+            if (next_.isEmpty()) {
+                dialog->accept();
+                return;
+            }
+            if (auto* list = dialog->findChild<QListWidget*>(QStringLiteral("1000"));
+                list && dialog->objectName() == "307")
+                list->setCurrentRow(0);
+            save(dialog, next_);
+            dialog->reject();
+        });
         QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
         timer_.start(200);
-        clock_.start();
     }
 
   private:
@@ -60,169 +67,80 @@ class Tour {
         std::fflush(stdout);
     }
 
-    void onModal(QDialog* dialog) {
-        const QString name = dialog->objectName();
-        QTimer::singleShot(900, dialog, [this, dialog, name] {
-            if (qobject_cast<QMessageBox*>(dialog)) {
-                dialog->accept();
-            } else if (name == "310") {
-                if (full_)
-                    save(dialog, "choice-dialog");
-                dialog->accept();
-            } else if (name == "303") {
-                save(dialog, "wizard-page");
-                dialog->accept();
-            } else if (name == "303-link") {
-                save(dialog, "web-link-dialog");
-                dialog->reject();
-            } else if (name == "302") {
-                save(dialog, "address-dialog");
-                dialog->reject();
-            } else if (name == "307") {
-                if (auto* versions = dialog->findChild<QListWidget*>())
-                    versions->setCurrentRow(0);
-                save(dialog, "version-dialog");
-                dialog->reject();
-            } else if (name == "306") {
-                save(dialog, "profile-list");
-                dialog->reject();
-            } else {
-                dialog->reject();
-            }
-        });
-    }
-
-    views::MainWindow* mainWindow() {
-        return dynamic_cast<views::MainWindow*>(visibleTopLevel(QStringLiteral("301")));
-    }
-
-    void next() {
-        ++step_;
-        clock_.restart();
-    }
-
-    // Selects the first row whose printer passes the test.
-    bool selectRow(views::MainWindow& window, const std::function<bool(Printer&)>& test) {
-        QTreeWidget* list = window.listView();
-        for (int i = 0; i < list->topLevelItemCount(); ++i) {
-            auto printer =
-                window.controller().findPrinter(list->topLevelItem(i)->text(0).toStdString());
-            if (printer && test(*printer)) {
-                list->clearSelection();
-                list->topLevelItem(i)->setSelected(true);
-                return true;
-            }
-        }
-        return false;
+    // Opens a modal dialog whose picture is saved under the name.
+    void modal(const char* name, const std::function<void()>& open) {
+        next_ = QString::fromLatin1(name);
+        open();
+        next_.clear();
     }
 
     void tick() {
-        if (busy_)
+        auto* window = dynamic_cast<views::MainWindow*>(visibleTopLevel(QStringLiteral("301")));
+        if (busy_ || !window || QApplication::activeModalWidget() != window)
             return;
         busy_ = true;
-        run();
+        run(*window);
         busy_ = false;
     }
 
-    void run() {
-        views::MainWindow* window = mainWindow();
-        if (!window || QApplication::activeModalWidget() != window)
-            return;
-        MainController& controller = window->controller();
-        const qint64 waited = clock_.elapsed();
-        switch (step_) {
-            case 0:  // the search
-                if (QWidget* searching = visibleTopLevel(QStringLiteral("304"))) {
-                    if (!searchingSeen_) {
-                        searchingSeen_ = true;
-                        clock_.restart();
-                    }
-                    if (!full_ || waited < 2500)
-                        return;
-                    save(searching, "searching-dialog");
-                    next();
-                } else if (controller.autoPending == 0) {
-                    next();
-                }
-                return;
-            case 1:  // the first analysis and its automatic action are done
-                if (controller.autoPending != 0 || controller.analysisRunning() ||
-                    controller.searchingOpen())
+    void run(views::MainWindow& window) {
+        MainController& controller = window.controller();
+        if (!searchingSaved_) {
+            if (QWidget* searching = visibleTopLevel(QStringLiteral("304"))) {
+                if (++searchingTicks_ < 10)  // two seconds: a few printers analysed
                     return;
-                window->commandAction(command::kViewAllPrinters)->trigger();
-                next();
-                return;
-            case 2:
-                if (controller.analysisRunning() || waited < 1000)
-                    return;
-                window->listView()->clearSelection();
-                window->listView()->setCurrentItem(nullptr);
-                save(window, "main-window");
-                if (!full_) {
-                    window->accept();
-                    return;
-                }
-                next();
-                return;
-            case 3:  // an upgrade of two items, which pauses between them
-                if (!selectRow(*window, [](Printer& p) { return p.upgradableCount() == 2; }) &&
-                    !selectRow(*window, [](Printer& p) { return p.upgradableCount() > 0; })) {
-                    step_ = 6;
-                    return;
-                }
-                window->commandAction(command::kSystemUpgrade)->trigger();
-                next();
-                return;
-            case 4:
-                if (QWidget* sending = visibleTopLevel(QStringLiteral("305"))) {
-                    if (waited < 2500)
-                        return;
-                    save(sending, "sending-dialog");
-                    next();
-                } else if (!controller.downloadRunning() && waited > 5000) {
-                    next();
-                }
-                return;
-            case 5:
-                if (controller.downloadRunning() || controller.analysisRunning())
-                    return;
-                next();
-                return;
-            case 6:
-                window->commandAction(command::kFileNew)->trigger();
-                next();
-                return;
-            case 7:
-            case 8:  // the web-link page, then the versions to go back to
-                if (selectRow(*window, [](Printer& p) {
-                        return p.effectiveState() == PrinterState::UpToDate;
-                    })) {
-                    window
-                        ->commandAction(step_ == 7 ? command::kSystemUpgrade
-                                                   : command::kSystemDowngrade)
-                        ->trigger();
-                }
-                next();
-                return;
-            case 9:  // the printer that has media profiles
-                if (selectRow(*window, [](Printer& p) { return p.name() == "Design-Studio"; }))
-                    window->commandAction(command::kMediaViewProfiles)->trigger();
-                next();
-                return;
-            default:
-                window->accept();
-                return;
+                save(searching, QStringLiteral("searching-dialog"));
+            }
+            searchingSaved_ = true;
         }
+        if (controller.autoPending != 0 || controller.analysisRunning() ||
+            controller.searchingOpen())
+            return;
+        if (!viewAll_) {
+            viewAll_ = true;
+            window.commandAction(resources::command::kViewAllPrinters)->trigger();
+            return;
+        }
+        window.listView()->clearSelection();
+        window.listView()->setCurrentItem(nullptr);
+        save(&window, QStringLiteral("main-window"));
+        saveDialogs(&window);
+        window.accept();
+    }
+
+    void saveDialogs(QWidget* parent) {
+        modal("choice-dialog", [&] { views::runChoiceDialog(parent); });
+        modal("wizard-page", [&] { views::runWizardPage(parent, 190, 191, 192, 193); });
+        modal("downgrade-page", [&] { views::runWizardPage(parent, 200, 202, 203, 0); });
+        modal("emergency-page", [&] { views::runWizardPage(parent, 210, 214, 211, 212); });
+        modal("web-link-dialog", [&] { views::runWebLink(parent, 181, 185); });
+        modal("address-dialog", [&] { views::runAddressDialog(parent); });
+        modal("community-dialog", [&] { views::runCommunityDialog(parent, "public"); });
+        modal("about-dialog", [&] { views::runAboutDialog(parent); });
+        modal("help", [&] { views::runInformationDialog(parent, informationText()); });
+        modal("version-dialog", [&] {
+            views::runVersionDialog(parent, {"5.10", "5.01", "4.00 build 7"});
+        });
+        modal("profile-list", [&] {
+            std::unique_ptr<ProfileListDisplay> list = views::openProfileListDialog(parent);
+            list->addLine(std::string(resources::text(223)) + "...");
+            list->addLine(resources::text(259));
+            list->runModal();
+        });
+        std::unique_ptr<SendingDisplay> sending = views::openSendingDialog(parent, {});
+        sending->setStatusLine(sendingStatusLine(resources::text(230), 1, 2, "Finisher-F2"));
+        sending->setProgress(40);
+        save(visibleTopLevel(QStringLiteral("305")), QStringLiteral("sending-dialog"));
     }
 
     QString directory_;
-    bool full_;
     QString suffix_;
+    QString next_;
     QTimer timer_;
-    QElapsedTimer clock_;
-    int step_ = 0;
     bool busy_ = false;
-    bool searchingSeen_ = false;
+    bool searchingSaved_ = false;
+    int searchingTicks_ = 0;
+    bool viewAll_ = false;
 };
 
 }  // namespace
@@ -235,8 +153,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "upkeep-screenshots: set UPKEEP_SCREENSHOTS to a directory\n");
         return 2;
     }
-    Tour tour(directory, qEnvironmentVariable("UPKEEP_SCREENSHOT_TOUR", "full") == "full",
-              qEnvironmentVariable("UPKEEP_SCREENSHOT_SUFFIX"));
+    Tour tour(directory, qEnvironmentVariable("UPKEEP_SCREENSHOT_SUFFIX"));
     views::QtStartupView view;
     runStartup(view, commandLineOf(argc, argv));
     return 0;
