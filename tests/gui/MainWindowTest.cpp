@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 #include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "app/views/Dialogs.h"
 #include "app/views/MainWindow.h"
@@ -254,6 +255,25 @@ TEST_F(MainWindowTest, EnterAndEscapeEndTheWindow) {
         EXPECT_EQ(result, key == Qt::Key_Return ? QDialog::Accepted : QDialog::Rejected);
         EXPECT_FALSE(window.isVisible());
     }
+}
+
+// A worker's report that arrives while a wizard page is open waits until it
+// has closed and the flow that opened it has gone on: it never acts inside
+// the dialog's own event loop.
+TEST_F(MainWindowTest, WorkerReportsWaitForAnOpenDialog) {
+    QDialog window;
+    QtUiQueue queue(&window);
+    std::vector<std::string> events;
+    script.answer = [&](QDialog* page) {
+        std::thread([&] { queue.post([&] { events.push_back("report"); }); }).join();
+        waitUntil([] { return false; }, std::chrono::milliseconds(100));
+        events.push_back("page closes");
+        page->reject();
+    };
+    runWizardPage(&window, 190, 191, 192, 193);
+    events.push_back("flow goes on");
+    EXPECT_TRUE(waitUntil([&] { return events.size() == 3; }, std::chrono::seconds(5)));
+    EXPECT_EQ(events, (std::vector<std::string>{"page closes", "flow goes on", "report"}));
 }
 
 TEST_F(MainWindowTest, ControlsCarryTheirIdsAndTemplateSizes) {

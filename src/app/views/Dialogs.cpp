@@ -33,8 +33,17 @@ std::function<void(QDialog*)>& modalHook() {
     return hook;
 }
 
+int& modalDepth() {
+    static int depth = 0;  // the user-interface thread's only
+    return depth;
+}
+
 int runModal(QDialog& dialog) {
     followStringTable();
+    struct Depth {
+        Depth() { ++modalDepth(); }
+        ~Depth() { --modalDepth(); }
+    } depth;
     if (modalHook()) {
         QPointer<QDialog> target(&dialog);
         QTimer::singleShot(0, &dialog, [target] {
@@ -69,6 +78,10 @@ QIcon programIcon() {
 QIcon stateImage(int index) {
     static const QPixmap strip(QStringLiteral(":/upkeep/state-images.png"));
     return QIcon(strip.copy(index * 16, 0, 16, 16));
+}
+
+bool modalDialogOpen() {
+    return modalDepth() > 0;
 }
 
 void setModalHook(std::function<void(QDialog*)> hook) {

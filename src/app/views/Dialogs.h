@@ -118,4 +118,8 @@ std::unique_ptr<SendingDisplay> openSendingDialog(QWidget* parent, std::function
 // test can answer it (the dialog is deleted after it returns).
 void setModalHook(std::function<void(QDialog*)> hook);
 
+// Whether one of the program's modal dialogs (a message box, a wizard page,
+// the file dialog...) is open: worker reports wait until it closes.
+bool modalDialogOpen();
+
 }  // namespace upkeep::app::views

@@ -19,8 +19,39 @@ namespace upkeep::app::views {
 
 void QtUiQueue::post(std::function<void()> call) {
     std::lock_guard lock(mutex_);
-    if (target_)
-        QMetaObject::invokeMethod(target_, std::move(call), Qt::QueuedConnection);
+    // The window owns this queue, so `this` lives as long as the events
+    // queued on the window do.
+    if (target_) {
+        QMetaObject::invokeMethod(
+            target_, [this, call = std::move(call)]() mutable { deliver(std::move(call)); },
+            Qt::QueuedConnection);
+    }
+}
+
+void QtUiQueue::deliver(std::function<void()> call) {
+    if (held_.empty() && !modalDialogOpen()) {
+        call();
+        return;
+    }
+    held_.push_back(std::move(call));
+    flush();
+}
+
+void QtUiQueue::flush() {
+    while (!held_.empty() && !modalDialogOpen()) {
+        std::function<void()> call = std::move(held_.front());
+        held_.pop_front();
+        call();
+    }
+    // Looked at again from the window's own event loop, after the flow
+    // that opened the dialog has gone on.
+    if (!held_.empty() && !flushScheduled_) {
+        flushScheduled_ = true;
+        QTimer::singleShot(kRetryMs, target_, [this] {
+            flushScheduled_ = false;
+            flush();
+        });
+    }
 }
 
 void QtUiQueue::detach() {

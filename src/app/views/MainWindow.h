@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QTimer>
 #include <array>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,17 +24,29 @@ class QTreeWidget;
 
 namespace upkeep::app::views {
 
-// Calls from the workers, queued onto the main window's event loop. Once
-// detached (the window is going) nothing more is queued.
+// Calls from the workers, queued onto the main window's event loop. While
+// one of the program's modal dialogs is open they are held, in order, and
+// run once it has closed: a report handled inside a dialog's own event loop
+// would act in the middle of the flow that opened it (a second message on
+// top of the wizard). Once detached (the window is going) nothing more is
+// queued.
 class QtUiQueue final : public UiQueue {
   public:
+    static constexpr int kRetryMs = 20;
+
     explicit QtUiQueue(QObject* target) : target_(target) {}
     void post(std::function<void()> call) override;
     void detach();
 
   private:
+    // On the user-interface thread.
+    void deliver(std::function<void()> call);
+    void flush();
+
     std::mutex mutex_;
     QObject* target_;
+    std::deque<std::function<void()>> held_;  // user-interface thread only
+    bool flushScheduled_ = false;             // user-interface thread only
 };
 
 class MainWindow final : public QDialog, public MainView {
@@ -88,8 +101,7 @@ class MainWindow final : public QDialog, public MainView {
     QPushButton* exitButton_ = nullptr;
     QTimer timer_;
     DialogUnits units_;
-    // Column widths at the smallest window, the list's width there, the Exit
-    // button's size.
+    // Column widths at the smallest window, the list's width there, the Exit button's size.
     std::array<int, kColumns> columnWidths_{200, 150, 100, 100};
     int listWidth_ = 0;
     QSize exitSize_;
