@@ -1,8 +1,10 @@
 #include "discovery/FindPrinters.h"
 
 #include <memory>
+#include <optional>
 
 #include "discovery/ClassifyPort.h"
+#include "discovery/PrefetchedResolver.h"
 #include "discovery/UsbPortTable.h"
 #include "platform/CupsSpooler.h"
 #include "printer/PrinterList.h"
@@ -41,7 +43,14 @@ bool findPrinters(PrinterList& list, platform::Spooler& spooler, const platform:
 
     UsbPortTable usbTable;
     usbTable.build(usb);
-    PortSources sources{registry, usbTable, dnssd};
+    std::optional<PrefetchedResolver> prefetched;
+    if (dnssd) {
+        std::vector<std::string> names;
+        for (const platform::SpoolerPort& port : ports)
+            names.push_back(port.name);
+        prefetched.emplace(*dnssd, names);
+    }
+    PortSources sources{registry, usbTable, prefetched ? &*prefetched : nullptr};
 
     std::vector<QueueReport> rows;
     for (const platform::SpoolerPrinter& printer : printers) {

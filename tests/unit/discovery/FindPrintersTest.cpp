@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
 #include "unit/discovery/DiscoveryTestHelpers.h"
 #include "unit/package/PackageTestHelpers.h"
 
@@ -115,6 +119,47 @@ TEST(FindPrinters, DeviceUriQueuesAndWhatBecameOfThem) {
         "Absent | usb://Meridot/9999 |  |  | no USB printer Meridot 9999 is present",
     };
     EXPECT_EQ(rows, expectedRows);
+}
+
+// Answers only once every expected name is being resolved at the same time.
+class GatheringResolver final : public platform::ServiceResolver {
+  public:
+    explicit GatheringResolver(int expected) : expected_(expected) {}
+    platform::Resolution resolve(const platform::ServiceInstance& instance) const override {
+        std::unique_lock lock(mutex_);
+        ++arrived_;
+        changed_.notify_all();
+        bool together = changed_.wait_for(lock, std::chrono::seconds(10),
+                                          [&] { return arrived_ >= expected_; });
+        if (!together)
+            return {std::nullopt, "alone"};
+        std::string address = "127.0.0." + std::to_string(10 + instance.name.front() - 'A');
+        return {platform::ResolvedService{instance.name + ".local", address, 631}, {}};
+    }
+
+  private:
+    const int expected_;
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    mutable int arrived_ = 0;
+};
+
+TEST(FindPrinters, DnssdNamesAreResolvedTogether) {
+    // Each name that does not resolve costs the whole time limit: one after
+    // the other, a few of them would hold up the search for long.
+    test::FakeSpooler spooler;
+    spooler.add("A", "dnssd://A._ipp._tcp.local/");
+    spooler.add("B", "dnssd://B._ipp._tcp.local/");
+    spooler.add("B again", "dnssd://B._ipp._tcp.local/");  // one name, asked once
+    spooler.add("C", "dnssd://C._ipp._tcp.local/");
+    GatheringResolver dnssd(3);
+    PrinterList list;
+    std::vector<QueueReport> report;
+    ASSERT_TRUE(
+        findPrinters(list, spooler, platform::Registry(), test::FakeUsbDevices{}, &dnssd, &report));
+    for (const QueueReport& q : report)
+        EXPECT_EQ(q.problem, q.printer == "B again" ? "its port is listed already" : "")
+            << q.printer;
 }
 
 TEST(FindPrinters, FirstClassifiedPortOfTheNameCounts) {
