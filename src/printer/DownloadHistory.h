@@ -32,7 +32,7 @@ struct Record {
     std::string printer;
     std::string port;
     std::string model;    // before the download
-    std::string version;  // before the download, subsystems included
+    std::string version;  // before the download, then ", SUBMODEL VERSION" per subsystem
     FileFacts file;
     std::string outcome;                   // sent, failed, canceled
     std::string verification = kNotAsked;  // verified, not verified: ..., not asked

@@ -38,8 +38,13 @@ class Recorder {
         const PrinterFacts facts = printer->facts();
         base_.printer = printer->name();
         base_.port = printer->portDescriptor().name().str();
-        base_.model = facts.modelText();
-        base_.version = facts.versionText();
+        // The printer's own fields; each subsystem follows its version.
+        base_.model = facts.model.str();
+        base_.version = facts.version.str();
+        for (std::size_t i = 0; i < facts.subsystemCount && i < kMaxSubsystems; ++i) {
+            base_.version +=
+                ", " + facts.subsystemModels[i].str() + " " + facts.subsystemVersions[i].str();
+        }
     }
     void note(const CatalogueEntry* entry, SendResult result) {
         if (!entry || result == SendResult::FileNotFound)

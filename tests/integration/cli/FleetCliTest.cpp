@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "integration/discovery/CupsdProcess.h"
 #include "integration/sim/SimHelpers.h"
 #include "support/ChildProcess.h"
 #include "support/CommandRunner.h"
@@ -61,11 +62,20 @@ TEST_F(FleetCli, UpgradesAFleetAndReportsEachPrinterTruthfully) {
     }
     test::SimProcess sim(config);
     ASSERT_TRUE(sim.ok()) << sim.error();
-    std::vector<std::string> args{"upgrade", "--verify", "--yes", "--json"};
+    // The fleet is what a private print spooler lists, queues in name order.
+    if (!test::CupsdProcess::available())
+        GTEST_SKIP() << "cupsd is not installed";
+    test::CupsdProcess cupsd;
+    ASSERT_TRUE(cupsd.started()) << cupsd.error();
+    auto queue = [](std::size_t i) { return "fleet-" + std::to_string(100 + i); };
     for (std::size_t i = 0; i < kinds.size(); ++i)
-        args.push_back(sim.address(i));
+        ASSERT_TRUE(cupsd.addQueue(queue(i), "socket://" + sim.address(i) + ":9100"));
+    const std::vector<std::pair<std::string, std::string>> spooler = {
+        {"CUPS_SERVER", cupsd.socketPath()},
+        {"UPKEEP_REGISTRY", "/nonexistent/upkeep.reg"},
+        {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/upkeep-test/bus"}};
 
-    auto r = ctl(args);
+    auto r = ctl({"upgrade", "--all", "--verify", "--yes", "--json"}, spooler);
     EXPECT_EQ(r.exitCode, 1) << r.err;
     auto rows = nlohmann::json::parse(r.out, nullptr, false);
     ASSERT_TRUE(rows.is_array() && rows.size() == kinds.size()) << r.out;
@@ -80,7 +90,7 @@ TEST_F(FleetCli, UpgradesAFleetAndReportsEachPrinterTruthfully) {
     for (std::size_t i = 0; i < kinds.size(); ++i) {
         SCOPED_TRACE(rows[i].dump());
         const auto& e = expected[kinds[i]];
-        EXPECT_EQ(rows[i]["printer"], sim.address(i));
+        EXPECT_EQ(rows[i]["printer"], queue(i));
         EXPECT_EQ(rows[i]["outcome"], e.outcome);
         EXPECT_NE(rows[i]["reason"].get<std::string>().find(e.reason), std::string::npos);
         EXPECT_EQ(rows[i]["itemsSent"].size(), e.sent);
@@ -100,10 +110,10 @@ TEST_F(FleetCli, UpgradesAFleetAndReportsEachPrinterTruthfully) {
         EXPECT_EQ(line["size"], 2653);
         EXPECT_EQ(line["sha256"].get<std::string>().size(), 64u);
     }
-    auto one = ctl({"history", "--printer", sim.address(18)});
+    auto one = ctl({"history", "--printer", queue(18)});
     EXPECT_EQ(one.exitCode, 0);
     EXPECT_NE(one.out.find("not verified"), std::string::npos) << one.out;
-    EXPECT_EQ(one.out.find(sim.address(0) + " "), std::string::npos) << one.out;
+    EXPECT_EQ(one.out.find(queue(0) + " "), std::string::npos) << one.out;
 }
 
 // One printer at a time: what --verify says after a downgrade and a file of
