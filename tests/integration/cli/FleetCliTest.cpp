@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include <csignal>
 #include <filesystem>
@@ -31,10 +35,11 @@ class FleetCli : public ::testing::Test {
         if (args[0] != "history")
             args.insert(args.end(), {"--package", test::examplePackageDir()});
         args.insert(args.begin(), test::ctlPath());
-        env.insert(env.end(), {{"UPKEEP_TIME_SCALE", "0.01"},
-                               {"LANG", "C"},
-                               {"LC_ALL", ""},
-                               {"UPKEEP_HISTORY", history()}});
+        // The caller's settings come last, so that they win.
+        env.insert(env.begin(), {{"UPKEEP_TIME_SCALE", "0.01"},
+                                 {"LANG", "C"},
+                                 {"LC_ALL", ""},
+                                 {"UPKEEP_HISTORY", history()}});
         return test::runCommand(args, env);
     }
     std::string history() const { return dir_ + "/history.jsonl"; }
@@ -143,6 +148,51 @@ TEST_F(FleetCli, DowngradeAndSendVerifyAndRefuseWhatIsNotOlder) {
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
         EXPECT_NE((r.out + r.err).find(c.text), std::string::npos) << r.out << r.err;
     }
+    // A history that cannot be written never fails the download.
+    auto r = ctl({"send", a, file}, {{"UPKEEP_HISTORY", file + "/history.jsonl"}});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: cannot write the history file"), std::string::npos) << r.err;
+}
+
+// Piped output does not skip the question: only standard input decides.
+TEST_F(FleetCli, AsksWhenStandardInputIsATerminal) {
+    test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "3.10"));
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    for (const char* answer : {"n\n", "y\n"}) {
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(master, 0);
+        ASSERT_EQ(::grantpt(master), 0);
+        ASSERT_EQ(::unlockpt(master), 0);
+        const std::string slave = ::ptsname(master);
+        int out[2];
+        ASSERT_EQ(::pipe(out), 0);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int in = ::open(slave.c_str(), O_RDWR);
+            ::dup2(in, STDIN_FILENO);
+            ::dup2(out[1], STDOUT_FILENO);
+            ::dup2(out[1], STDERR_FILENO);
+            ::setenv("UPKEEP_HISTORY", history().c_str(), 1);
+            ::setenv("LANG", "C", 1);
+            ::execl(test::ctlPath().c_str(), "upkeepctl", "upgrade", sim.address(0).c_str(),
+                    "--package", test::examplePackageDir().c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        ASSERT_EQ(::write(master, answer, 2), 2);
+        std::string text;
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+            text.append(buffer, static_cast<std::size_t>(n));
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ::close(out[0]);
+        ::close(master);
+        EXPECT_NE(text.find("[y/N]"), std::string::npos) << text;
+        EXPECT_EQ(WEXITSTATUS(status), answer[0] == 'y' ? 0 : 1) << text;
+    }
+    EXPECT_EQ(sim.waitForLine("received", std::chrono::seconds(5)).has_value(), true);
+    EXPECT_FALSE(sim.waitForLine("received", std::chrono::milliseconds(200)));
 }
 
 TEST_F(FleetCli, AllFailsWhenTheSpoolerCannotBeAsked) {
