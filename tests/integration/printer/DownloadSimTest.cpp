@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <cstdlib>
 #include <fstream>
 
 #include <unistd.h>
@@ -79,10 +80,26 @@ TEST_F(DownloadSim, UpgradeOfPrinterAndSubsystemArrivesByteForByteAndIsTakenOn) 
     auto printer = printerOf(sim);
     ASSERT_EQ(printer->upgradableCount(), 2u);
     auto sink = std::make_shared<WaitingSink>();
-    SendingWorker worker({Operation::Upgrade, printer, nullptr, {}}, sink);
+    // As the desktop program asks it: the worker appends the history itself.
+    SendRequest request{Operation::Upgrade, printer, nullptr, {}};
+    request.recordHistory = true;
+    if (!std::getenv("UPKEEP_HISTORY"))
+        ::setenv("UPKEEP_HISTORY", (::testing::TempDir() + "upkeep-history.jsonl").c_str(), 1);
+    SendingWorker worker(std::move(request), sink);
     auto events = sink->wait();
     EXPECT_EQ(events, (std::vector<std::string>{"file finf2_230.fmw", "step", "file m5200_600.fmw",
                                                 "finished 0"}));
+    worker.join();
+    std::vector<std::string> lines;
+    for (const history::Record& r : history::read(history::path()).records) {
+        if (r.port == sim.address(0)) {
+            EXPECT_EQ(r.model + " " + r.version, "Meridot-5200 5.10, Finisher-F2 F2.10");
+            lines.push_back(r.file.path.substr(r.file.path.rfind('/') + 1) + " " + r.outcome + " " +
+                            r.verification);
+        }
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{"finf2_230.fmw sent not asked",
+                                               "m5200_600.fmw sent not asked"}));
     ASSERT_TRUE(sim.waitForLine("applied " + sim.address(0)));
     ASSERT_TRUE(sim.waitForLine("applied " + sim.address(0)));
     EXPECT_EQ(sim.record(0, 1), test::fileBytes(test::examplePackageDir() + "/finf2_230.fmw"));
