@@ -9,6 +9,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace upkeep;
     std::string text(reinterpret_cast<const char*>(data), size);
+    if (text.find('\0') != std::string::npos)
+        return 0;  // a command-line argument never holds one
     std::optional<PortDescriptor> port = cli::parseTarget(text);
     if (!port)
         return 0;
