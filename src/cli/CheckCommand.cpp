@@ -104,7 +104,7 @@ int checkCommand(const Args& args) {
     for (const std::string& target : options.positional) {
         auto port = parseTarget(target);
         if (!port)
-            return usageError(self(), "not a printer address: '" + target + "'");
+            return usageError(self(), targetError(target));
         printers.push_back(std::make_shared<Printer>(target, *port));
     }
     analyseAll(printers, options.parallel);

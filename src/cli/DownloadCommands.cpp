@@ -112,7 +112,7 @@ std::shared_ptr<Printer> checkedPrinter(const Command& command, const std::strin
                                         int& code) {
     auto port = parseTarget(target);
     if (!port) {
-        code = usageError(command, "not a printer address: '" + target + "'");
+        code = usageError(command, targetError(target));
         return nullptr;
     }
     auto printer = std::make_shared<Printer>(target, *port);
@@ -169,7 +169,7 @@ int sendCommand(const Args& args) {
         return usageError(self, "expected TARGET FILE");
     auto port = parseTarget(options.positional[0]);
     if (!port)
-        return usageError(self, "not a printer address: '" + options.positional[0] + "'");
+        return usageError(self, targetError(options.positional[0]));
     // Made whole before --package moves the working directory, and so that
     // the entry takes it as it stands rather than looking in the package.
     std::error_code error;
@@ -202,7 +202,7 @@ int addProfileCommand(const Args& args) {
         return usageError(self, "expected TARGET FILE");
     auto port = parseTarget(options.positional[0]);
     if (!port)
-        return usageError(self, "not a printer address: '" + options.positional[0] + "'");
+        return usageError(self, targetError(options.positional[0]));
     const std::string& file = options.positional[1];
     if (::access(file.c_str(), R_OK) != 0)
         return fail(kExitFailed, "cannot read '" + file + "'");

@@ -237,7 +237,7 @@ int upgradeCommand(const Args& args) {
     for (const std::string& target : options.positional) {
         auto port = parseTarget(target);
         if (!port)
-            return usageError(self(), "not a printer address: '" + target + "'");
+            return usageError(self(), targetError(target));
         printers.push_back(std::make_shared<Printer>(target, *port));
     }
     if (!loadPackage(options))

@@ -47,7 +47,7 @@ int profilesCommand(const Args& args) {
         return usageError(*self, "expected one TARGET");
     auto port = parseTarget(options.positional[0]);
     if (!port)
-        return usageError(*self, "not a printer address: '" + options.positional[0] + "'");
+        return usageError(*self, targetError(options.positional[0]));
 
     Printer printer(options.positional[0], *port);
     std::shared_ptr<MediaProfileList> listing = printer.prepareListing();

@@ -1,5 +1,7 @@
 #include "cli/Target.h"
 
+#include "connection/ParallelConnection.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
@@ -116,12 +118,16 @@ std::optional<PortDescriptor> parseTarget(const std::string& target) {
             return std::nullopt;
         return PortDescriptor(path, PortType::Usb, channel::kUnset);
     }
-    if (target == "lpt:" || target == "lpt:1")
+    if (target == "lpt:" || target == "lpt:1") {
+        if (ParallelConnection::deviceProblem(ParallelConnection::devicePath()))
+            return std::nullopt;
         return PortDescriptor("LPT1:", PortType::Parallel, channel::kUnset);
+    }
     if (target.rfind("lpt:/", 0) == 0) {
         // One parallel device by its path, taken whole or not at all.
         const std::string path = after("lpt:");
-        if (path.size() > PortDescriptor::Text::kCapacity || path.find('\0') != std::string::npos)
+        if (path.size() > PortDescriptor::Text::kCapacity || path.find('\0') != std::string::npos ||
+            ParallelConnection::deviceProblem(path))
             return std::nullopt;
         return PortDescriptor(path, PortType::Parallel, channel::kUnset);
     }
@@ -129,6 +135,16 @@ std::optional<PortDescriptor> parseTarget(const std::string& target) {
     if (target.rfind("lpt:", 0) == 0 || !isNetworkTarget(target))
         return std::nullopt;
     return PortDescriptor(target, PortType::TcpIp, channel::kUnset);
+}
+
+std::string targetError(const std::string& target) {
+    if (target.rfind("lpt:", 0) == 0) {
+        const bool named = target.rfind("lpt:/", 0) == 0;
+        if (auto problem = ParallelConnection::deviceProblem(
+                named ? target.substr(4) : ParallelConnection::devicePath()))
+            return *problem;
+    }
+    return "not a printer address: '" + target + "'";
 }
 
 }  // namespace upkeep::cli

@@ -20,6 +20,10 @@ namespace upkeep::cli {
 // nobody named.
 std::optional<PortDescriptor> parseTarget(const std::string& target);
 
+// What to tell the user of a target parseTarget refused: a raw parallel
+// port node names the device to use instead.
+std::string targetError(const std::string& target);
+
 // The host part of that rule (no port), for commands that take only an address.
 bool isNetworkAddress(const std::string& text);
 

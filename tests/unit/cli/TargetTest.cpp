@@ -70,6 +70,9 @@ TEST(TargetTest, KindAndNetworkAddressRule) {
     EXPECT_TRUE(parseTarget("usb:/" + std::string(254, 'd')));
     EXPECT_FALSE(parseTarget("usb:/" + std::string(255, 'd')));
     EXPECT_FALSE(parseTarget("lpt:/" + std::string(255, 'd')));
+    // The raw port node is refused, naming the printer's device.
+    EXPECT_FALSE(parseTarget("lpt:/dev/parport1"));
+    EXPECT_NE(targetError("lpt:/dev/parport1").find("/dev/lp1"), std::string::npos);
     EXPECT_TRUE(isNetworkAddress("::1"));
     EXPECT_FALSE(isNetworkAddress("10.0.0.1:9100"));  // SNMP has its own port
 }
