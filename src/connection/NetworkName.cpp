@@ -60,14 +60,22 @@ std::optional<NetworkName> parseDotted(std::string_view text) {
     return fromIpv4(bytes);
 }
 
+// A numeric IPv6 address, with a zone ("fe80::1%eth0") where it has one:
+// link-local printers found on the network come with theirs.
 std::optional<NetworkName> parseIpv6(const std::string& text) {
-    sockaddr_in6 address{};
-    address.sin6_family = AF_INET6;
-    if (::inet_pton(AF_INET6, text.c_str(), &address.sin6_addr) != 1)
+    addrinfo hints{};
+    hints.ai_family = AF_INET6;
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo* result = nullptr;
+    if (::getaddrinfo(text.c_str(), nullptr, &hints, &result) != 0 || result == nullptr)
         return std::nullopt;
-    NetworkName name;
-    std::memcpy(&name.address, &address, sizeof address);
-    name.length = sizeof address;
+    std::optional<NetworkName> name;
+    if (result->ai_addrlen <= sizeof(sockaddr_storage)) {
+        name.emplace();
+        std::memcpy(&name->address, result->ai_addr, result->ai_addrlen);
+        name->length = result->ai_addrlen;
+    }
+    ::freeaddrinfo(result);
     return name;
 }
 

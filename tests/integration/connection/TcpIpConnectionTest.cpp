@@ -172,7 +172,16 @@ TEST(TcpIpConnectionIpv6, ReachesALoopbackListenerOnTheNamedPort) {
 }
 
 TEST(TcpIpConnectionRefused, ConnectFails) {
-    TcpIpConnection conn(PortDescriptor(test::randomLoopbackAddress(), PortType::TcpIp, 0));
+    // A port bound and not listening: nothing else can be answering on it.
+    platform::UniqueFd taken(::socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof a;
+    ASSERT_EQ(::bind(taken.get(), reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::getsockname(taken.get(), reinterpret_cast<sockaddr*>(&a), &length), 0);
+    TcpIpConnection conn(
+        PortDescriptor("127.0.0.1:" + std::to_string(ntohs(a.sin_port)), PortType::TcpIp, 0));
     EXPECT_FALSE(conn.open());
 }
 

@@ -41,6 +41,7 @@ TEST(TcpIpConnection, NamesAndPorts) {
         {"::1", "::1"},
         {"[::1]", "::1"},
         {"[::1]:9102", "::1", 9102},
+        {"[fe80::1%lo]:9100", "fe80::1", 9100},
         // A port that is no port is refused rather than read as another.
         {"10.0.0.5:0", nullptr},
         {"10.0.0.5:65536", nullptr},
