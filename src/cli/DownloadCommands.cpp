@@ -13,6 +13,7 @@
 #include "cli/Interrupt.h"
 #include "cli/Options.h"
 #include "cli/Progress.h"
+#include "cli/TerminalText.h"
 #include "cli/Verify.h"
 #include "package/CatalogueEntry.h"
 #include "package/FirmwareCatalogue.h"
@@ -88,7 +89,7 @@ int runDownload(SendRequest request, int successId, const std::string& fallbackL
         return fail(kExitFailed, sink->failure());
     std::printf("%s\n", message(successId).c_str());
     if (verify && system) {
-        std::printf("%s\n", verification.text.c_str());
+        std::printf("%s\n", terminalText(verification.text).c_str());
         if (!verification.verified)
             return kExitFailed;
     }

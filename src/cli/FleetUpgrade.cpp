@@ -209,15 +209,15 @@ void printTable(const std::vector<std::unique_ptr<Job>>& jobs) {
 // One printer named on its own: the messages of a single download.
 int reportSingle(const Job& job, bool verify) {
     if (!job.succeeded())
-        return fail(kExitFailed,
-                    job.outcome == "canceled" ? "canceled: " + job.reason : job.reason);
+        return fail(kExitFailed, terminalText(job.outcome == "canceled" ? "canceled: " + job.reason
+                                                                        : job.reason));
     if (job.outcome == "up to date") {
-        std::printf("%s\n", job.reason.c_str());
+        std::printf("%s\n", terminalText(job.reason).c_str());
         return kExitOk;
     }
     std::printf("%s\n", message(264).c_str());
     if (verify)
-        std::printf("%s\n", job.reason.c_str());
+        std::printf("%s\n", terminalText(job.reason).c_str());
     return kExitOk;
 }
 

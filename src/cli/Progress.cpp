@@ -1,5 +1,7 @@
 #include "cli/Progress.h"
 
+#include "cli/TerminalText.h"
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -25,7 +27,8 @@ void ProgressBar::show(const std::string& label, int percent) {
     int filled = percent * kWidth / 100;
     std::string bar(static_cast<std::size_t>(filled), '#');
     bar.append(static_cast<std::size_t>(kWidth - filled), '.');
-    std::fprintf(stderr, "\r\033[K[%s] %3d%%  %s", bar.c_str(), percent, label.c_str());
+    std::fprintf(stderr, "\r\033[K[%s] %3d%%  %s", bar.c_str(), percent,
+                 terminalText(label).c_str());
     std::fflush(stderr);
     drawn_ = true;
     lastPercent_ = percent;
