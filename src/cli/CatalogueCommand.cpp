@@ -15,11 +15,7 @@ namespace upkeep::cli {
 namespace {
 
 const Command& self() {
-    for (const Command& command : commands()) {
-        if (std::string(command.name) == "catalogue")
-            return command;
-    }
-    return commands().front();
+    return commandNamed("catalogue");
 }
 
 template <typename Text>

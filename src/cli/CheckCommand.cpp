@@ -19,11 +19,7 @@ int checkCommand(const Args& args);
 namespace {
 
 const Command& self() {
-    for (const Command& c : commands()) {
-        if (std::string_view(c.name) == "check")
-            return c;
-    }
-    return commands().front();
+    return commandNamed("check");
 }
 
 void printJson(const std::vector<std::shared_ptr<Printer>>& printers) {

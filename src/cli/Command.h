@@ -3,6 +3,7 @@
 // return the exit code: 0 success, 1 the operation failed, 2 usage error.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace upkeep::cli {
@@ -22,6 +23,8 @@ struct Command {
 
 // Every command, in the order help lists them.
 const std::vector<Command>& commands();
+// The command of that name (the first command when there is none).
+const Command& commandNamed(std::string_view name);
 
 // Prints "upkeepctl: MESSAGE" on stderr and returns the code.
 int fail(int code, const std::string& message);

@@ -28,14 +28,6 @@ int addProfileCommand(const Args& args);
 
 namespace {
 
-const Command& commandNamed(std::string_view name) {
-    for (const Command& c : commands()) {
-        if (name == c.name)
-            return c;
-    }
-    return commands().front();
-}
-
 // Runs the request to its end; Ctrl-C cancels it. With `verify`, a
 // download that was sent is only a success once the printer runs it.
 int runDownload(SendRequest request, int successId, const std::string& fallbackLabel, bool verify) {

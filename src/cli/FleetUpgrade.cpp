@@ -28,11 +28,7 @@ int upgradeCommand(const Args& args);
 namespace {
 
 const Command& self() {
-    for (const Command& c : commands()) {
-        if (std::string_view(c.name) == "upgrade")
-            return c;
-    }
-    return commands().front();
+    return commandNamed("upgrade");
 }
 
 enum Phase { kWaiting, kSending, kVerifying, kDone };

@@ -17,11 +17,7 @@ int historyCommand(const Args& args);
 namespace {
 
 const Command& self() {
-    for (const Command& c : commands()) {
-        if (std::string_view(c.name) == "history")
-            return c;
-    }
-    return commands().front();
+    return commandNamed("history");
 }
 
 void printTable(const std::vector<history::Record>& records) {

@@ -20,11 +20,7 @@ int printersCommand(const Args& args);
 namespace {
 
 const Command& self() {
-    for (const Command& c : commands()) {
-        if (std::string_view(c.name) == "printers")
-            return c;
-    }
-    return commands().front();
+    return commandNamed("printers");
 }
 
 const char* portTypeName(PortType type) {

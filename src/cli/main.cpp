@@ -54,6 +54,14 @@ const std::vector<Command>& commands() {
     return table;
 }
 
+const Command& commandNamed(std::string_view name) {
+    for (const Command& c : commands()) {
+        if (name == c.name)
+            return c;
+    }
+    return commands().front();
+}
+
 int fail(int code, const std::string& message) {
     std::fprintf(stderr, "upkeepctl: %s\n", message.c_str());
     return code;

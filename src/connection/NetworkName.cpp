@@ -60,31 +60,14 @@ std::optional<NetworkName> parseDotted(std::string_view text) {
     return fromIpv4(bytes);
 }
 
-// A numeric IPv6 address, with a zone ("fe80::1%eth0") where it has one:
-// link-local printers found on the network come with theirs.
-std::optional<NetworkName> parseIpv6(const std::string& text) {
+// The first address getaddrinfo gives for `text`.
+std::optional<NetworkName> firstAddress(const std::string& text, int family, int flags) {
     addrinfo hints{};
-    hints.ai_family = AF_INET6;
-    hints.ai_flags = AI_NUMERICHOST;
+    hints.ai_family = family;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = flags;
     addrinfo* result = nullptr;
     if (::getaddrinfo(text.c_str(), nullptr, &hints, &result) != 0 || result == nullptr)
-        return std::nullopt;
-    std::optional<NetworkName> name;
-    if (result->ai_addrlen <= sizeof(sockaddr_storage)) {
-        name.emplace();
-        std::memcpy(&name->address, result->ai_addr, result->ai_addrlen);
-        name->length = result->ai_addrlen;
-    }
-    ::freeaddrinfo(result);
-    return name;
-}
-
-std::optional<NetworkName> lookUpHost(const std::string& host) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* result = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || result == nullptr)
         return std::nullopt;
     std::optional<NetworkName> name;
     if (result->ai_addrlen <= sizeof(sockaddr_storage) &&
@@ -95,6 +78,16 @@ std::optional<NetworkName> lookUpHost(const std::string& host) {
     }
     ::freeaddrinfo(result);
     return name;
+}
+
+// A numeric IPv6 address, with a zone ("fe80::1%eth0") where it has one:
+// link-local printers found on the network come with theirs.
+std::optional<NetworkName> parseIpv6(const std::string& text) {
+    return firstAddress(text, AF_INET6, AI_NUMERICHOST);
+}
+
+std::optional<NetworkName> lookUpHost(const std::string& host) {
+    return firstAddress(host, AF_UNSPEC, 0);
 }
 
 std::optional<std::uint16_t> parsePort(std::string_view text) {
