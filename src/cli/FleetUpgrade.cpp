@@ -258,8 +258,10 @@ int upgradeCommand(const Args& args) {
             continue;
         pending.push_back(&job);
         std::string line = terminalText(printer->name()) + ":";
-        for (const std::string& item : job.items)
-            line += " " + terminalText(item);
+        for (const std::string& item : job.items) {
+            line += ' ';  // apart: GCC 12 at -O3 warns falsely about " " + text
+            line += terminalText(item);
+        }
         question.push_back(line);
     }
     question.push_back(message(193));

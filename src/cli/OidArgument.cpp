@@ -8,7 +8,10 @@
 namespace upkeep::cli {
 
 std::optional<std::string> oidProblem(std::string_view text) {
-    const std::string quoted = "'" + std::string(text) + "'";
+    // Built by appending: GCC 12 at -O3 warns falsely about "'" + text.
+    std::string quoted(1, '\'');
+    quoted.append(text);
+    quoted += '\'';
     if (text.empty())
         return std::string("an OID may not be empty");
     std::vector<unsigned> numbers;

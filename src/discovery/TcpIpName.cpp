@@ -40,13 +40,20 @@ std::optional<std::string> tcpIpPortName(std::string_view host, std::optional<st
     if (!usableHost(host))
         return std::nullopt;
     bool ipv6 = host.find(':') != std::string_view::npos;
+    // Appended piece by piece: GCC 12 at -O3 warns falsely about a chain
+    // of concatenations.
     std::string name;
-    if (!port || *port == kDefaultDataPort)
+    if (!port || *port == kDefaultDataPort) {
         name = host;
-    else if (ipv6)
-        name = "[" + std::string(host) + "]:" + std::to_string(*port);
-    else
-        name = std::string(host) + ":" + std::to_string(*port);
+    } else {
+        if (ipv6)
+            name += '[';
+        name += host;
+        if (ipv6)
+            name += ']';
+        name += ':';
+        name += std::to_string(*port);
+    }
     if (name.size() > PortDescriptor::Text::kCapacity)
         return std::nullopt;
     return name;
