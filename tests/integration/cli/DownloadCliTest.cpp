@@ -114,6 +114,13 @@ TEST_F(DownloadCli, UpgradeDowngradeAndRefusals) {
     EXPECT_EQ(sim.record(2, 2), "the user's own file");
 }
 
+// A second, and more under a sanitizer, which slows the tool several times.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr auto kStopLimit = std::chrono::seconds(3);
+#else
+constexpr auto kStopLimit = std::chrono::seconds(1);
+#endif
+
 // Ctrl-C and SIGTERM during a download to printers that hold it up, at
 // real time: the tool is gone within a second, says so, and the printer
 // never gets the whole file.
@@ -136,17 +143,30 @@ TEST_F(DownloadCli, InterruptedSendEndsAtOnceAndThePrinterGetsNoMore) {
         ASSERT_TRUE(sim.ok()) << sim.error();
         const std::string log = dir + "/stderr";
         pid_t pid = test::spawn({test::ctlPath(), "send", sim.address(0), file, "--yes"}, log, -1,
-                                {"LANG=C", "LC_ALL="});
+                                {"LANG=C", "LC_ALL=",
+                                 // A second signal leaves without joining the
+                                 // worker, by design: not a leak to report.
+                                 "TSAN_OPTIONS=halt_on_error=1:report_thread_leaks=0"});
         ASSERT_GT(pid, 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         const auto start = std::chrono::steady_clock::now();
-        for (int signal : c.signals)
-            ::kill(pid, signal);
+        for (std::size_t i = 0; i < c.signals.size(); ++i) {
+            // Apart, or the kernel may merge two pending signals into one.
+            if (i > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            ::kill(pid, c.signals[i]);
+        }
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 1);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, kStopLimit);
+        // A second signal that comes after the tool has let go of the
+        // download ends it the usual way, by the signal.
+        const bool secondEnded =
+            c.signals.size() > 1 && WIFSIGNALED(status) && WTERMSIG(status) == c.signals.back();
+        ASSERT_TRUE(WIFEXITED(status) || secondEnded) << status;
+        if (WIFEXITED(status)) {
+            EXPECT_EQ(WEXITSTATUS(status), 1);
+        }
         EXPECT_NE(test::readFile(log).find("canceled"), std::string::npos) << test::readFile(log);
         auto line = sim.waitForLine("received " + sim.address(0), std::chrono::seconds(5));
         ASSERT_TRUE(line);
