@@ -38,10 +38,12 @@ int runDownload(SendRequest request, int successId, const std::string& fallbackL
     const std::string versionBefore = request.printer->facts().versionText();
     const bool system = request.operation != Operation::AddProfile;
     const bool forced = request.operation == Operation::SendFile;
+    // Held to the end, messages included: a second Ctrl-C then always
+    // leaves the one way, with "canceled" and status 1.
+    InterruptGuard guard;
     ProgressBar bar;
     DownloadReport report;
     {
-        InterruptGuard guard;
         SendingWorker worker(std::move(request), sink);
         while (worker.running()) {
             if (interrupted())
@@ -57,7 +59,6 @@ int runDownload(SendRequest request, int successId, const std::string& fallbackL
     const bool sent = !sink->canceled() && sink->outcome() != Operation::Failed;
     Verification verification;
     if (sent && verify && system) {
-        InterruptGuard guard;
         std::atomic<bool> cancel{false};
         std::thread watch([&] {
             while (!cancel.load()) {
