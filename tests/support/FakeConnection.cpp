@@ -6,11 +6,12 @@
 namespace upkeep::test {
 
 bool MemoryFile::read(std::uint8_t* buffer, std::size_t& length) {
+    ++reads;
     if (offset_ >= failReadAt) {
         length = 0;
         return false;
     }
-    std::size_t n = std::min(length, content_.size() - offset_);
+    std::size_t n = std::min({length, chunk, content_.size() - offset_});
     std::memcpy(buffer, content_.data() + offset_, n);
     offset_ += n;
     length = n;

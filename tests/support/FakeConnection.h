@@ -1,6 +1,6 @@
 #pragma once
-// Connections for tests: a memory file, and a printer that records what it
-// is sent and can fail after a number of bytes.
+// Connections for tests: a memory file, a printer that records what it is
+// sent and can fail after a number of bytes, and a transfer's controls.
 
 #include <atomic>
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "connection/Connection.h"
+#include "printer/SendEngine.h"
 
 namespace upkeep::test {
 
@@ -26,6 +27,9 @@ class MemoryFile : public Connection {
 
     // Fails every read from this offset on, as a broken disk would.
     std::size_t failReadAt = static_cast<std::size_t>(-1);
+    // Hands out at most this many bytes per read, so that texts fall across refills.
+    std::size_t chunk = static_cast<std::size_t>(-1);
+    int reads = 0;
 
   private:
     std::string content_;
@@ -58,6 +62,14 @@ class RecordingPrinter : public Connection {
 
   private:
     std::uint32_t block_;
+};
+
+// The cancel flag and progress a transfer reports to; progress starts at -1
+// so that a transfer that never sets it shows.
+struct Transfer {
+    std::atomic<bool> cancel{false};
+    std::atomic<int> progress{-1};
+    TransferControl control{cancel, progress};
 };
 
 }  // namespace upkeep::test

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -34,24 +35,20 @@ int highestPlaceholder(const std::string& text, const std::string& kind) {
     return highest;
 }
 
-std::vector<std::string> randomPorts(int count) {
+std::string randomPort() {
     static std::mutex mutex;
     static std::mt19937 rng(std::random_device{}() ^ static_cast<unsigned>(::getpid()));
     std::lock_guard lock(mutex);
-    std::uniform_int_distribution<int> port(20000, 59999);
-    std::vector<std::string> out;
-    while (static_cast<int>(out.size()) < count)
-        out.push_back(std::to_string(port(rng)));
-    return out;
+    return std::to_string(std::uniform_int_distribution<int>(20000, 59999)(rng));
 }
 
-std::vector<std::string> randomAddresses(int count) {
+// `count` different values from `draw`.
+std::vector<std::string> distinct(int count, std::string (*draw)()) {
     std::set<std::string> seen;
     std::vector<std::string> out;
     while (static_cast<int>(out.size()) < count) {
-        std::string address = randomLoopbackAddress();
-        if (seen.insert(address).second)
-            out.push_back(address);
+        if (std::string value = draw(); seen.insert(value).second)
+            out.push_back(value);
     }
     return out;
 }
@@ -88,8 +85,8 @@ SimProcess::SimProcess(std::string configText) {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const std::string text =
             "record-dir = " + recordDir_ + "\n" +
-            substitute(substitute(configText, "ADDR", randomAddresses(addresses)), "PORT",
-                       randomPorts(ports));
+            substitute(substitute(configText, "ADDR", distinct(addresses, randomLoopbackAddress)),
+                       "PORT", distinct(ports, randomPort));
         const StartResult result = startOnce(text);
         if (result == StartResult::Ready) {
             ready_ = true;
@@ -149,10 +146,8 @@ SimProcess::StartResult SimProcess::startOnce(const std::string& configText) {
     bool sawReady = false;
     {
         std::unique_lock lock(mutex_);
-        const auto deadline = Clock::now() + kReadyLimit;
-        changed_.wait_until(lock, deadline, [&] {
-            for (const std::string& line : lines_)
-                sawReady = sawReady || line == "ready";
+        changed_.wait_until(lock, Clock::now() + kReadyLimit, [&] {
+            sawReady = std::find(lines_.begin(), lines_.end(), "ready") != lines_.end();
             return sawReady || outputClosed_;
         });
         if (sawReady) {

@@ -23,33 +23,6 @@
 namespace upkeep {
 namespace {
 
-namespace fs = std::filesystem;
-
-// A sysfs tree with one usblp interface whose device node is the given path
-// below /dev (the simulator's pty stands in for /dev/usb/lp0).
-class UsbTree {
-  public:
-    UsbTree(const std::string& devicePath, const std::string& product, const std::string& serial,
-            const std::string& deviceId)
-        : root_(test::makeTempDir("usb")) {
-        fs::path device = root_ / "devices/usb1/1-1";
-        fs::create_directories(device / "1-1:1.0/usbmisc/lp0");
-        fs::create_directories(root_ / "class/usbmisc");
-        fs::create_directory_symlink(device / "1-1:1.0/usbmisc/lp0", root_ / "class/usbmisc/lp0");
-        fs::create_directory_symlink(device / "1-1:1.0", device / "1-1:1.0/usbmisc/lp0/device");
-        std::ofstream(device / "product") << product << "\n";
-        std::ofstream(device / "serial") << serial << "\n";
-        std::ofstream(device / "1-1:1.0/ieee1284_id") << deviceId << "\n";
-        std::ofstream(device / "1-1:1.0/usbmisc/lp0/uevent")
-            << "DEVNAME=" << devicePath.substr(std::string("/dev/").size()) << "\n";
-    }
-    ~UsbTree() { test::removeTree(root_.string()); }
-    std::string root() const { return root_.string(); }
-
-  private:
-    fs::path root_;
-};
-
 // Print data sent to a discovered network printer's data channel.
 void sendData(const PortDescriptor& discovered) {
     PortDescriptor data = discovered;
@@ -94,8 +67,8 @@ model = Meridot-5200
 version = 6.00
 )");
     ASSERT_TRUE(sim.ok()) << sim.error();
-    UsbTree usbTree(sim.ptyPath(3), "Meridot 4000", "SIM0001",
-                    "MFG:Meridot;MDL:Meridot 4000;CMD:PJL;");
+    test::UsbTree usbTree(sim.ptyPath(3), "Meridot 4000", "SIM0001",
+                          "MFG:Meridot;MDL:Meridot 4000;CMD:PJL;");
     platform::SysfsUsbDevices usb(usbTree.root());
     platform::CupsSpooler spooler;
     test::FakeResolver dnssd;

@@ -12,6 +12,7 @@
 #include "platform/Clock.h"
 #include "printer/Printer.h"
 #include "printer/SendEngine.h"
+#include "support/ChildProcess.h"
 #include "support/CommandRunner.h"
 #include "support/Paths.h"
 #include "support/SimProcess.h"
@@ -70,7 +71,7 @@ TEST(MediaSim, InstallationArrivesByteForByteAndTheAnswerDecides) {
     EXPECT_EQ(progress.load(), 100);
     ASSERT_TRUE(sim.waitForLine("profile " + sim.address(0)));
     ASSERT_TRUE(sim.waitForLine("received " + sim.address(0)));
-    EXPECT_EQ(sim.record(0, 1), test::fileBytes(profilePath()));
+    EXPECT_EQ(sim.record(0, 1), test::readFile(profilePath()));
 
     Printer refusing("r", PortDescriptor(sim.address(1), PortType::TcpIp, 7));
     EXPECT_EQ(refusing.addProfile(profilePath(), control, answer), InstallResult::Refused);

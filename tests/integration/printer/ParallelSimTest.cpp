@@ -17,6 +17,7 @@
 #include "support/PackageFixture.h"
 #include "support/Paths.h"
 #include "support/SimProcess.h"
+#include "unit/package/PackageTestHelpers.h"
 
 namespace upkeep {
 namespace {
@@ -31,19 +32,6 @@ class RecordingServices : public platform::ServiceControl {
         return true;
     }
     std::vector<std::string> calls;
-};
-
-class FakeEnvironment : public Environment {
-  public:
-    explicit FakeEnvironment(OsKind kind) : kind_(kind) {}
-    void findPrinters(PrinterList&) override {}
-    std::optional<PortDescriptor> catalogueFileDescriptor() override { return std::nullopt; }
-    std::optional<std::string> systemSoftwarePath() override { return std::nullopt; }
-    bool languageSetting(std::uint8_t&) override { return false; }
-    OsKind osKind() override { return kind_; }
-
-  private:
-    OsKind kind_;
 };
 
 class ParallelSim : public ::testing::Test {
@@ -128,7 +116,8 @@ TEST_F(ParallelSim, OneDeviceUnderSeveralNamesIsAnalysedOneAtATime) {
 }
 
 TEST_F(ParallelSim, SpoolerStoppedBeforeAndStartedAfterOnKind3) {
-    FakeEnvironment nt(OsKind::WinNt);
+    test::FakeEnvironment nt;
+    nt.os = OsKind::WinNt;
     ScopedEnvironment environment(&nt);
     ::setenv("UPKEEP_PARALLEL_DEVICE", "/dev/null", 1);
     {
@@ -138,12 +127,12 @@ TEST_F(ParallelSim, SpoolerStoppedBeforeAndStartedAfterOnKind3) {
         EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(29));
     }
     {
-        FakeEnvironment nt5(OsKind::WinNt5);
-        ScopedEnvironment five(&nt5);
+        nt.os = OsKind::WinNt5;
         ParallelConnection port;
         EXPECT_TRUE(port.open());
     }
     {
+        nt.os = OsKind::WinNt;
         ::setenv("UPKEEP_PARALLEL_DEVICE", "/no/such/device", 1);
         ParallelConnection port;  // a failed open still gets the spooler back
         EXPECT_FALSE(port.open());

@@ -16,13 +16,6 @@ inline std::string simPrinter(int n, const std::string& model = "", const std::s
     return section + more;
 }
 
-inline std::string fileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // A system software file the simulator takes on when it arrives whole:
 // the header, then `payload` bytes.
 inline std::string firmwareFile(const std::string& path, const std::string& model,

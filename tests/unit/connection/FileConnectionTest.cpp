@@ -80,12 +80,12 @@ TEST(FileConnection, CreateLeavesExistingFilesAlone) {
     FileConnection missing(PortDescriptor(dir.file("new"), PortType::File, 5));
     EXPECT_TRUE(missing.create());
     EXPECT_FALSE(missing.isOpen());
-    EXPECT_EQ(test::readWholeFile(dir.file("new")), "");
+    EXPECT_EQ(test::readFile(dir.file("new")), "");
 
     test::writeFile(dir.file("old"), "keep me");
     FileConnection existing(PortDescriptor(dir.file("old"), PortType::File, 5));
     EXPECT_TRUE(existing.create());
-    EXPECT_EQ(test::readWholeFile(dir.file("old")), "keep me");
+    EXPECT_EQ(test::readFile(dir.file("old")), "keep me");
 
     EXPECT_FALSE(
         FileConnection(PortDescriptor(dir.file("no/such/dir"), PortType::File, 5)).create());

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <ostream>
 #include <string>
@@ -14,6 +16,7 @@
 #include "platform/Spooler.h"
 #include "platform/UsbDevices.h"
 #include "printer/PrinterList.h"
+#include "support/ChildProcess.h"
 #include "support/Paths.h"
 
 namespace upkeep::test {
@@ -86,6 +89,32 @@ inline platform::UsbInterface idUsb(std::string path, std::string deviceId,
 inline platform::UsbInterface namedUsb(std::string path, std::string product, std::string serial) {
     return {std::move(path), std::move(serial), std::move(product), true, {}};
 }
+
+// A sysfs tree with one usblp interface whose device node is the given path
+// below /dev (the simulator's pty stands in for /dev/usb/lp0).
+class UsbTree {
+  public:
+    UsbTree(const std::string& devicePath, const std::string& product, const std::string& serial,
+            const std::string& deviceId)
+        : root_(test::makeTempDir("usb")) {
+        namespace fs = std::filesystem;
+        fs::path device = root_ / "devices/usb1/1-1";
+        fs::create_directories(device / "1-1:1.0/usbmisc/lp0");
+        fs::create_directories(root_ / "class/usbmisc");
+        fs::create_directory_symlink(device / "1-1:1.0/usbmisc/lp0", root_ / "class/usbmisc/lp0");
+        fs::create_directory_symlink(device / "1-1:1.0", device / "1-1:1.0/usbmisc/lp0/device");
+        std::ofstream(device / "product") << product << "\n";
+        std::ofstream(device / "serial") << serial << "\n";
+        std::ofstream(device / "1-1:1.0/ieee1284_id") << deviceId << "\n";
+        std::ofstream(device / "1-1:1.0/usbmisc/lp0/uevent")
+            << "DEVNAME=" << devicePath.substr(std::string("/dev/").size()) << "\n";
+    }
+    ~UsbTree() { test::removeTree(root_.string()); }
+    std::string root() const { return root_.string(); }
+
+  private:
+    std::filesystem::path root_;
+};
 
 // What discovery put in a list, one row per printer.
 struct Listed {

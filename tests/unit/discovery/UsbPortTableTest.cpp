@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
-#include "support/ChildProcess.h"
 #include "unit/discovery/DiscoveryTestHelpers.h"
 
 namespace upkeep::discovery {
@@ -157,17 +153,9 @@ TEST(UsbPortTable, UriMatchesBySerialElseByDeviceIdMakeAndModel) {
 }
 
 TEST(SysfsUsbDevices, OverlongProductIsUnreadable) {
-    namespace fs = std::filesystem;
-    const fs::path root = test::makeTempDir("sysfs");
-    fs::create_directories(root / "class/usbmisc/lp0");
-    fs::create_directories(root / "dev/1-1:1.0");
-    fs::create_directory_symlink(root / "dev/1-1:1.0", root / "class/usbmisc/lp0/device");
-    std::ofstream(root / "dev/product") << std::string(256, 'p') << "\n";
-    std::ofstream(root / "dev/serial") << std::string(255, 's') << "\n";
-
+    test::UsbTree tree("/dev/usb/lp0", std::string(256, 'p'), std::string(255, 's'), "");
     std::vector<UsbInterface> found =
-        platform::SysfsUsbDevices(root.string()).present(platform::UsbInterfaceClass::Printer);
-    test::removeTree(root);
+        platform::SysfsUsbDevices(tree.root()).present(platform::UsbInterfaceClass::Printer);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].product, std::nullopt);
     EXPECT_EQ(found[0].serialNumber, std::string(255, 's'));

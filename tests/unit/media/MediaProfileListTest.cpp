@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "media/MediaProfileList.h"
-#include "printer/SendEngine.h"
 #include "support/FakeConnection.h"
 
 namespace upkeep {
@@ -64,12 +63,6 @@ TEST(MediaReply, AtMost128Entries) {
     EXPECT_EQ(parsed(reply).size(), MediaProfileList::kCapacity);
 }
 
-struct Transfer {
-    std::atomic<bool> cancel{false};
-    std::atomic<int> progress{0};
-    TransferControl control{cancel, progress};
-};
-
 TEST(MediaInstall, BlocksProgressAndTheAnswer) {
     constexpr std::size_t kNever = static_cast<std::size_t>(-1);
     const std::vector<std::size_t> all = {1024, 1024, 452};
@@ -101,7 +94,7 @@ TEST(MediaInstall, BlocksProgressAndTheAnswer) {
         printer.replies = c.replies;
         printer.failAfterBytes = c.printerTakes;
         printer.takesAll = c.takesAll;
-        Transfer t;
+        test::Transfer t;
         std::vector<int> progress;
         printer.onWrite = [&](std::size_t index) {
             if (index > 0)

@@ -9,20 +9,20 @@
 
 #include "connection/FileConnection.h"
 #include "platform/WorkingDirectory.h"
+#include "support/FakeConnection.h"
 #include "support/Paths.h"
 #include "unit/package/PackageTestHelpers.h"
 
 namespace upkeep {
 namespace {
 
-using test::ChunkedSource;
 using test::FakeEnvironment;
 using test::TempDir;
 using test::writeFile;
 
 std::unique_ptr<FirmwareCatalogue> parse(const std::string& text) {
     auto catalogue = std::make_unique<FirmwareCatalogue>();
-    ChunkedSource source(text);
+    test::MemoryFile source(text);
     catalogue->read(source);
     return catalogue;
 }
@@ -120,32 +120,36 @@ const std::string kLookups = kParts +
                              "[Alpha]\nD=d.fmw\nE=e.fmw\n"
                              "[ALPHA]\nB=b2.fmw\n";
 
+struct Lookup {
+    std::string model, version;
+    std::string newestFile, foundFile;  // "-": none
+    bool modelListed;
+};
+
+void expectLookups(FirmwareCatalogue& catalogue, const std::vector<Lookup>& cases) {
+    auto file = [](CatalogueEntry* entry) { return entry ? entry->fileName().str() : "-"; };
+    for (const Lookup& c : cases) {
+        SCOPED_TRACE(c.model + "/" + c.version);
+        EXPECT_EQ(file(catalogue.newestEntry(c.model, c.version)), c.newestFile);
+        EXPECT_EQ(file(catalogue.findEntry(c.model, c.version)), c.foundFile);
+        EXPECT_EQ(catalogue.hasModel(c.model), c.modelListed);
+    }
+}
+
 TEST(FirmwareCatalogue, Lookups) {
     auto catalogue = parse(kLookups);
-    const struct {
-        const char* model;
-        const char* version;
-        const char* newestFile;  // "-": none
-        const char* foundFile;
-        bool modelListed;
-    } cases[] = {
-        // The first section listing B wins; its last line is the newest.
-        {"Alpha", "B", "c.fmw", "b.fmw", true},
-        {"alpha", "b", "c.fmw", "b.fmw", true},  // case ignored
-        {"Alpha", "C", "c.fmw", "c.fmw", true},  // the newest itself
-        {"Alpha", "D", "e.fmw", "d.fmw", true},  // a repeated section
-        {"Alpha", "X", "-", "-", true},          // version not listed
-        {"Alph", "A", "-", "-", false},          // whole texts only
-        {"beta", "1", "b1.fmw", "b1.fmw", true},
-        {"Empty", "", "-", "-", false},  // a section without lines is invisible
-    };
-    auto file = [](CatalogueEntry* entry) { return entry ? entry->fileName().str() : "-"; };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.model) + "/" + c.version);
-        EXPECT_EQ(file(catalogue->newestEntry(c.model, c.version)), c.newestFile);
-        EXPECT_EQ(file(catalogue->findEntry(c.model, c.version)), c.foundFile);
-        EXPECT_EQ(catalogue->hasModel(c.model), c.modelListed);
-    }
+    expectLookups(*catalogue,
+                  {
+                      // The first section listing B wins; its last line is the newest.
+                      {"Alpha", "B", "c.fmw", "b.fmw", true},
+                      {"alpha", "b", "c.fmw", "b.fmw", true},  // case ignored
+                      {"Alpha", "C", "c.fmw", "c.fmw", true},  // the newest itself
+                      {"Alpha", "D", "e.fmw", "d.fmw", true},  // a repeated section
+                      {"Alpha", "X", "-", "-", true},          // version not listed
+                      {"Alph", "A", "-", "-", false},          // whole texts only
+                      {"beta", "1", "b1.fmw", "b1.fmw", true},
+                      {"Empty", "", "-", "-", false},  // a section without lines is invisible
+                  });
 
     ASSERT_NE(catalogue->findEntry("alpha", "a"), nullptr);
     EXPECT_EQ(catalogue->findEntry("alpha", "a")->model().view(), "Alpha");  // as written
@@ -169,22 +173,12 @@ TEST(FirmwareCatalogue, TextsThatDoNotFitAreRefused) {
     auto catalogue = parse("[HEADER]\n[SYSTEM]\n" + oid79 + "9=v\n[SUBSYSTEM]\ns=t\n" + oid79 +
                            "9=t\n[Alpha]\n1=a.fmw\n2=" + file79 + "\n3=" + file79 + "x\n[Beta]\n" +
                            model79 + "9=b.fmw\n[" + model79 + "Z]\n1=z.fmw\n");
-    const struct {
-        std::string model, version, newestFile, foundFile;
-        bool modelListed;
-    } cases[] = {
-        {"Alpha", "1", file79, "a.fmw", true},  // the newest usable line
-        {"Alpha", "3", "-", "-", true},
-        {"Beta", model79, "-", "-", true},
-        {model79, "1", "-", "-", false},
-    };
-    auto file = [](CatalogueEntry* entry) { return entry ? entry->fileName().str() : "-"; };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.model + "/" + c.version);
-        EXPECT_EQ(file(catalogue->newestEntry(c.model, c.version)), c.newestFile);
-        EXPECT_EQ(file(catalogue->findEntry(c.model, c.version)), c.foundFile);
-        EXPECT_EQ(catalogue->hasModel(c.model), c.modelListed);
-    }
+    expectLookups(*catalogue, {
+                                  {"Alpha", "1", file79, "a.fmw", true},  // the newest usable line
+                                  {"Alpha", "3", "-", "-", true},
+                                  {"Beta", model79, "-", "-", true},
+                                  {model79, "1", "-", "-", false},
+                              });
     EXPECT_EQ(summary(*catalogue),
               "location ''; system unset=unset; subsystems s=t; models Alpha Beta " + model79);
     EXPECT_EQ(catalogue->subsystemCount(), 2u);

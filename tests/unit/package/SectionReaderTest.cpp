@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "unit/package/PackageTestHelpers.h"
+#include "support/FakeConnection.h"
 
 namespace upkeep {
 namespace {
 
-using test::ChunkedSource;
+using test::MemoryFile;
 
 struct Item {
     SectionItemKind kind;
@@ -27,7 +27,8 @@ std::ostream& operator<<(std::ostream& out, const Item& item) {
 
 std::vector<Item> readAll(const std::string& content, std::size_t chunk = 4096,
                           std::size_t firstSize = 80, std::size_t secondSize = 80) {
-    ChunkedSource source(content, chunk);
+    MemoryFile source(content);
+    source.chunk = chunk;
     SectionReader reader(source);
     std::vector<Item> items;
     std::vector<char> first(firstSize), second(secondSize);
@@ -135,7 +136,7 @@ TEST(SectionReader, LongTextsAreCutButConsumedWhole) {
 }
 
 TEST(SectionReader, EndIsReportedAgainAndAgain) {
-    ChunkedSource source("k=v\n", 4096);
+    MemoryFile source("k=v\n");
     SectionReader reader(source);
     std::array<char, 80> first{}, second{};
     SectionItemKind kind{};
@@ -146,7 +147,7 @@ TEST(SectionReader, EndIsReportedAgainAndAgain) {
         EXPECT_EQ(reader.getChar(), '\0');
     }
     // Without a buffer nothing is ever read.
-    ChunkedSource unread("[HEADER]\n", 4096);
+    MemoryFile unread("[HEADER]\n");
     EXPECT_FALSE(SectionReader(unread, 0).nextItem(kind, first, second));
     EXPECT_EQ(unread.reads, 0);
 }
@@ -154,7 +155,7 @@ TEST(SectionReader, EndIsReportedAgainAndAgain) {
 // A reader over a text of its own.
 struct Reading {
     explicit Reading(std::string text) : source(std::move(text)) {}
-    ChunkedSource source;
+    MemoryFile source;
     SectionReader reader{source};
 };
 

@@ -10,24 +10,12 @@
 
 #include "package/CatalogueEntry.h"
 #include "support/ChildProcess.h"
+#include "unit/package/PackageTestHelpers.h"
 
 namespace upkeep::history {
 namespace {
 
-// Sets (or, for null, unsets) an environment variable for a scope.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        value ? ::setenv(name, value, 1) : ::unsetenv(name);
-    }
-    ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using ScopedEnv = test::ScopedEnvVar;
 
 TEST(DownloadHistory, PathFollowsTheOverrideThenTheStateDirectory) {
     const struct {
