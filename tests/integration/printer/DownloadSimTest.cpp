@@ -13,6 +13,7 @@
 #include "package/CatalogueEntry.h"
 #include "platform/Clock.h"
 #include "printer/SendingWorker.h"
+#include "support/ChildProcess.h"
 #include "support/PackageFixture.h"
 #include "support/SimProcess.h"
 
@@ -56,18 +57,10 @@ class WaitingSink : public SendingSink {
 
 class DownloadSim : public ::testing::Test {
   protected:
-    static std::shared_ptr<Printer> printerOf(test::SimProcess& sim, bool analyse = true) {
+    static std::shared_ptr<Printer> printerOf(test::SimProcess& sim) {
         auto p = std::make_shared<Printer>("p", PortDescriptor(sim.address(0), PortType::TcpIp, 7));
-        if (analyse)
-            p->analyse();
+        p->analyse();
         return p;
-    }
-    // Sends `path` as a chosen file to the first printer and waits for the end.
-    static std::vector<std::string> sendFile(test::SimProcess& sim, const std::string& path) {
-        auto sink = std::make_shared<WaitingSink>();
-        auto entry = std::make_shared<CatalogueEntry>("Forced", "Forced", path);
-        SendingWorker worker({Operation::SendFile, printerOf(sim, false), entry, {}}, sink);
-        return sink->wait();
     }
     test::SamplePackage package;
     platform::ScopedTimeScale scale{0.01};
@@ -102,8 +95,8 @@ TEST_F(DownloadSim, UpgradeOfPrinterAndSubsystemArrivesByteForByteAndIsTakenOn) 
                                                "m5200_600.fmw sent not asked"}));
     ASSERT_TRUE(sim.waitForLine("applied " + sim.address(0)));
     ASSERT_TRUE(sim.waitForLine("applied " + sim.address(0)));
-    EXPECT_EQ(sim.record(0, 1), test::fileBytes(test::examplePackageDir() + "/finf2_230.fmw"));
-    EXPECT_EQ(sim.record(0, 2), test::fileBytes(test::examplePackageDir() + "/m5200_600.fmw"));
+    EXPECT_EQ(sim.record(0, 1), test::readFile(test::examplePackageDir() + "/finf2_230.fmw"));
+    EXPECT_EQ(sim.record(0, 2), test::readFile(test::examplePackageDir() + "/m5200_600.fmw"));
 
     Printer again("p", PortDescriptor(sim.address(0), PortType::TcpIp, 7));
     EXPECT_EQ(again.versionText(), "6.00 F2.30 ");
@@ -125,7 +118,7 @@ TEST_F(DownloadSim, DowngradeIsAcceptedThanksToTheRewrittenFlagLine) {
     SendingWorker worker({Operation::Downgrade, printer, nullptr, "3.20"}, sink);
     EXPECT_EQ(sink->wait().back(), "finished 1");
     ASSERT_TRUE(sim.waitForLine("applied " + sim.address(0)));
-    std::string original = test::fileBytes(test::examplePackageDir() + "/m4000_320.fmw");
+    std::string original = test::readFile(test::examplePackageDir() + "/m4000_320.fmw");
     // The failed downgrade opened no connection: the file is connection 1.
     std::string received = sim.record(0, 1);
     ASSERT_EQ(received.size(), original.size());
@@ -137,15 +130,6 @@ TEST_F(DownloadSim, DowngradeIsAcceptedThanksToTheRewrittenFlagLine) {
     EXPECT_EQ(again.versionText(), "3.20");
     // The mark does not outlive the send: an ordinary send is unchanged.
     EXPECT_FALSE(package.catalogue().findEntry("Meridot-4000", "3.20")->downgradeMark());
-}
-
-TEST_F(DownloadSim, ForcedSendOfAChosenFile) {
-    test::SimProcess sim(test::simPrinter(1, "", "", "snmp = silent\n"));
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    std::string path = test::examplePackageDir() + "/m6100_120.fmw";
-    EXPECT_EQ(sendFile(sim, path), (std::vector<std::string>{"finished 2"}));
-    ASSERT_TRUE(sim.waitForLine("received " + sim.address(0)));
-    EXPECT_EQ(sim.record(0, 1), test::fileBytes(path));
 }
 
 // What a download or an installation reports against a printer that
@@ -285,7 +269,7 @@ TEST(TransferFaults, OutcomesAndWhatThePrinterGot) {
             test::profileFile(path, c.bytes);
         else
             test::firmwareFile(path, "Meridot-4000", "9.00", c.bytes);
-        const std::uint64_t size = test::fileBytes(path).size();
+        const std::uint64_t size = test::readFile(path).size();
 
         const PortDescriptor port = c.usb ? PortDescriptor(sim.ptyPath(0), PortType::Usb, 7)
                                           : PortDescriptor(sim.address(0), PortType::TcpIp, 7);

@@ -89,30 +89,28 @@ TEST(IpxSpxConnection, OpenExchange) {
 TEST(IpxSpxConnection, DataHeaderOnTheDataChannelOnly) {
     platform::ScopedTimeScale scale(0.01);
     const std::uint8_t data[] = {'h', 'e', 'l', 'l', 'o'};
-    {
-        platform::UniqueFd peer;
-        IpxSpxConnection conn(PortDescriptor("0000000A.00A0C9123456", PortType::IpxSpx, 0),
-                              std::make_unique<PairTransport>(&peer));
-        reply(peer.get(), std::string("\x10\x00", 2));
-        ASSERT_TRUE(conn.open());
-        receive(peer.get());
-        EXPECT_TRUE(conn.write(data, 5));
-        EXPECT_EQ(receive(peer.get()), std::string("\x12\0\0\0\0\0hello", 11));
-        EXPECT_TRUE(conn.write(data, 0));
-        EXPECT_EQ(receive(peer.get()), std::string("\x12\0\0\0\0\0", 6));
-    }
-    {
+    const struct {
+        std::uint32_t channel;
+        std::uint16_t socket;
+        std::string header;
+    } cases[] = {{0, IpxSpxConnection::kDataSocket, std::string("\x12\0\0\0\0\0", 6)},
+                 {1, IpxSpxConnection::kSnmpSocket, ""}};
+    for (const auto& c : cases) {
         platform::UniqueFd peer;
         auto transport = std::make_unique<PairTransport>(&peer);
         PairTransport* seen = transport.get();
-        IpxSpxConnection conn(PortDescriptor("0000000A.00A0C9123456", PortType::IpxSpx, 1),
+        IpxSpxConnection conn(PortDescriptor("0000000A.00A0C9123456", PortType::IpxSpx, c.channel),
                               std::move(transport));
+        if (c.channel == 0)
+            reply(peer.get(), std::string("\x10\x00", 2));
         ASSERT_TRUE(conn.open());
-        EXPECT_EQ(seen->connectedTo.socket, IpxSpxConnection::kSnmpSocket);
+        EXPECT_EQ(seen->connectedTo.socket, c.socket);
+        if (c.channel == 0)
+            receive(peer.get());  // the open request; the SNMP channel sends none
         EXPECT_TRUE(conn.write(data, 5));
-        EXPECT_EQ(receive(peer.get()), "hello");
+        EXPECT_EQ(receive(peer.get()), c.header + "hello");
         EXPECT_TRUE(conn.write(data, 0));
-        EXPECT_EQ(receive(peer.get()), "");
+        EXPECT_EQ(receive(peer.get()), c.header);
     }
     IpxSpxConnection unset(PortDescriptor("0000000A.00A0C9123456", PortType::IpxSpx, 7), nullptr);
     EXPECT_FALSE(unset.hasSocket());

@@ -16,16 +16,10 @@ std::string pattern(std::size_t n) {
     return s;
 }
 
-struct Transfer {
-    std::atomic<bool> cancel{false};
-    std::atomic<int> progress{-1};
-    TransferControl control{cancel, progress};
-};
-
 TEST(SendEngine, StreamsInPrinterBlocksWithTruncatedPercentages) {
     test::MemoryFile file(pattern(10'000));
     test::RecordingPrinter printer(1024);
-    Transfer run;
+    test::Transfer run;
     std::vector<int> progress;
     // Progress is published after each write; sample it at the next write.
     printer.onWrite = [&](std::size_t index) {
@@ -58,18 +52,8 @@ TEST(DowngradeRewrite, Lines) {
     }
 }
 
-TEST(SendEngine, CancelStopsAtTheNextBlockAndIsNotReportedAsSent) {
-    test::MemoryFile file(pattern(10'000));
-    test::RecordingPrinter printer;
-    Transfer run;
-    printer.onWrite = [&](std::size_t index) {
-        if (index == 1)
-            run.cancel.store(true);
-    };
-    EXPECT_EQ(streamFile(file, printer, false, run.control), SendResult::Canceled);
-    EXPECT_EQ(printer.writes.size(), 2u);
-}
-
+// A cancel stops at the next block; failures and cancels are never success
+// and never show 100 %.
 TEST(SendEngine, FailuresAreNeverSuccessAndNeverShow100Percent) {
     constexpr std::size_t kNever = static_cast<std::size_t>(-1);
     struct Case {
@@ -79,7 +63,10 @@ TEST(SendEngine, FailuresAreNeverSuccessAndNeverShow100Percent) {
         std::uint64_t unconfirmed;
         SendResult expected;
         int progress;
+        std::size_t cancelAtWrite = kNever, writes = kNever;
     } cases[] = {
+        {"canceled in block 2", 10'000, kNever, kNever, true, true, 0, SendResult::Canceled, 20, 1,
+         2},
         {"the printer closes mid-transfer", 5000, 3000, kNever, true, true, 0,
          SendResult::WriteFailed, 40},
         {"a truncated file", 5000, kNever, 2048, true, true, 0, SendResult::WriteFailed, 40},
@@ -100,10 +87,17 @@ TEST(SendEngine, FailuresAreNeverSuccessAndNeverShow100Percent) {
         printer.opens_ = c.opens;
         printer.takesAll = c.takesAll;
         printer.unconfirmedBytes = c.unconfirmed;
-        Transfer run;
+        test::Transfer run;
+        printer.onWrite = [&](std::size_t index) {
+            if (index == c.cancelAtWrite)
+                run.cancel.store(true);
+        };
         EXPECT_EQ(streamFile(file, printer, false, run.control), c.expected);
         if (c.size <= 10) {
             EXPECT_TRUE(printer.writes.empty());
+        }
+        if (c.writes != kNever) {
+            EXPECT_EQ(printer.writes.size(), c.writes);
         }
         EXPECT_EQ(run.progress.load(), c.progress);
     }
@@ -120,7 +114,7 @@ TEST(SendingStatus, Lines) {
 TEST(SendEngine, DowngradeMarkGoesWithTheSendWhateverBecomesOfIt) {
     // Left on the shared entry, the mark would rewrite a later ordinary send.
     CatalogueEntry entry("M", "1", "no-such-file.fmw");
-    Transfer run;
+    test::Transfer run;
     for (const PortDescriptor& port : {PortDescriptor("", PortType::None, channel::kData),
                                        PortDescriptor("127.0.0.1", PortType::TcpIp, 1)}) {
         entry.setDowngradeMark();
