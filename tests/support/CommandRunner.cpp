@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "support/ChildProcess.h"
+#include "support/Paths.h"
 
 namespace upkeep::test {
 
@@ -40,6 +41,13 @@ CommandResult runCommand(const std::vector<std::string>& argv,
     result.err = readFile(dir + "/stderr");
     removeTree(dir);
     return result;
+}
+
+CommandResult runCtl(std::vector<std::string> args,
+                     std::vector<std::pair<std::string, std::string>> env) {
+    args.insert(args.begin(), ctlPath());
+    env.insert(env.begin(), {{"UPKEEP_TIME_SCALE", "0.01"}, {"LANG", "C"}, {"LC_ALL", ""}});
+    return runCommand(args, env);
 }
 
 }  // namespace upkeep::test

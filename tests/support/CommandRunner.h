@@ -16,4 +16,9 @@ struct CommandResult {
 CommandResult runCommand(const std::vector<std::string>& argv,
                          const std::vector<std::pair<std::string, std::string>>& env = {});
 
+// upkeepctl with `args`, in the C locale and with time scaled by 0.01;
+// `env` comes last, so that it wins.
+CommandResult runCtl(std::vector<std::string> args,
+                     std::vector<std::pair<std::string, std::string>> env = {});
+
 }  // namespace upkeep::test

@@ -20,12 +20,9 @@ namespace {
 
 class DownloadCli : public ::testing::Test {
   protected:
-    test::CommandResult ctl(std::vector<std::string> args) {
-        args.insert(args.begin(), test::ctlPath());
-        args.push_back("--package");
-        args.push_back(test::examplePackageDir());
-        return test::runCommand(args,
-                                {{"UPKEEP_TIME_SCALE", "0.01"}, {"LANG", "C"}, {"LC_ALL", ""}});
+    static test::CommandResult ctl(std::vector<std::string> args) {
+        args.insert(args.end(), {"--package", test::examplePackageDir()});
+        return test::runCtl(args);
     }
 };
 
@@ -59,41 +56,42 @@ TEST_F(DownloadCli, UpgradeDowngradeAndRefusals) {
                          test::simPrinter(2, "Meridot-9999", "1.0") +
                          test::simPrinter(3, "", "", "snmp = silent\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
-    auto up = ctl({"upgrade", sim.address(0)});
-    EXPECT_EQ(up.exitCode, 0) << up.err;
-    EXPECT_EQ(up.out, "Upgrade successfully sent.\n");
-    ASSERT_TRUE(sim.waitForLine("applied " + sim.address(0)));
-
-    auto again = ctl({"upgrade", sim.address(0)});
-    EXPECT_EQ(again.exitCode, 0);
-    EXPECT_EQ(again.out,
-              "The printer has the latest system software provided with this program.\n");
-
-    auto missing = ctl({"downgrade", sim.address(0), "2.00"});
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_NE(missing.err.find("could not be found"), std::string::npos) << missing.err;
-    auto down = ctl({"downgrade", sim.address(0), "3.20"});
-    EXPECT_EQ(down.exitCode, 0) << down.err;
-    EXPECT_EQ(down.out, "Downgrade successfully sent.\n");
-    ASSERT_TRUE(sim.waitForLine("applied " + sim.address(0)));
-
-    auto unsupported = ctl({"upgrade", sim.address(1)});
-    EXPECT_EQ(unsupported.exitCode, 1);
-    EXPECT_NE(unsupported.err.find("does not support upkeep"), std::string::npos);
-    auto silent = ctl({"upgrade", sim.address(2)});
-    EXPECT_EQ(silent.exitCode, 1);
-    EXPECT_NE(silent.err.find("could not be contacted"), std::string::npos);
-
-    // A forced send does not look at the printer's state.
-    auto forced = ctl({"send", sim.address(2), test::examplePackageDir() + "/m4000_310.fmw"});
-    EXPECT_EQ(forced.exitCode, 0) << forced.err;
-    auto noFile = ctl({"send", sim.address(2), "/no/such/file.fmw"});
-    EXPECT_EQ(noFile.exitCode, 1);
+    const std::string a = sim.address(0), silent = sim.address(2);
     const std::string emptyFile = ::testing::TempDir() + "upkeep-empty.fmw";
     std::ofstream(emptyFile).flush();
-    auto empty = ctl({"send", sim.address(2), emptyFile});
-    EXPECT_EQ(empty.exitCode, 1);
-    EXPECT_NE(empty.err.find("The file is empty: nothing was sent."), std::string::npos);
+    // In order: each step finds the printer as the one before left it.
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string text;  // all of stdout on success, else part of stderr
+        bool applied = false;
+    } steps[] = {
+        {{"upgrade", a}, 0, "Upgrade successfully sent.\n", true},
+        {{"upgrade", a},
+         0,
+         "The printer has the latest system software provided with this program.\n"},
+        {{"downgrade", a, "2.00"}, 1, "could not be found"},
+        {{"downgrade", a, "3.20"}, 0, "Downgrade successfully sent.\n", true},
+        {{"upgrade", sim.address(1)}, 1, "does not support upkeep"},
+        {{"upgrade", silent}, 1, "could not be contacted"},
+        // A forced send does not look at the printer's state.
+        {{"send", silent, test::examplePackageDir() + "/m4000_310.fmw"}, 0, ""},
+        {{"send", silent, "/no/such/file.fmw"}, 1, ""},
+        {{"send", silent, emptyFile}, 1, "The file is empty: nothing was sent."},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.args[0] + " " + step.args.back());
+        auto r = ctl(step.args);
+        EXPECT_EQ(r.exitCode, step.exitCode) << r.err;
+        if (step.exitCode == 0 && !step.text.empty()) {
+            EXPECT_EQ(r.out, step.text);
+        } else {
+            EXPECT_NE(r.err.find(step.text), std::string::npos) << r.err;
+        }
+        if (step.applied) {
+            ASSERT_TRUE(sim.waitForLine("applied " + a));
+        }
+    }
     std::remove(emptyFile.c_str());
 
     // A file named relative to where the tool runs is that file, not the

@@ -34,13 +34,8 @@ class FleetCli : public ::testing::Test {
                             std::vector<std::pair<std::string, std::string>> env = {}) {
         if (args[0] != "history")
             args.insert(args.end(), {"--package", test::examplePackageDir()});
-        args.insert(args.begin(), test::ctlPath());
-        // The caller's settings come last, so that they win.
-        env.insert(env.begin(), {{"UPKEEP_TIME_SCALE", "0.01"},
-                                 {"LANG", "C"},
-                                 {"LC_ALL", ""},
-                                 {"UPKEEP_HISTORY", history()}});
-        return test::runCommand(args, env);
+        env.insert(env.begin(), {"UPKEEP_HISTORY", history()});
+        return test::runCtl(args, env);
     }
     std::string history() const { return dir_ + "/history.jsonl"; }
 

@@ -81,37 +81,33 @@ TEST(MediaSim, InstallationArrivesByteForByteAndTheAnswerDecides) {
 TEST(MediaSim, CommandLineTool) {
     test::SimProcess sim(kFleet);
     ASSERT_TRUE(sim.ok()) << sim.error();
-    auto ctl = [](std::vector<std::string> args) {
-        args.insert(args.begin(), test::ctlPath());
-        return test::runCommand(args, {{"UPKEEP_TIME_SCALE", "0.01"}, {"LANG", "C"}});
-    };
     const std::string usb = "usb:" + sim.ptyPath(0);
-    auto json = ctl({"profiles", sim.address(0), "--json"});
+    auto json = test::runCtl({"profiles", sim.address(0), "--json"});
     EXPECT_EQ(json.exitCode, 0) << json.err;
     EXPECT_EQ(json.out,
               "[\"Fine Art             Canvas\", \"Fine Art             Rag\", "
               "\"Photo                Glossy\", \"Photo                Matte 7\"]\n");
-    auto overUsb = ctl({"profiles", usb, "--json"});
+    auto overUsb = test::runCtl({"profiles", usb, "--json"});
     EXPECT_EQ(overUsb.out, json.out) << overUsb.err;
 
-    auto empty = ctl({"profiles", sim.address(1)});
+    auto empty = test::runCtl({"profiles", sim.address(1)});
     EXPECT_EQ(empty.exitCode, 0);
     EXPECT_EQ(empty.out, "No Media Profiles installed.\n");
-    auto unreachable = ctl({"profiles", sim.address(2)});
+    auto unreachable = test::runCtl({"profiles", sim.address(2)});
     EXPECT_EQ(unreachable.exitCode, 1);
     EXPECT_NE(unreachable.err.find("could not be contacted"), std::string::npos);
 
-    auto added = ctl({"add-profile", sim.address(0), profilePath()});
+    auto added = test::runCtl({"add-profile", sim.address(0), profilePath()});
     EXPECT_EQ(added.exitCode, 0) << added.err;
     EXPECT_EQ(added.out, "Installed Media Profile\n");
-    auto refused = ctl({"add-profile", sim.address(1), profilePath()});
+    auto refused = test::runCtl({"add-profile", sim.address(1), profilePath()});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(
         refused.err.find(
             "Could not add the media profile.\n\nCheck that the printer is on and working. (12)"),
         std::string::npos)
         << refused.err;
-    auto overPty = ctl({"add-profile", usb, profilePath()});
+    auto overPty = test::runCtl({"add-profile", usb, profilePath()});
     EXPECT_EQ(overPty.exitCode, 0) << overPty.err;
 }
 
