@@ -3,22 +3,17 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "package/Environment.h"
 #include "platform/Registry.h"
+#include "support/ChildProcess.h"
 #include "support/Paths.h"
 
 namespace upkeep::platform {
 namespace {
 
 TEST(ExampleSettings, EverySettingIsReadAsWritten) {
-    std::ifstream in(test::sourceDir() + "/packaging/upkeep.reg");
-    ASSERT_TRUE(in);
-    std::stringstream text;
-    text << in.rdbuf();
-    const std::string example = text.str();
+    const std::string example = test::readFile(test::sourceDir() + "/packaging/upkeep.reg");
+    ASSERT_FALSE(example.empty());
     std::optional<RegistryKey> key = Registry::fromText(example).openKey(Environment::kSettingsKey);
     ASSERT_TRUE(key.has_value());
     EXPECT_EQ(key->readText(Environment::kCatalogueValue),
