@@ -39,7 +39,6 @@ class ProfileListDisplay {
     virtual ~ProfileListDisplay() = default;
     virtual void addLine(const std::string& text) = 0;
     virtual void clearLines() = 0;
-    // Paints it now: the query that follows holds the user-interface thread.
     virtual void repaint() = 0;
     virtual void runModal() = 0;
 };
@@ -90,6 +89,10 @@ class MainView : public DialogView {
     // The modeless dialogs; onCancel runs when the user cancels one.
     virtual std::unique_ptr<SearchingDisplay> openSearching(std::function<void()> onCancel) = 0;
     virtual std::unique_ptr<SendingDisplay> openSending(std::function<void()> onCancel) = 0;
+    // Runs work on a thread of its own and returns once it has ended. Until
+    // then the window keeps painting and answering, the displays shown stay
+    // painted, and the workers' reports wait, as they do for a modal dialog.
+    virtual void runBusy(const std::function<void()>& work) = 0;
     // Timer 1: progressTick every 1000 ms while it runs.
     virtual void startProgressTimer() = 0;
     virtual void stopProgressTimer() = 0;

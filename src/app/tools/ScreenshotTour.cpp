@@ -93,7 +93,7 @@ class Tour {
             }
             searchingSaved_ = true;
         }
-        if (controller.autoPending != 0 || controller.analysisRunning() ||
+        if (controller.automaticActionPending() || controller.analysisRunning() ||
             controller.searchingOpen())
             return;
         if (!viewAll_) {

@@ -40,10 +40,7 @@ int& modalDepth() {
 
 int runModal(QDialog& dialog) {
     followStringTable();
-    struct Depth {
-        Depth() { ++modalDepth(); }
-        ~Depth() { --modalDepth(); }
-    } depth;
+    ModalScope depth;
     if (modalHook()) {
         QPointer<QDialog> target(&dialog);
         QTimer::singleShot(0, &dialog, [target] {
@@ -82,6 +79,14 @@ QIcon stateImage(int index) {
 
 bool modalDialogOpen() {
     return modalDepth() > 0;
+}
+
+ModalScope::ModalScope() {
+    ++modalDepth();
+}
+
+ModalScope::~ModalScope() {
+    --modalDepth();
 }
 
 void setModalHook(std::function<void(QDialog*)> hook) {
@@ -377,9 +382,34 @@ class VersionDialog final : public TemplateDialog {
     std::optional<std::string> chosen_;
 };
 
+// Shown while its printer is asked, it cannot be closed until its lines
+// are there and it runs modally.
+class ProfileListDialog final : public TemplateDialog {
+  public:
+    explicit ProfileListDialog(QWidget* parent)
+        : TemplateDialog(parent, qtext(240), 171, 110,
+                         {{1000, ControlKind::List, 7, 7, 157, 78, {}},
+                          {2, ControlKind::Button, 60, 89, 50, 14, qtext(141)}}) {
+        setObjectName(QStringLiteral("306"));
+        control(2)->setEnabled(false);
+    }
+    void setClosable() {
+        closable_ = true;
+        control(2)->setEnabled(true);
+    }
+    void reject() override {
+        if (closable_)
+            TemplateDialog::reject();
+    }
+
+  private:
+    bool closable_ = false;
+};
+
 class QtProfileList final : public ProfileListDisplay {
   public:
-    explicit QtProfileList(std::unique_ptr<TemplateDialog> dialog) : dialog_(std::move(dialog)) {}
+    explicit QtProfileList(std::unique_ptr<ProfileListDialog> dialog)
+        : dialog_(std::move(dialog)) {}
     ~QtProfileList() override { dialog_->hide(); }
     // A long line (an unreachable printer's) wraps rather than scrolls sideways.
     void addLine(const std::string& text) override {
@@ -395,12 +425,13 @@ class QtProfileList final : public ProfileListDisplay {
         const QPoint position = dialog_->pos();
         dialog_->hide();
         dialog_->move(position);
+        dialog_->setClosable();
         views::runModal(*dialog_);
     }
 
   private:
     QListWidget* list() const { return static_cast<QListWidget*>(dialog_->control(1000)); }
-    std::unique_ptr<TemplateDialog> dialog_;
+    std::unique_ptr<ProfileListDialog> dialog_;
 };
 
 }  // namespace
@@ -416,11 +447,7 @@ std::optional<std::string> runVersionDialog(QWidget* parent,
 }
 
 std::unique_ptr<ProfileListDisplay> openProfileListDialog(QWidget* parent) {
-    auto dialog = std::make_unique<TemplateDialog>(
-        parent, qtext(240), 171, 110,
-        std::initializer_list<Control>{{1000, ControlKind::List, 7, 7, 157, 78, {}},
-                                       {2, ControlKind::Button, 60, 89, 50, 14, qtext(141)}});
-    dialog->setObjectName(QStringLiteral("306"));
+    auto dialog = std::make_unique<ProfileListDialog>(parent);
     dialog->setModal(false);
     dialog->centreOverParent();
     dialog->show();

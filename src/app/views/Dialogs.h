@@ -119,7 +119,17 @@ std::unique_ptr<SendingDisplay> openSendingDialog(QWidget* parent, std::function
 void setModalHook(std::function<void(QDialog*)> hook);
 
 // Whether one of the program's modal dialogs (a message box, a wizard page,
-// the file dialog...) is open: worker reports wait until it closes.
+// the file dialog...) is open, or a printer exchange runs off the window's
+// thread (ModalScope): worker reports wait until it has ended.
 bool modalDialogOpen();
+
+// Counts as an open modal dialog while it lives.
+class ModalScope {
+  public:
+    ModalScope();
+    ~ModalScope();
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
+};
 
 }  // namespace upkeep::app::views

@@ -1,6 +1,7 @@
 #include "app/views/MainWindow.h"
 
 #include <QAction>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenuBar>
@@ -8,6 +9,7 @@
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QTreeWidget>
+#include <thread>
 
 #include "app/views/Dialogs.h"
 #include "app/views/QtTranslations.h"
@@ -276,6 +278,21 @@ std::unique_ptr<SearchingDisplay> MainWindow::openSearching(std::function<void()
 
 std::unique_ptr<SendingDisplay> MainWindow::openSending(std::function<void()> onCancel) {
     return openSendingDialog(this, std::move(onCancel));
+}
+
+void MainWindow::runBusy(const std::function<void()>& work) {
+    // Reports wait, as for a modal dialog: handled inside this loop, one
+    // could open a message in the middle of the flow that is waiting here.
+    ModalScope held;
+    QEventLoop loop;
+    std::thread worker([&work, &loop] {
+        work();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    // Ended early only when the whole program is told to leave; the
+    // exchange is bounded, so it is waited for all the same.
+    loop.exec();
+    worker.join();
 }
 
 void MainWindow::startProgressTimer() {

@@ -49,7 +49,7 @@ class QtUiQueue final : public UiQueue {
     bool flushScheduled_ = false;             // user-interface thread only
 };
 
-class MainWindow final : public QDialog, public MainView {
+class MainWindow : public QDialog, public MainView {
   public:
     static constexpr QKeyCombination kCommunityShortcut{Qt::CTRL | Qt::SHIFT, Qt::Key_C};
 
@@ -74,6 +74,7 @@ class MainWindow final : public QDialog, public MainView {
     void setViewChecks(bool all) override;
     std::unique_ptr<SearchingDisplay> openSearching(std::function<void()> onCancel) override;
     std::unique_ptr<SendingDisplay> openSending(std::function<void()> onCancel) override;
+    void runBusy(const std::function<void()>& work) override;
     void startProgressTimer() override;
     void stopProgressTimer() override;
     bool ctrlHeld() override;

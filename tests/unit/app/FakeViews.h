@@ -28,18 +28,22 @@ class FakeQueue : public UiQueue {
     // Runs the queued calls, and those they post, until none is left.
     std::size_t drain() {
         std::size_t count = 0;
-        for (;;) {
-            std::function<void()> call;
-            {
-                std::lock_guard lock(mutex_);
-                if (calls_.empty())
-                    return count;
-                call = std::move(calls_.front());
-                calls_.pop_front();
-            }
-            call();
+        while (runNext())
             ++count;
+        return count;
+    }
+    // Runs the oldest queued call only; false when none was queued.
+    bool runNext() {
+        std::function<void()> call;
+        {
+            std::lock_guard lock(mutex_);
+            if (calls_.empty())
+                return false;
+            call = std::move(calls_.front());
+            calls_.pop_front();
         }
+        call();
+        return true;
     }
     // Drains until the condition holds; false when it did not within the limit.
     bool drainUntil(const std::function<bool()>& condition,
@@ -162,6 +166,12 @@ class FakeMainView : public FakeDialogs<MainView> {
         cancelSending = std::move(onCancel);
         return std::make_unique<Sending>(*this);
     }
+    // Inline: the controller's flow is the same, only the window's own
+    // responsiveness (a Qt test) is not modelled.
+    void runBusy(const std::function<void()>& work) override {
+        ++busyRuns;
+        work();
+    }
     void startProgressTimer() override { timerRunning = true; }
     void stopProgressTimer() override { timerRunning = false; }
     bool ctrlHeld() override { return ctrl; }
@@ -210,6 +220,7 @@ class FakeMainView : public FakeDialogs<MainView> {
     std::string counter, printerName, statusLine;
     std::vector<int> progress;
     bool timerRunning = false;
+    int busyRuns = 0;
     bool ctrl = false;
     std::optional<std::string> file;
     int fileDialogs = 0;

@@ -39,10 +39,13 @@ std::shared_ptr<Printer> analysedPrinter(const std::string& name, PrinterState s
     return printer;
 }
 
-// Fills the list with the printers it was given, as the discovery does.
+// Hands the first search the printers it was given; a test may act
+// while the search runs (the window is busy then).
 class FakeEnvironment : public Environment {
   public:
     void findPrinters(PrinterList& list) override {
+        if (duringSearch)
+            duringSearch();
         for (auto& p : printers)
             list.add(p);
     }
@@ -51,6 +54,7 @@ class FakeEnvironment : public Environment {
     bool languageSetting(std::uint8_t&) override { return false; }
     OsKind osKind() override { return OsKind::Unknown; }
     std::vector<std::shared_ptr<Printer>> printers;
+    std::function<void()> duringSearch;
 };
 
 class MainControllerTest : public ::testing::Test {
@@ -66,12 +70,6 @@ class MainControllerTest : public ::testing::Test {
         queue = std::make_shared<FakeQueue>();
         controller = std::make_unique<MainController>(*view, queue);
     }
-    void addPrinters(const std::vector<std::shared_ptr<Printer>>& printers) {
-        if (!controller->printerList)
-            controller->printerList = std::make_shared<PrinterList>();
-        for (auto& p : printers)
-            controller->printerList->add(p);
-    }
     bool settle(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
         bool done = queue->drainUntil(
             [&] { return !controller->analysisRunning() && !controller->downloadRunning(); },
@@ -79,15 +77,24 @@ class MainControllerTest : public ::testing::Test {
         queue->drain();
         return done;
     }
-    void analyse() {
-        controller->startAnalysis();
+    // The window's first search finds these printers and analyses them;
+    // its automatic action is shown, then forgotten.
+    void start(const std::vector<std::shared_ptr<Printer>>& printers, bool all = false,
+               const StartOptions& options = {}) {
+        environment.printers = printers;
+        controller->setStartOptions(options);
+        controller->initialise();
         ASSERT_TRUE(settle());
+        if (all) {
+            controller->command(resources::command::kViewAllPrinters);
+            ASSERT_TRUE(settle());
+        }
+        forget();
     }
-    // The printer as the list's last row, selected.
-    void showOnly(const std::shared_ptr<Printer>& printer) {
-        addPrinters({printer});
-        view->rows.push_back({0, printer->name(), "", "", ""});
-        view->selected = static_cast<int>(view->rows.size()) - 1;
+    void forget() {
+        view->messages.clear();
+        view->wizards.clear();
+        view->webLinks.clear();
     }
     void select(const std::string& name) {
         view->selected.reset();
@@ -95,20 +102,25 @@ class MainControllerTest : public ::testing::Test {
             if (view->rows[i].name == name)
                 view->selected = static_cast<int>(i);
         }
+        ASSERT_TRUE(view->selected) << name << " is not shown";
     }
 
     platform::ScopedTimeScale scale{0.001};
     upkeep::test::SamplePackage package;
+    FakeEnvironment environment;
+    ScopedEnvironment scopedEnvironment{&environment};
     std::unique_ptr<FakeMainView> view;
     std::shared_ptr<FakeQueue> queue;
     std::unique_ptr<MainController> controller;
 };
 
-TEST_F(MainControllerTest, AutomaticActionOutcomes) {
+// The decision itself is AutomaticActionTest's: here, that it is carried
+// out, once, after the first analysis.
+TEST_F(MainControllerTest, AutomaticActionRunsOnceAfterTheFirstSearch) {
     using S = PrinterState;
     struct Case {
         const char* name;
-        std::uint32_t firmwareMode, mediaMode;
+        std::uint32_t firmwareMode;
         const char* argument;
         std::vector<S> states;  // printers p0, p1, ...
         int message;            // 0: none
@@ -116,29 +128,29 @@ TEST_F(MainControllerTest, AutomaticActionOutcomes) {
         int webLinkBody;  // 0: none
     };
     const Case cases[] = {
-        {"A up-to-date printer", 1, 0, "p1", {S::UpgradeAvailable, S::UpToDate}, 0, 0, 182},
-        {"A names no printer", 1, 0, "nobody", {S::UpgradeAvailable, S::UpToDate}, 0, 0, 0},
-        {"B one row upgrades it", 1, 0, "", {S::UpgradeAvailable, S::NotReachable}, 0, 1, 0},
-        {"C1 one upgradable", 1, 0, "", {S::UpgradeAvailable, S::UpToDate}, 250, 0, 0},
-        {"C2 none upgradable", 1, 0, "", {S::UpToDate, S::UpToDate}, 251, 0, 0},
-        {"C media mode", 0, 1, "", {S::UpgradeAvailable, S::UpToDate}, 252, 0, 0},
-        {"D no row", 1, 0, "", {S::NotReachable, S::Unsupported}, 253, 0, 0},
+        {"a named up-to-date printer", 1, "p1", {S::UpgradeAvailable, S::UpToDate}, 0, 0, 182},
+        {"a name of no printer", 1, "nobody", {S::UpgradeAvailable, S::UpToDate}, 0, 0, 0},
+        {"one row is upgraded", 1, "", {S::UpgradeAvailable, S::NotReachable}, 0, 1, 0},
+        {"several rows", 1, "", {S::UpgradeAvailable, S::UpToDate}, 250, 0, 0},
+        {"no row", 1, "", {S::NotReachable, S::Unsupported}, 253, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         makeController();
         StartOptions options;
         options.firmwareMode = c.firmwareMode;
-        options.mediaMode = c.mediaMode;
         options.argument = c.argument;
         controller->setStartOptions(options);
         view->wizardAnswers = {false};
-        for (std::size_t i = 0; i < c.states.size(); ++i)
-            addPrinters({analysedPrinter("p" + std::to_string(i), c.states[i], deadAddress(1))});
-        analyse();
+        environment.printers.clear();
+        for (std::size_t i = 0; i < c.states.size(); ++i) {
+            environment.printers.push_back(
+                analysedPrinter("p" + std::to_string(i), c.states[i], deadAddress(1)));
+        }
+        controller->initialise();
+        ASSERT_TRUE(settle());
 
-        EXPECT_EQ(controller->autoPending, 0u);
-        EXPECT_TRUE(controller->startOptions.argument.empty() || c.firmwareMode == 0);
+        EXPECT_FALSE(controller->automaticActionPending());
         if (c.message) {
             EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(c.message)});
         } else {
@@ -150,32 +162,27 @@ TEST_F(MainControllerTest, AutomaticActionOutcomes) {
             EXPECT_EQ(view->webLinks[0].body, c.webLinkBody);
         }
 
-        // The action runs once: a later end of an analysis, or a refresh, adds nothing.
+        // Once: a later analysis, or a refresh, adds nothing.
         auto shown = [&] {
             return view->messages.size() + view->wizards.size() + view->webLinks.size();
         };
         const std::size_t before = shown();
-        controller->userDeclined = 0;
-        controller->analysisFinished();
-        EXPECT_EQ(shown(), before);
-        controller->refresh();
+        controller->command(resources::command::kViewRefresh);
         ASSERT_TRUE(settle());
         EXPECT_EQ(shown(), before);
     }
 }
 
 TEST_F(MainControllerTest, RefreshReanalysesTheSelectedPrinterOrAll) {
-    controller->autoPending = 0;
-    controller->viewAll->store(true);
     auto p0 = analysedPrinter("p0", PrinterState::UpToDate, deadAddress(1), "Meridot-4000", "4.00");
     auto p1 = analysedPrinter("p1", PrinterState::UpToDate, deadAddress(2), "Meridot-4000", "4.00");
-    addPrinters({p0, p1});
-    analyse();
+    start({p0, p1}, true);
     ASSERT_EQ(view->rowNames(), (std::vector<std::string>{"p0", "p1"}));
+    const int searches = view->searchingOpens;
 
     select("p1");
-    controller->refresh();
-    EXPECT_EQ(view->searchingOpens, 1);
+    controller->command(resources::command::kViewRefresh);
+    EXPECT_EQ(view->searchingOpens, searches + 1);
     ASSERT_TRUE(settle());
     EXPECT_EQ(view->searchingLive, 0) << "the Searching dialog goes when the analysis ends";
     EXPECT_EQ(p0->state(), PrinterState::UpToDate);
@@ -183,22 +190,21 @@ TEST_F(MainControllerTest, RefreshReanalysesTheSelectedPrinterOrAll) {
     EXPECT_EQ(view->rows[1].state, resources::text(150));
 
     view->selected.reset();
-    controller->refresh();
+    controller->command(resources::command::kViewRefresh);
     ASSERT_TRUE(settle());
     EXPECT_EQ(p0->state(), PrinterState::NotReachable);
     EXPECT_EQ(view->rows[0].icon, 0);
 }
 
 TEST_F(MainControllerTest, ViewChangesRebuildRowsWithoutContactingPrinters) {
-    controller->autoPending = 0;
     auto p0 = analysedPrinter("p0", PrinterState::UpgradeAvailable, deadAddress(1));
     auto p1 = analysedPrinter("p1", PrinterState::NotReachable, deadAddress(2));
     auto p2 = analysedPrinter("p2", PrinterState::UpToDate, deadAddress(3));
-    addPrinters({p0, p1, p2});
-    analyse();
+    start({p0, p1, p2});
     EXPECT_EQ(view->rowNames(), (std::vector<std::string>{"p0", "p2"}));
     EXPECT_EQ(view->rows[0].icon, resources::kImageUpgrade);
     EXPECT_EQ(view->rows[1].icon, resources::kImageUpToDate);
+    const int searches = view->searchingOpens;
 
     controller->command(resources::command::kViewAllPrinters);
     ASSERT_TRUE(settle());
@@ -206,8 +212,8 @@ TEST_F(MainControllerTest, ViewChangesRebuildRowsWithoutContactingPrinters) {
     controller->command(resources::command::kViewSupportedPrinters);
     ASSERT_TRUE(settle());
     EXPECT_EQ(view->rowNames(), (std::vector<std::string>{"p0", "p2"}));
-    EXPECT_EQ(view->checks, (std::vector<bool>{true, false}));
-    EXPECT_EQ(view->searchingOpens, 0);
+    EXPECT_EQ(view->checks, (std::vector<bool>{false, true, false}));
+    EXPECT_EQ(view->searchingOpens, searches);
     // Contacting them would have made them unreachable.
     EXPECT_EQ(p0->state(), PrinterState::UpgradeAvailable);
     EXPECT_EQ(p2->state(), PrinterState::UpToDate);
@@ -215,59 +221,74 @@ TEST_F(MainControllerTest, ViewChangesRebuildRowsWithoutContactingPrinters) {
 
 TEST_F(MainControllerTest, SearchingCancelStopsTheRestAndActsOnce) {
     platform::ScopedTimeScale slower(0.05);  // 50 ms for each printer's name
-    FakeEnvironment environment;
     for (int i = 0; i < 6; ++i) {
         environment.printers.push_back(
             analysedPrinter("p" + std::to_string(i), PrinterState::NotReachable, deadAddress(i)));
     }
-    platform::ScopedWorkingDirectory keep(upkeep::test::examplePackageDir());
-    ScopedEnvironment scoped(&environment);
-
     controller->initialise();
-    queue->drain();  // the first search
+    queue->runNext();  // the first search
     ASSERT_EQ(view->searchingOpens, 1);
+    EXPECT_EQ(view->busyRuns, 1) << "the discovery runs off the window's thread";
     // The name is posted after the counter, so waiting for it sees both.
     ASSERT_TRUE(queue->drainUntil([&] { return view->printerName == "p1"; }));
     EXPECT_EQ(view->counter, "2");
     std::function<void()> cancel = view->cancelSearching;
     cancel();
     EXPECT_EQ(view->searchingLive, 0);
-    EXPECT_EQ(controller->cancelFlag.load(), 1);
     EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(253)});
 
     ASSERT_TRUE(settle());
-    auto& list = *controller->printerList;
-    EXPECT_EQ(list.item(5)->state(), PrinterState::Canceled);
-    EXPECT_EQ(list.item(0)->state(), PrinterState::NotReachable);
-
-    // A late end of the analysis changes nothing visible.
-    controller->analysisFinished();
+    EXPECT_EQ(environment.printers[5]->state(), PrinterState::Canceled);
+    EXPECT_EQ(environment.printers[0]->state(), PrinterState::NotReachable);
+    cancel();  // a late second end changes nothing visible
     EXPECT_EQ(view->messages.size(), 1u);
 
-    controller->viewChange(true);
+    controller->command(resources::command::kViewAllPrinters);
     ASSERT_TRUE(settle());
     ASSERT_EQ(view->rows.size(), 6u);
     EXPECT_EQ(view->rows[5].state, resources::text(155));
 }
 
+// While the discovery runs, the window answers but acts on nothing: a
+// command is dropped, and a Cancel is taken once the discovery has ended.
+TEST_F(MainControllerTest, CancelDuringTheDiscoveryIsTakenAfterIt) {
+    environment.printers = {analysedPrinter("p0", PrinterState::UpToDate, deadAddress(1)),
+                            analysedPrinter("p1", PrinterState::UpToDate, deadAddress(2))};
+    std::size_t messagesDuring = 99;
+    environment.duringSearch = [&] {
+        controller->command(resources::command::kHelpAbout);
+        view->cancelSearching();
+        messagesDuring = view->messages.size();
+    };
+    controller->initialise();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(messagesDuring, 0u);
+    EXPECT_EQ(view->abouts, 0);
+    EXPECT_EQ(view->searchingLive, 0);
+    EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(253)});
+    EXPECT_FALSE(controller->automaticActionPending());
+}
+
 TEST_F(MainControllerTest, ReportsOfAReplacedAnalysisAreDropped) {
-    addPrinters({analysedPrinter("stale", PrinterState::UpgradeAvailable, deadAddress(1))});
-    controller->startAnalysis();
+    StartOptions options;
+    options.firmwareMode = 1;
+    controller->setStartOptions(options);
+    environment.printers = {analysedPrinter("up", PrinterState::UpgradeAvailable, deadAddress(1)),
+                            analysedPrinter("gone", PrinterState::NotReachable, deadAddress(2))};
     auto waitDone = [&] {
         for (int i = 0; i < 2000 && controller->analysisRunning(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     };
+    controller->initialise();
+    queue->runNext();  // the first search: one row, so its end would upgrade "up"
     waitDone();
-    // Its rows and its end are still queued when a new list is analysed.
-    controller->printerList = std::make_shared<PrinterList>();
-    addPrinters({analysedPrinter("a", PrinterState::UpToDate, deadAddress(2)),
-                 analysedPrinter("b", PrinterState::UpToDate, deadAddress(3))});
-    controller->startAnalysis();
+    // Its rows and its end are still queued when the view changes.
+    controller->command(resources::command::kViewAllPrinters);
     waitDone();
     queue->drain();
-    EXPECT_EQ(view->rowNames(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(view->rowNames(), (std::vector<std::string>{"up", "gone"}));
     EXPECT_TRUE(view->wizards.empty()) << "the old end ran the automatic action on the old row";
-    EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(251)});
+    EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(250)});
 }
 
 TEST_F(MainControllerTest, HelpContentsShowsTheFileOfTheLanguage) {
@@ -287,48 +308,23 @@ TEST_F(MainControllerTest, HelpContentsShowsTheFileOfTheLanguage) {
     std::filesystem::remove_all(dir);
 }
 
-TEST_F(MainControllerTest, DownloadFinishedMessagesByOperation) {
-    struct Case {
-        Operation operation;
-        int message;
-    };
-    const Case cases[] = {{Operation::Upgrade, 264},
-                          {Operation::Downgrade, 254},
-                          {Operation::AddProfile, 240},
-                          {Operation::SendFile, 0},
-                          {Operation::Failed, 0}};
-    for (const Case& c : cases) {
-        for (int w : {0, 1}) {
-            SCOPED_TRACE(std::to_string(static_cast<int>(c.operation)) + " w=" + std::to_string(w));
-            makeController();
-            controller->operation.store(c.operation);
-            controller->downloadFinished(w);
-            if (c.message && w == 0) {
-                EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(c.message)});
-            } else {
-                EXPECT_TRUE(view->messages.empty());
-            }
-            EXPECT_EQ(controller->operation.load(), Operation::None);
-            EXPECT_FALSE(view->timerRunning);
-        }
-    }
-}
-
-TEST_F(MainControllerTest, CheckPrinterWarningsByState) {
+TEST_F(MainControllerTest, UpgradeWarnsByStateOrGoesOn) {
     struct Case {
         PrinterState state;
         int warning;  // 0: none
-        bool goesOn;
+        std::size_t wizards, webLinks;
     };
     const Case cases[] = {
-        {PrinterState::NotReachable, 259, false},          {PrinterState::Unsupported, 261, false},
-        {PrinterState::UnsupportedConnection, 260, false}, {PrinterState::Canceled, 0, false},
-        {PrinterState::UpgradeAvailable, 0, true},         {PrinterState::UpToDate, 0, true}};
+        {PrinterState::NotReachable, 259, 0, 0},          {PrinterState::Unsupported, 261, 0, 0},
+        {PrinterState::UnsupportedConnection, 260, 0, 0}, {PrinterState::Canceled, 0, 0, 0},
+        {PrinterState::UpgradeAvailable, 0, 1, 0},        {PrinterState::UpToDate, 0, 0, 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.state));
         makeController();
-        auto printer = analysedPrinter("p", c.state, deadAddress(1));
-        EXPECT_EQ(controller->checkPrinter(*printer), c.goesOn);
+        start({analysedPrinter("p", c.state, deadAddress(1))}, true);
+        select("p");
+        view->wizardAnswers = {false};
+        controller->command(resources::command::kSystemUpgrade);
         if (c.warning) {
             ASSERT_EQ(view->messages.size(), 1u);
             EXPECT_EQ(view->messages[0].icon, MessageIcon::Warning);
@@ -336,6 +332,9 @@ TEST_F(MainControllerTest, CheckPrinterWarningsByState) {
         } else {
             EXPECT_TRUE(view->messages.empty());
         }
+        EXPECT_EQ(view->wizards.size(), c.wizards);
+        EXPECT_EQ(view->webLinks.size(), c.webLinks);
+        EXPECT_EQ(view->busyRuns, 1) << "only the first search: the printer was analysed";
     }
 }
 
@@ -345,9 +344,9 @@ TEST_F(MainControllerTest, CommandsNeedASelectionAndUpToDateOffersTheWebSite) {
     EXPECT_EQ(view->texts(),
               (std::vector<std::string>{resources::text(263), resources::text(263)}));
 
-    controller->autoPending = 0;
-    showOnly(analysedPrinter("p0", PrinterState::UpToDate, deadAddress(1), "Meridot-4000",
-                             "4.00 build 7"));
+    start({analysedPrinter("p0", PrinterState::UpToDate, deadAddress(1), "Meridot-4000",
+                           "4.00 build 7")});
+    select("p0");
     view->webLinkNext = true;
     // Next on the web-link page ends the program, unless no browser opened.
     for (bool opens : {false, true}) {
@@ -372,35 +371,32 @@ TEST_F(MainControllerTest, CommandsNeedASelectionAndUpToDateOffersTheWebSite) {
     EXPECT_EQ(view->profileListRuns, 0);
 }
 
+// The download itself is DownloadTest's: here, every way the flow stops.
 TEST_F(MainControllerTest, DowngradeOutcomes) {
     struct Case {
         const char* name;
         std::optional<std::string> version;  // the version dialog's answer
         bool wizardNext;
-        bool busy;
         int message;  // 0: none
         MessageIcon icon;
         bool starts;
     };
     const auto info = MessageIcon::Information;
     const Case cases[] = {
-        {"cancel in the version dialog", std::nullopt, true, false, 0, info, false},
-        {"cancel on the wizard page", "3.10", false, false, 0, info, false},
-        {"the printer's own version", "4.00", true, false, 255, info, false},
-        {"no file for the version", "9.99", true, false, 181, MessageIcon::Warning, false},
-        {"a download runs", "3.10", true, true, 267, info, false},
-        {"starts", "3.10", true, false, 0, info, true},
+        {"cancel in the version dialog", std::nullopt, true, 0, info, false},
+        {"cancel on the wizard page", "3.10", false, 0, info, false},
+        {"the printer's own version", "4.00", true, 255, info, false},
+        {"no file for the version", "9.99", true, 181, MessageIcon::Warning, false},
+        {"starts", "3.10", true, 0, info, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         makeController();
-        controller->autoPending = 0;
-        showOnly(
-            analysedPrinter("p", PrinterState::UpToDate, deadAddress(1), "Meridot-4000", "4.00"));
+        start(
+            {analysedPrinter("p", PrinterState::UpToDate, deadAddress(1), "Meridot-4000", "4.00")});
+        select("p");
         view->version = c.version;
         view->wizardAnswers = {c.wizardNext};
-        if (c.busy)
-            controller->operation.store(Operation::SendFile);
         controller->command(resources::command::kSystemDowngrade);
 
         EXPECT_EQ(view->versionsOffered, (std::vector<std::string>{"3.10", "3.20", "4.00"}));
@@ -411,58 +407,40 @@ TEST_F(MainControllerTest, DowngradeOutcomes) {
         } else {
             EXPECT_TRUE(view->messages.empty());
         }
-        // Refused before the wizard when busy; no wizard without a version.
-        EXPECT_EQ(view->wizards.size(), c.version && !c.busy ? 1u : 0u);
+        EXPECT_EQ(view->wizards.size(), c.version ? 1u : 0u);
         EXPECT_EQ(view->sendingOpens, c.starts ? 1 : 0);
-        if (c.starts) {
-            EXPECT_EQ(controller->operation.load(), Operation::Downgrade);
-            EXPECT_EQ(controller->sendText.str(), "3.10");
-            EXPECT_EQ(controller->targetPrinter->name(), "p");
-        }
+        EXPECT_EQ(controller->downloadRunning(), c.starts);
         ASSERT_TRUE(settle());
     }
 }
 
-TEST_F(MainControllerTest, EmergencySendsTheChosenFileToTheParallelPort) {
-    // No parallel printer here: the download fails quickly instead.
-    const std::string device = ::testing::TempDir() + "upkeep-no-such-lp";
-    ::setenv("UPKEEP_PARALLEL_DEVICE", device.c_str(), 1);
+TEST_F(MainControllerTest, EmergencyStopsAtEitherDialog) {
     struct Case {
         bool wizardNext;
         std::optional<std::string> file;
         int fileDialogs;
     };
-    const Case cases[] = {{false, "x.fmw", 0}, {true, std::nullopt, 1}, {true, "x.fmw", 1}};
+    const Case cases[] = {
+        {false, "x.fmw", 0}, {true, std::nullopt, 1}, {true, std::string(5000, 'x'), 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fileDialogs + (c.file ? 10 : 0));
         makeController();
-        controller->autoPending = 0;
         view->wizardAnswers = {c.wizardNext};
         view->file = c.file;
         controller->command(resources::command::kSystemEmergency);  // nothing selected
         ASSERT_EQ(view->wizards.size(), 1u);
         EXPECT_EQ(view->fileDialogs, c.fileDialogs);
-        const bool starts = c.wizardNext && c.file;
-        EXPECT_EQ(view->sendingOpens, starts ? 1 : 0);
-        if (starts) {
-            EXPECT_EQ(controller->operation.load(), Operation::SendFile);
-            ASSERT_TRUE(controller->targetPrinter);
-            EXPECT_EQ(controller->targetPrinter->name(), "Emergency");
-            EXPECT_EQ(controller->targetPrinter->portDescriptor().portType(), PortType::Parallel);
-            EXPECT_EQ(controller->targetEntry->fileName().str(), "x.fmw");
-            EXPECT_FALSE(controller->printerList) << "not put into the list";
-        }
-        ASSERT_TRUE(settle());
+        EXPECT_EQ(view->sendingOpens, 0);
+        // A path too long for an entry is refused, not cut into another name.
+        EXPECT_EQ(view->messages.size(), c.file && c.wizardNext ? 1u : 0u);
     }
-    ::unsetenv("UPKEEP_PARALLEL_DEVICE");
 }
 
 TEST_F(MainControllerTest, AddProfileCommandStartsTheInstallation) {
     StartOptions options;
     options.mediaMode = 1;
-    controller->setStartOptions(options);
-    controller->autoPending = 0;
-    showOnly(analysedPrinter("p", PrinterState::UpToDate, deadAddress(1)));
+    start({analysedPrinter("p", PrinterState::UpToDate, deadAddress(1))}, false, options);
+    select("p");
     controller->command(resources::command::kMediaAddProfiles);  // file dialog canceled
     EXPECT_EQ(view->fileDialogs, 1);
     EXPECT_EQ(view->sendingOpens, 0);
@@ -471,12 +449,14 @@ TEST_F(MainControllerTest, AddProfileCommandStartsTheInstallation) {
     view->file = "/tmp/paper.pdw";
     controller->doubleClick();
     EXPECT_EQ(view->fileDialogs, 2);
-    EXPECT_EQ(controller->operation.load(), Operation::AddProfile);
-    EXPECT_EQ(controller->sendText.str(), "/tmp/paper.pdw");
-    EXPECT_EQ(controller->startOptions.mediaMode, 0u);
     EXPECT_EQ(view->sendingOpens, 1);
     EXPECT_TRUE(view->messages.empty());
     ASSERT_TRUE(settle());
+    // The start-up's mode is used up: a double-click now upgrades.
+    forget();
+    controller->doubleClick();
+    EXPECT_EQ(view->fileDialogs, 2);
+    EXPECT_EQ(view->webLinks.size(), 1u);
 }
 
 TEST_F(MainControllerTest, ViewProfilesShowsTheQueryOutcome) {
@@ -505,25 +485,29 @@ snmp = silent
         {analysing, resources::text(265)},
         {analysing, resources::text(259)},
     };
+    start({std::make_shared<Printer>("p0", PortDescriptor(sim.address(0), PortType::TcpIp, 7)),
+           std::make_shared<Printer>("p1", PortDescriptor(sim.address(1), PortType::TcpIp, 7)),
+           std::make_shared<Printer>("p2", PortDescriptor(sim.address(2), PortType::TcpIp, 7))},
+          true);
+    const int busyRuns = view->busyRuns;
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(i);
-        makeController();
-        showOnly(std::make_shared<Printer>(
-            "p", PortDescriptor(sim.address(i), PortType::TcpIp, channel::kUnset)));
+        select("p" + std::to_string(i));
+        view->profileLines.clear();
         controller->command(resources::command::kMediaViewProfiles);
         EXPECT_EQ(view->profileLinesShown, std::vector<std::string>{analysing});
         EXPECT_EQ(view->profileLines, cases[i]);
-        EXPECT_EQ(view->profileListRuns, 1);
+        EXPECT_EQ(view->profileListRuns, static_cast<int>(i) + 1);
+        EXPECT_EQ(view->busyRuns, busyRuns + static_cast<int>(i) + 1)
+            << "the printer is asked off the window's thread";
         EXPECT_TRUE(view->messages.empty());
     }
 
     // A dialog that cannot be made: a message and no query.
-    makeController();
-    showOnly(std::make_shared<Printer>(
-        "p", PortDescriptor(sim.address(0), PortType::TcpIp, channel::kUnset)));
     view->profileListMade = false;
     controller->command(resources::command::kMediaViewProfiles);
     EXPECT_EQ(view->texts(), std::vector<std::string>{resources::fixed::kDialogCreationError});
+    EXPECT_EQ(view->busyRuns, busyRuns + 3);
 }
 
 TEST(AddressTest, TcpIpAddressCases) {
@@ -543,22 +527,21 @@ TEST(AddressTest, TcpIpAddressCases) {
 }
 
 TEST_F(MainControllerTest, FileNewTestsTcpIpAddressesOnly) {
-    controller->autoPending = 0;
+    start({}, true);
     view->addressAnswers = {AddressAnswer{0, "10.0.0"}, AddressAnswer{0, "_host"},
                             AddressAnswer{1, "not checked"}};
     controller->command(resources::command::kFileNew);
     EXPECT_EQ(view->addressDialogs, 3);
     EXPECT_EQ(view->texts(), std::vector<std::string>(2, resources::text(266)));
-    ASSERT_TRUE(controller->printerList);
-    ASSERT_EQ(controller->printerList->count(), 1u);
-    auto printer = controller->printerList->item(0);
-    EXPECT_EQ(printer->name(), "not checked");
-    EXPECT_EQ(printer->portDescriptor().portType(), PortType::IpxSpx);
     ASSERT_TRUE(settle());
+    EXPECT_EQ(view->rowNames(), std::vector<std::string>{"not checked"});
+    // IPX has no transport here: the address was taken as IPX, not as a host.
+    EXPECT_EQ(view->rows[0].state, resources::text(150));
 
     view->addressAnswers = {std::nullopt};
-    controller->fileNew();
-    EXPECT_EQ(controller->printerList->count(), 1u);
+    controller->command(resources::command::kFileNew);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(view->rows.size(), 1u);
 }
 
 TEST(SupportPageTest, TemplateFilledWithCutTexts) {
@@ -595,57 +578,97 @@ class DownloadTest : public MainControllerTest {
     platform::ScopedTimeScale realTime{1.0};
 };
 
-TEST_F(DownloadTest, UpgradeFromTheListSendsTheFileAndSaysSo) {
-    upkeep::test::SimProcess sim(R"([printer]
-address = @ADDR1@
-model = Meridot-4000
-version = 3.10
-)");
+// Upgrade, downgrade and a media profile from the list, each taken whole
+// by the printer and told as done.
+TEST_F(DownloadTest, FlowsFromTheListReachThePrinterAndSaySo) {
+    upkeep::test::SimProcess sim(upkeep::test::simPrinter(1, "Meridot-4000", "3.10"));
     ASSERT_TRUE(sim.ok()) << sim.error();
-    controller->autoPending = 0;
-    addPrinters(
-        {std::make_shared<Printer>("sim", PortDescriptor(sim.address(0), PortType::TcpIp, 7))});
-    analyse();
+    const std::string address = sim.address(0);
+    start({std::make_shared<Printer>("sim", PortDescriptor(address, PortType::TcpIp, 7))});
     ASSERT_EQ(view->rowNames(), std::vector<std::string>{"sim"});
     EXPECT_EQ(view->rows[0].state, resources::text(151));
     select("sim");
+
     controller->command(resources::command::kSystemUpgrade);
     ASSERT_EQ(view->wizards.size(), 1u);
     EXPECT_EQ(view->sendingOpens, 1);
     ASSERT_TRUE(settle());
     EXPECT_EQ(view->statusLine, resources::text(230) + std::string("  (m4000_400.fmw)... "));
     EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(264)});
-    EXPECT_TRUE(sim.waitForLine("applied " + sim.address(0) + " Meridot-4000 4.00"));
+    EXPECT_TRUE(sim.waitForLine("applied " + address + " Meridot-4000 4.00"));
     EXPECT_EQ(view->sendingLive, 0);
-    EXPECT_EQ(controller->operation.load(), Operation::None);
+    ASSERT_FALSE(view->progress.empty());
+    EXPECT_EQ(view->progress.back(), 100) << "the last progress shown is the whole file";
+
+    // Asked again, it has 4.00 now: back to 3.10.
+    controller->command(resources::command::kViewRefresh);
+    ASSERT_TRUE(settle());
+    select("sim");
+    forget();
+    view->version = "3.10";
+    controller->command(resources::command::kSystemDowngrade);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(254)});
+    EXPECT_TRUE(sim.waitForLine("applied " + address + " Meridot-4000 3.10"));
+
+    forget();
+    const std::string profile = upkeep::test::profileFile(
+        ::testing::TempDir() + "upkeep-profile-" + std::to_string(::getpid()) + ".pdw", 1000);
+    view->file = profile;
+    controller->command(resources::command::kMediaAddProfiles);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(240)});
+    EXPECT_TRUE(sim.waitForLine("profile " + address));
+    std::remove(profile.c_str());
+}
+
+// The emergency download goes to the parallel port, without a printer in
+// the list.
+TEST_F(DownloadTest, EmergencyReachesTheParallelPort) {
+    upkeep::test::SimProcess sim(
+        upkeep::test::simPrinter(1, "Meridot-4000", "3.10", "pty = yes\n"));
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    ::setenv("UPKEEP_PARALLEL_DEVICE", sim.ptyPath(0).c_str(), 1);
+    const std::string file = upkeep::test::firmwareFile(
+        ::testing::TempDir() + "upkeep-rescue-" + std::to_string(::getpid()) + ".fmw",
+        "Meridot-4000", "5.00", 2000);
+    start({}, true);
+    view->file = file;
+    controller->command(resources::command::kSystemEmergency);
+    EXPECT_EQ(view->sendingOpens, 1);
+    ASSERT_TRUE(settle());
+    ::unsetenv("UPKEEP_PARALLEL_DEVICE");
+    EXPECT_TRUE(view->messages.empty()) << view->texts().front();
+    EXPECT_TRUE(sim.waitForLine("applied " + sim.address(0) + " Meridot-4000 5.00"));
+    EXPECT_TRUE(view->rows.empty()) << "not put into the list";
+    std::remove(file.c_str());
 }
 
 // At real time against a printer that takes nothing: Cancel ends the
 // transfer within a second and frees the operation, quitting ends a
 // download within a second, and the printer gets no more of the file.
 TEST_F(DownloadTest, SecondDownloadIsRefusedCancelFreesItAndQuittingEndsAtOnce) {
-    upkeep::test::SimProcess sim(R"([printer]
-address = @ADDR1@
-model = Meridot-4000
-version = 3.10
-data = stall
-)");
+    upkeep::test::SimProcess sim(
+        upkeep::test::simPrinter(1, "Meridot-4000", "3.10", "data = stall\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     const std::string file = upkeep::test::firmwareFile(
         ::testing::TempDir() + "upkeep-stall-" + std::to_string(::getpid()) + ".fmw",
         "Meridot-4000", "9.00", 4 << 20);
-    showOnly(std::make_shared<Printer>("slow", PortDescriptor(sim.address(0), PortType::TcpIp, 7)));
+    start({std::make_shared<Printer>("slow", PortDescriptor(sim.address(0), PortType::TcpIp, 7))});
+    select("slow");
     view->ctrl = true;
     view->file = file;
-    controller->upgradeCommand();
+    controller->command(resources::command::kSystemUpgrade);
     ASSERT_TRUE(controller->downloadRunning());
-    EXPECT_EQ(controller->operation.load(), Operation::SendFile);
 
-    controller->upgradeCommand();  // forced again
-    auto upgradable = analysedPrinter("u", PrinterState::UpgradeAvailable, deadAddress(1));
-    controller->upgradePrinter(upgradable);
-    EXPECT_EQ(view->texts(), std::vector<std::string>(2, resources::text(267)));
-    EXPECT_TRUE(view->wizards.empty()) << "refused before the wizard";
+    // Forced again, upgraded, downgraded: each refused before its wizard.
+    controller->command(resources::command::kSystemUpgrade);
+    view->ctrl = false;
+    controller->command(resources::command::kSystemUpgrade);
+    view->version = "3.20";
+    controller->command(resources::command::kSystemDowngrade);
+    EXPECT_EQ(view->texts(), std::vector<std::string>(3, resources::text(267)));
+    EXPECT_TRUE(view->wizards.empty());
     EXPECT_EQ(view->sendingOpens, 1);
 
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -657,17 +680,17 @@ data = stall
     auto received = sim.waitForLine("received " + sim.address(0), std::chrono::seconds(5));
     ASSERT_TRUE(received);
     EXPECT_LT(std::stoull(received->substr(received->rfind(' ') + 1)), 4u << 20);
-    EXPECT_EQ(view->messages.size(), 2u) << "no success and no failure after Cancel";
-    EXPECT_EQ(controller->operation.load(), Operation::None);
+    EXPECT_EQ(view->messages.size(), 3u) << "no success and no failure after Cancel";
 
     // Free again at once: the next download starts; quitting ends it.
-    controller->upgradeCommand();
+    view->ctrl = true;
+    controller->command(resources::command::kSystemUpgrade);
     EXPECT_EQ(view->sendingOpens, 2);
     ASSERT_TRUE(controller->downloadRunning());
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    auto start = std::chrono::steady_clock::now();
+    auto begin = std::chrono::steady_clock::now();
     controller.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(1));
     received = sim.waitForLine("received " + sim.address(0), std::chrono::seconds(5));
     ASSERT_TRUE(received);
     EXPECT_LT(std::stoull(received->substr(received->rfind(' ') + 1)), 4u << 20);
@@ -676,28 +699,24 @@ data = stall
 }
 
 TEST_F(DownloadTest, AnalysisEndingDuringADownloadLeavesItRunning) {
-    upkeep::test::SimProcess sim(R"([printer]
-address = @ADDR1@
-model = Meridot-4000
-version = 3.10
-data = slow:8000000
-)");
+    upkeep::test::SimProcess sim(
+        upkeep::test::simPrinter(1, "Meridot-4000", "3.10", "data = slow:8000000\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     const std::string file = bigFile();
-    auto printer =
-        std::make_shared<Printer>("slow", PortDescriptor(sim.address(0), PortType::TcpIp, 7));
-    showOnly(printer);
-    controller->autoPending = 0;
-    controller->startForcedDownload(printer,
-                                    std::make_shared<CatalogueEntry>("Forced", "Forced", file));
+    start({std::make_shared<Printer>("slow", PortDescriptor(sim.address(0), PortType::TcpIp, 7))});
+    select("slow");
+    view->ctrl = true;
+    view->file = file;
+    controller->command(resources::command::kSystemUpgrade);
     ASSERT_TRUE(controller->downloadRunning());
 
-    controller->refresh();           // an analysis during the download...
-    controller->analysisFinished();  // ...that ends (or is canceled) while it runs
+    controller->command(resources::command::kViewRefresh);  // an analysis during the download...
+    view->cancelSearching();                                // ...that ends while it runs
     EXPECT_TRUE(controller->downloadRunning());
-    EXPECT_EQ(controller->operation.load(), Operation::SendFile);
     EXPECT_TRUE(controller->sendingOpen());
     EXPECT_TRUE(view->timerRunning);
+    controller->command(resources::command::kSystemUpgrade);
+    EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(267)}) << "still busy";
 
     bool done = queue->drainUntil(
         [&] {
@@ -707,43 +726,38 @@ data = slow:8000000
         std::chrono::seconds(60));
     ASSERT_TRUE(done);
     settle();
-    EXPECT_TRUE(view->messages.empty()) << view->texts().front();
+    EXPECT_EQ(view->messages.size(), 1u) << view->texts().back();
     auto line = sim.waitForLine("received " + sim.address(0), std::chrono::seconds(10));
     ASSERT_TRUE(line);
     EXPECT_NE(line->find(std::to_string(kBigMegabytes << 20)), std::string::npos) << *line;
     ASSERT_FALSE(view->progress.empty());
     EXPECT_TRUE(std::is_sorted(view->progress.begin(), view->progress.end()));
-    EXPECT_EQ(controller->progressPercent.load(), 100);
+    EXPECT_EQ(view->progress.back(), 100);
     std::remove(file.c_str());
 }
 
 TEST_F(DownloadTest, QuittingWhileBothWorkersRunStopsThemSafely) {
     platform::ScopedTimeScale scaled(0.01);
-    upkeep::test::SimProcess sim(R"([printer]
-address = @ADDR1@
-model = Meridot-4000
-version = 3.10
-data = slow:2000000
-[printer]
-address = @ADDR2@
-snmp = silent
-)");
+    upkeep::test::SimProcess sim(
+        upkeep::test::simPrinter(1, "Meridot-4000", "3.10", "data = slow:2000000\n") +
+        "[printer]\naddress = @ADDR2@\nsnmp = silent\n");
     ASSERT_TRUE(sim.ok()) << sim.error();
     const std::string file = bigFile();
-    auto sending =
-        std::make_shared<Printer>("slow", PortDescriptor(sim.address(0), PortType::TcpIp, 7));
-    showOnly(sending);
-    addPrinters(
-        {std::make_shared<Printer>("silent", PortDescriptor(sim.address(1), PortType::TcpIp, 7))});
-    controller->startForcedDownload(sending,
-                                    std::make_shared<CatalogueEntry>("Forced", "Forced", file));
-    controller->refresh();
+    start(
+        {std::make_shared<Printer>("slow", PortDescriptor(sim.address(0), PortType::TcpIp, 7)),
+         std::make_shared<Printer>("silent", PortDescriptor(sim.address(1), PortType::TcpIp, 7))});
+    select("slow");
+    view->ctrl = true;
+    view->file = file;
+    controller->command(resources::command::kSystemUpgrade);
+    view->selected.reset();
+    controller->command(resources::command::kViewRefresh);
     ASSERT_TRUE(controller->downloadRunning());
     ASSERT_TRUE(controller->analysisRunning());
 
-    auto start = std::chrono::steady_clock::now();
+    auto begin = std::chrono::steady_clock::now();
     controller.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10));
     // What the workers posted before they stopped is dropped.
     queue->drain();
     EXPECT_TRUE(view->messages.empty());
@@ -753,22 +767,18 @@ snmp = silent
 }
 
 TEST_F(DownloadTest, CommunityChangeReachesTheNextQuery) {
-    upkeep::test::SimProcess sim(R"([printer]
-address = @ADDR1@
-model = Meridot-4000
-version = 4.00
-community = tealwing
-)");
+    upkeep::test::SimProcess sim(
+        upkeep::test::simPrinter(1, "Meridot-4000", "4.00", "community = tealwing\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     const std::string before = community();
-    controller->autoPending = 0;
+    start({}, true);
     view->communityAnswer = "tealwing";
     controller->command(resources::command::kCommunityName);
     EXPECT_EQ(view->communityShown, before);
     EXPECT_EQ(community(), "tealwing");
 
     view->addressAnswers = {AddressAnswer{0, sim.address(0)}};
-    controller->fileNew();
+    controller->command(resources::command::kFileNew);
     ASSERT_TRUE(settle());
     setCommunity(before);
     ASSERT_EQ(view->rows.size(), 1u);
