@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "connection/SocketIo.h"
+#include "platform/AsciiText.h"
 
 namespace upkeep {
 namespace {
@@ -15,22 +16,13 @@ namespace {
 constexpr std::uint8_t kOpenRequest[10] = {0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 constexpr std::uint8_t kDataHeader[6] = {0x12, 0, 0, 0, 0, 0};
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // One "%2x": blanks, then one or two hexadecimal digits.
 bool readHexByte(std::string_view text, std::size_t& pos, std::uint8_t& out) {
     while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos])))
         ++pos;
     int value = 0, digits = 0;
-    while (digits < 2 && pos < text.size() && hexValue(text[pos]) >= 0) {
-        value = value * 16 + hexValue(text[pos]);
+    while (digits < 2 && pos < text.size() && platform::hexDigitValue(text[pos]) >= 0) {
+        value = value * 16 + platform::hexDigitValue(text[pos]);
         ++pos;
         ++digits;
     }

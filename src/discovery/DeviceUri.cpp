@@ -1,23 +1,12 @@
 #include "discovery/DeviceUri.h"
 
+#include "platform/AsciiText.h"
+
 namespace upkeep::discovery {
 namespace {
 
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
-}
-
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    c = lowerAscii(c);
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 // "" is no port (the scheme's own); anything but 1..65535 is refused.
@@ -78,8 +67,8 @@ std::optional<std::string> percentDecode(std::string_view text) {
         }
         if (i + 2 >= text.size())
             return std::nullopt;
-        int high = hexValue(text[i + 1]);
-        int low = hexValue(text[i + 2]);
+        int high = platform::hexDigitValue(text[i + 1]);
+        int low = platform::hexDigitValue(text[i + 2]);
         if (high < 0 || low < 0 || (high == 0 && low == 0))
             return std::nullopt;
         out += static_cast<char>(high * 16 + low);
@@ -112,7 +101,7 @@ std::optional<DeviceUri> parseDeviceUri(std::string_view uri) {
                        c == '+' || c == '-' || c == '.';
         if (!allowed)
             return std::nullopt;
-        parts.scheme += lowerAscii(c);
+        parts.scheme += platform::lowerAscii(c);
     }
     std::string_view rest = uri.substr(colon + 1);
     rest = rest.substr(0, rest.find('#'));

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <set>
 
+#include "platform/AsciiText.h"
 #include "platform/UniqueFd.h"
 
 namespace upkeep::platform {
@@ -18,10 +19,6 @@ namespace {
 
 using detail::RegistryData;
 using detail::RegistryKeyData;
-
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 std::string lower(std::string_view text) {
     std::string out(text);
@@ -106,21 +103,12 @@ std::optional<std::string> takeQuoted(std::string_view& input) {
     return std::nullopt;  // no closing quote
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    c = lowerAscii(c);
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 std::optional<std::uint32_t> parseHexNumber(std::string_view text, std::size_t maxDigits) {
     if (text.empty() || text.size() > maxDigits)
         return std::nullopt;
     std::uint32_t value = 0;
     for (char c : text) {
-        int digit = hexDigit(c);
+        int digit = hexDigitValue(c);
         if (digit < 0)
             return std::nullopt;
         value = (value << 4) | static_cast<std::uint32_t>(digit);
