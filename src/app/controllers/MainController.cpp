@@ -59,9 +59,13 @@ void MainController::runBusy(const std::function<void()>& work) {
 
 void MainController::initialise() {
     view_.setViewChecks(viewAll_->load());
-    queue_->post([alive = std::weak_ptr<int>(alive_), this] {
+    later(&MainController::firstSearch);
+}
+
+void MainController::later(void (MainController::*handler)()) {
+    queue_->post([alive = std::weak_ptr<int>(alive_), this, handler] {
         if (!alive.expired() && !shutDown_)
-            firstSearch();
+            (this->*handler)();
     });
 }
 
@@ -78,10 +82,6 @@ void MainController::firstSearch() {
         printerList_ = list;
     }
     startAnalysis();
-    if (endAfterBusy_) {
-        endAfterBusy_ = false;
-        analysisEnded();
-    }
 }
 
 void MainController::startAnalysis() {
@@ -123,7 +123,9 @@ void MainController::addPrinter(std::shared_ptr<Printer> printer) {
 
 void MainController::analysisEnded() {
     if (busy_) {
-        endAfterBusy_ = true;
+        // Taken once the exchange has ended and the flow that waited on it
+        // has gone on (the first search has started its walk by then).
+        later(&MainController::analysisEnded);
         return;
     }
     analysis_.end();

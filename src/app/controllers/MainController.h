@@ -67,6 +67,8 @@ class MainController final : private WindowContext {
     void downloadEnded(const DownloadEnd& end);
     void runAutomaticAction();
     std::shared_ptr<Printer> findPrinter(const std::string& name) const;
+    // Runs the handler from the queue, unless the window has gone by then.
+    void later(void (MainController::*handler)());
 
     MainView& view_;
     std::shared_ptr<UiQueue> queue_;
@@ -86,10 +88,9 @@ class MainController final : private WindowContext {
     std::shared_ptr<CatalogueEntry> targetEntry_;
     FixedText<kSendTextCapacity + 1> sendText_;
 
-    // A printer exchange runs off the window's thread: commands wait, and
-    // an end of the analysis asked for meanwhile is taken after it.
+    // A printer exchange runs off the window's thread: commands are
+    // dropped, and an end of the analysis asked for meanwhile is queued.
     bool busy_ = false;
-    bool endAfterBusy_ = false;
     bool shutDown_ = false;
 
     AnalysisSession analysis_;
