@@ -411,6 +411,10 @@ TEST_F(MainControllerTest, DowngradeOutcomes) {
         EXPECT_EQ(view->sendingOpens, c.starts ? 1 : 0);
         EXPECT_EQ(controller->downloadRunning(), c.starts);
         ASSERT_TRUE(settle());
+        if (c.starts) {
+            // Nothing answers there: the failure is said, and no success.
+            EXPECT_EQ(view->texts(), std::vector<std::string>{messageText(256, 0)});
+        }
     }
 }
 
