@@ -339,9 +339,12 @@ TEST_F(MainWindowTest, WindowAnswersWhileAPrinterIsAsked) {
                 lines.push_back(line.toStdString());
             dialog->reject();
         };
+        // The close box waits, as behind a modal dialog.
+        QTimer::singleShot(200, &window, [&] { window.close(); });
         window.commandAction(resources::command::kMediaViewProfiles)->trigger();
         EXPECT_LT(watch.longest().count(), 100) << "View Profiles";
         EXPECT_FALSE(lines.empty());
+        EXPECT_TRUE(window.isVisible());
     }
     {
         // A refresh makes it not analysed again; the upgrade asks it itself.

@@ -284,6 +284,7 @@ void MainWindow::runBusy(const std::function<void()>& work) {
     // Reports wait, as for a modal dialog: handled inside this loop, one
     // could open a message in the middle of the flow that is waiting here.
     ModalScope held;
+    busy_ = true;
     QEventLoop loop;
     std::thread worker([&work, &loop] {
         work();
@@ -293,6 +294,12 @@ void MainWindow::runBusy(const std::function<void()>& work) {
     // exchange is bounded, so it is waited for all the same.
     loop.exec();
     worker.join();
+    busy_ = false;
+}
+
+void MainWindow::done(int result) {
+    if (!busy_)
+        QDialog::done(result);
 }
 
 void MainWindow::startProgressTimer() {

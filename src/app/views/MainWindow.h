@@ -89,6 +89,9 @@ class MainWindow : public QDialog, public MainView {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Exit, Enter, Escape and the close box wait while a printer is asked,
+    // as they would behind a modal dialog.
+    void done(int result) override;
 
   private:
     static constexpr int kColumns = 4;
@@ -108,6 +111,7 @@ class MainWindow : public QDialog, public MainView {
     QSize exitSize_;
     std::map<int, QAction*> actions_;
     std::unique_ptr<MainController> controller_;
+    bool busy_ = false;
 };
 
 // The start-up's dialogs, and the main window run modally.
