@@ -52,46 +52,18 @@ class RecordingSink : public AnalysisSink {
     }
 };
 
-std::shared_ptr<Printer> analysed(const std::string& name, PrinterState state,
-                                  PrinterState subsystem = PrinterState::NotAnalysed) {
+std::shared_ptr<Printer> analysed(const std::string& name, PrinterState state) {
     auto p = std::make_shared<Printer>(name, PortDescriptor(name, PortType::TcpIp, 7));
     PrinterFacts f;
     f.state = state;
     f.model = "Meridot " + name;
     f.version = "1.0";
-    if (subsystem != PrinterState::NotAnalysed) {
-        f.subsystemCount = 1;
-        f.subsystemStates[0] = subsystem;
-        f.subsystemModels[0] = "F";
-        f.subsystemVersions[0] = "2";
-    }
     p->store(f);
     return p;
 }
 
-TEST(AnalysisWorker, RowsOnlyForShownPrintersWithTextsAndIcons) {
-    for (bool all : {false, true}) {
-        auto list = std::make_shared<PrinterList>();
-        list->add(analysed("a", PrinterState::NotReachable));
-        list->add(analysed("b", PrinterState::UpToDate, PrinterState::UpgradeAvailable));
-        list->add(analysed("c", PrinterState::UpToDate));
-        auto sink = std::make_shared<RecordingSink>();
-        auto viewAll = std::make_shared<std::atomic<bool>>(all);
-        AnalysisWorker worker(list, sink, viewAll);
-        sink->waitFor("finished");
-        worker.stop();
-        std::vector<std::string> rows, expected;
-        for (const std::string& event : sink->snapshot())
-            if (event.rfind("row ", 0) == 0)
-                rows.push_back(event);
-        if (all)
-            expected.push_back("row a 150 0 0 Meridot a|1.0");
-        expected.push_back("row b 151 1 1 Meridot b F |1.0 2 ");
-        expected.push_back("row c 152 2 2 Meridot c|1.0");
-        EXPECT_EQ(rows, expected) << "viewAll " << all;
-    }
-}
-
+// Rows by view, their texts and icons, and a cancel that marks the rest are
+// driven through the main window's controller tests.
 TEST(AnalysisWorker, EmptyListFinishesAtOnce) {
     auto sink = std::make_shared<RecordingSink>();
     AnalysisWorker worker(std::make_shared<PrinterList>(), sink,
@@ -99,32 +71,6 @@ TEST(AnalysisWorker, EmptyListFinishesAtOnce) {
     sink->waitFor("finished");
     worker.stop();
     EXPECT_EQ(sink->snapshot(), (std::vector<std::string>{"clear", "finished"}));
-}
-
-TEST(AnalysisWorker, CancelBetweenPrintersMarksTheRestAndPostsNothing) {
-    auto list = std::make_shared<PrinterList>();
-    for (const char* name : {"p1", "p2", "p3", "p4", "p5"})
-        list->add(analysed(name, PrinterState::UpToDate));
-    auto sink = std::make_shared<RecordingSink>();
-    AnalysisWorker* self = nullptr;
-    std::mutex started;
-    started.lock();
-    sink->onRow = [&](const AnalysisRow& row) {
-        if (row.name == "p2") {
-            std::lock_guard wait(started);
-            self->cancel();
-        }
-    };
-    AnalysisWorker worker(list, sink, std::make_shared<std::atomic<bool>>(true));
-    self = &worker;
-    started.unlock();
-    sink->waitFor("row p2 152 2 1 Meridot p2|1.0");
-    EXPECT_TRUE(worker.stop());
-    auto events = sink->snapshot();
-    EXPECT_EQ(std::count(events.begin(), events.end(), "finished"), 0);
-    EXPECT_EQ(list->item(1)->state(), PrinterState::UpToDate);
-    for (std::size_t i = 2; i < 5; ++i)
-        EXPECT_EQ(list->item(i)->state(), PrinterState::Canceled);
 }
 
 TEST(AnalysisWorker, AbandonedWorkerLeavesThePrintersToItsSuccessor) {
