@@ -142,26 +142,6 @@ TEST_F(TcpIpConnectionLoopback, FinishingTellsWhetherThePeerTookEveryByte) {
     }
 }
 
-TEST(TcpIpConnectionIpv6, ReachesALoopbackListenerOnTheNamedPort) {
-    platform::UniqueFd listener(::socket(AF_INET6, SOCK_STREAM, 0));
-    sockaddr_in6 a{};
-    a.sin6_family = AF_INET6;
-    a.sin6_addr = in6addr_loopback;
-    socklen_t length = sizeof a;
-    ASSERT_EQ(::bind(listener.get(), reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(::listen(listener.get(), 1), 0);
-    ASSERT_EQ(::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&a), &length), 0);
-    TcpIpConnection conn(PortDescriptor("[::1]:" + std::to_string(ntohs(a.sin6_port)),
-                                        PortType::TcpIp, channel::kData));
-    ASSERT_TRUE(conn.open());
-    platform::UniqueFd peer(::accept(listener.get(), nullptr, nullptr));
-    const std::uint8_t bytes[] = {'o', 'k'};
-    ASSERT_TRUE(conn.write(bytes, sizeof bytes));
-    char got[2] = {};
-    EXPECT_EQ(::recv(peer.get(), got, sizeof got, MSG_WAITALL), 2);
-    EXPECT_EQ(std::string(got, 2), "ok");
-}
-
 TEST(TcpIpConnectionRefused, ConnectFails) {
     // A port bound and not listening: nothing else can be answering on it.
     platform::UniqueFd taken(::socket(AF_INET, SOCK_STREAM, 0));

@@ -207,13 +207,5 @@ TEST(FindPrinters, ExtraPortIsAddedLastEvenWhenListed) {
     EXPECT_EQ(listed(list), expected);
 }
 
-TEST(FindSystemPrinters, SchedulerThatCannotBeReachedIsAFailure) {
-    test::ScopedEnvVar server("CUPS_SERVER", "/nonexistent/upkeep-test/cups.sock");
-    PrinterList list;
-    list.add(std::make_shared<Printer>("kept", PortDescriptor("x", PortType::TcpIp, 7)));
-    EXPECT_FALSE(findSystemPrinters(list));
-    EXPECT_EQ(list.count(), 1u);
-}
-
 }  // namespace
 }  // namespace upkeep::discovery
