@@ -8,18 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include "support/CommandRunner.h"
-#include "support/Paths.h"
 #include "support/SimProcess.h"
 
 namespace upkeep::test {
 namespace {
-
-TEST(SimProcessTest, TakenAddressExitsWithStatusThree) {
-    SimProcess first("[printer]\naddress = @ADDR1@\n");
-    ASSERT_TRUE(first.ok()) << first.error();
-    EXPECT_EQ(runCommand({simPath(), "--address", first.address(0)}).exitCode, 3);
-}
 
 TEST(SimProcessTest, BadConfigIsReportedNotRetried) {
     SimProcess sim("[printer]\naddress = @ADDR1@\nsnmp = sometimes\n");

@@ -10,7 +10,6 @@
 #include <thread>
 #include <vector>
 
-#include "resources/Menus.h"
 #include "resources/Strings.h"
 
 namespace upkeep::resources {
@@ -147,17 +146,6 @@ class CurrentTable : public ::testing::Test {
   protected:
     void TearDown() override { setCurrentTable(Table::EnglishUS); }
 };
-
-TEST_F(CurrentTable, TextsMenuAndLanguageCodeFollowTheTable) {
-    for (Table table : allTables()) {
-        setCurrentTable(table);
-        EXPECT_EQ(currentTable(), table);
-        EXPECT_STREQ(text(140), text(table, 140));
-        EXPECT_STREQ(languageCode(), text(table, id::kLanguageCode));
-        EXPECT_EQ(helpFileName(), std::string(languageCode(table)) + ".txt");
-        EXPECT_EQ(mainMenu().data(), mainMenu(table).data());
-    }
-}
 
 TEST_F(CurrentTable, ReadersOnOtherThreadsSeeAWholeTable) {
     std::atomic<bool> stop{false};
