@@ -322,10 +322,27 @@ TEST_F(MainWindowTest, WindowAnswersWhileAPrinterIsAsked) {
     window.show();
     MainController& controller = window.controller();
     auto limit = std::chrono::seconds(60);
+    // What shows the user that the window works, looked at while it does.
+    auto shownDuring = [&](const char* dialog, const char* control, const std::string& text) {
+        auto seen = std::make_shared<bool>(false);
+        QTimer::singleShot(250, &window, [=] {
+            for (QWidget* shown : QApplication::topLevelWidgets()) {
+                if (shown->objectName() != dialog || !shown->isVisible())
+                    continue;
+                if (auto* list = child<QListWidget>(shown, control))
+                    *seen = *seen || views::lines(list).contains(qstr(text));
+                else
+                    *seen = *seen || labelText(shown, control) == text;
+            }
+        });
+        return seen;
+    };
     {
         LoopWatch watch;
+        auto searching = shownDuring("304", "1024", resources::text(221));
         ASSERT_TRUE(waitUntil([&] { return !script.messages.empty(); }, limit));  // none shown
         EXPECT_LT(watch.longest().count(), 100) << "first search";
+        EXPECT_TRUE(*searching);
     }
     window.commandAction(resources::command::kViewAllPrinters)->trigger();
     ASSERT_TRUE(waitUntil([&] { return window.listView()->topLevelItemCount() == 1; }));
@@ -341,8 +358,10 @@ TEST_F(MainWindowTest, WindowAnswersWhileAPrinterIsAsked) {
         };
         // The close box waits, as behind a modal dialog.
         QTimer::singleShot(200, &window, [&] { window.close(); });
+        auto asking = shownDuring("306", "1000", resources::text(223) + std::string("..."));
         window.commandAction(resources::command::kMediaViewProfiles)->trigger();
         EXPECT_LT(watch.longest().count(), 100) << "View Profiles";
+        EXPECT_TRUE(*asking);
         EXPECT_FALSE(lines.empty());
         EXPECT_TRUE(window.isVisible());
     }
@@ -351,7 +370,9 @@ TEST_F(MainWindowTest, WindowAnswersWhileAPrinterIsAsked) {
         window.commandAction(resources::command::kViewRefresh)->trigger();
         script.messages.clear();
         LoopWatch watch;
+        auto asking = shownDuring("304", "1015", "silent");
         window.commandAction(resources::command::kSystemUpgrade)->trigger();
+        EXPECT_TRUE(*asking);
         EXPECT_LT(watch.longest().count(), 100) << "upgrade";
         EXPECT_EQ(script.messages, std::vector<std::string>{resources::text(259)});
     }
