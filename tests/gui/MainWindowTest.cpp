@@ -371,8 +371,14 @@ TEST_F(MainWindowTest, WindowAnswersWhileAPrinterIsAsked) {
         script.messages.clear();
         LoopWatch watch;
         auto asking = shownDuring("304", "1015", "silent");
+        int searchingDialogs = 0;  // the refresh's, naming the printer asked
+        QTimer::singleShot(250, &window, [&] {
+            for (QWidget* shown : QApplication::topLevelWidgets())
+                searchingDialogs += shown->objectName() == "304" && shown->isVisible();
+        });
         window.commandAction(resources::command::kSystemUpgrade)->trigger();
         EXPECT_TRUE(*asking);
+        EXPECT_EQ(searchingDialogs, 1);
         EXPECT_LT(watch.longest().count(), 100) << "upgrade";
         EXPECT_EQ(script.messages, std::vector<std::string>{resources::text(259)});
     }

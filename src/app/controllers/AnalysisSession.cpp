@@ -80,6 +80,14 @@ void AnalysisSession::start(std::shared_ptr<PrinterList> list,
         std::move(list), std::make_shared<Reports>(*this, run_), std::move(viewAll));
 }
 
+bool AnalysisSession::showPrinter(const std::string& name) {
+    if (!searching_ || searchingClosed_)
+        return false;
+    searching_->setPrinterName(name);
+    searching_->repaint();
+    return true;
+}
+
 void AnalysisSession::stop() {
     if (worker_) {
         worker_->stop();

@@ -27,6 +27,8 @@ class AnalysisSession {
     void openSearching();
     // Starts a walk over the list, after stopping the one that runs.
     void start(std::shared_ptr<PrinterList> list, std::shared_ptr<const std::atomic<bool>> viewAll);
+    // Names a printer in the open Searching dialog; false when none is open.
+    bool showPrinter(const std::string& name);
     // Stops the walk (joined, or abandoned after about two seconds).
     void stop();
     // The end as the window takes it: the Searching dialog goes and a walk

@@ -8,10 +8,12 @@ namespace upkeep::app {
 
 bool FirmwareFlows::checkPrinter(const std::shared_ptr<Printer>& printer) {
     if (printer->state() == PrinterState::NotAnalysed) {
-        // The Searching dialog shows the one printer while it is asked.
+        // A Searching dialog shows the printer while it is asked: the
+        // analysis' own when one is open, else one for this printer alone.
         auto stopped = std::make_shared<bool>(false);
-        std::unique_ptr<SearchingDisplay> display =
-            window_.view().openSearching([stopped] { *stopped = true; });
+        std::unique_ptr<SearchingDisplay> display;
+        if (!window_.showAsked(printer->name()))
+            display = window_.view().openSearching([stopped] { *stopped = true; });
         if (display) {
             display->setCounter("1");
             display->setPrinterName(printer->name());

@@ -55,6 +55,9 @@ class MainController final : private WindowContext {
     bool operationBusy() const override;
     void startDownload(DownloadOrder order) override;
     void runBusy(const std::function<void()>& work) override;
+    bool showAsked(const std::string& printerName) override {
+        return analysis_.showPrinter(printerName);
+    }
     void upgradeDeclined() override { userDeclined_ = true; }
     void startRequestDone() override;
     void addPrinter(std::shared_ptr<Printer> printer) override;

@@ -36,6 +36,9 @@ class WindowContext {
     // Runs a printer exchange off the window's thread; the user's commands
     // wait until it has ended.
     virtual void runBusy(const std::function<void()>& work) = 0;
+    // Shows the printer being asked in the Searching dialog of the running
+    // analysis; false when none is open.
+    virtual bool showAsked(const std::string& printerName) = 0;
     // The user declined the upgrade wizard: no automatic action after it.
     virtual void upgradeDeclined() = 0;
     // A profile is being added: the start-up's request is used up.
