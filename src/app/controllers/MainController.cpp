@@ -175,10 +175,8 @@ void MainController::runAutomaticAction() {
 
 void MainController::startDownload(DownloadOrder order) {
     operation_ = order.operation;
-    targetPrinter_ = std::move(order.printer);
-    targetEntry_ = std::move(order.entry);
-    sendText_.assign(order.text);
-    SendRequest request{operation_, targetPrinter_, targetEntry_, sendText_.str()};
+    SendRequest request{order.operation, std::move(order.printer), std::move(order.entry),
+                        std::move(order.text)};
     request.recordHistory = true;  // the window verifies nothing: the worker records
     download_.start(std::move(request), 1, order.total);
 }

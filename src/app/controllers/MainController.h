@@ -16,7 +16,6 @@
 #include "app/controllers/Views.h"
 #include "app/controllers/WindowContext.h"
 #include "package/StartOptions.h"
-#include "platform/FixedText.h"
 #include "printer/PrinterList.h"
 
 namespace upkeep::app {
@@ -84,12 +83,9 @@ class MainController final : private WindowContext {
     // Read by the analysis worker as it walks.
     std::shared_ptr<std::atomic<bool>> viewAll_ = std::make_shared<std::atomic<bool>>(false);
     std::shared_ptr<PrinterList> printerList_;
-    // The running download's order; its printer and entry stay alive until
-    // the next one replaces them.
+    // The running download's operation; its printer, entry and text are
+    // the worker's own (its request), which keeps them alive while it runs.
     Operation operation_ = Operation::None;
-    std::shared_ptr<Printer> targetPrinter_;
-    std::shared_ptr<CatalogueEntry> targetEntry_;
-    FixedText<kSendTextCapacity + 1> sendText_;
 
     // A printer exchange runs off the window's thread: commands are
     // dropped, and an end of the analysis asked for meanwhile is queued.
