@@ -72,6 +72,17 @@ void printJson(const FirmwareCatalogue& catalogue) {
 // What the table says of a text the catalogue refused rather than cut.
 constexpr const char* kRefused = "  (not usable: longer than 79 characters)";
 
+// Why an object pair was refused: a number the request cannot carry, or a
+// text that was cut.
+std::string pairRefusal(const FirmwareCatalogue::Oid& model,
+                        const FirmwareCatalogue::Oid& version) {
+    for (const auto* oid : {&model, &version}) {
+        if (auto problem = FirmwareCatalogue::oidProblem(oid->view()))
+            return "  (not usable: " + terminalText(*problem) + ")";
+    }
+    return kRefused;
+}
+
 // Every text of the table comes from a file: shown escaped.
 std::string shown(std::string_view text, std::string_view absent = "-") {
     return text.empty() ? std::string(absent) : terminalText(text);
@@ -84,14 +95,14 @@ void printTable(const FirmwareCatalogue& catalogue) {
     std::printf("date:      %s\n",
                 catalogue.date() ? shown(catalogue.date()->view(), "").c_str() : "-");
     FirmwareCatalogue::Oid modelOid, versionOid;
-    catalogue.systemPair(modelOid, versionOid);
+    catalogue.systemPairAsRead(modelOid, versionOid);
     std::printf("system:    %s = %s%s\n", shown(modelOid).c_str(), shown(versionOid).c_str(),
-                catalogue.systemPairRefused() ? kRefused : "");
+                catalogue.systemPairRefused() ? pairRefusal(modelOid, versionOid).c_str() : "");
     for (std::size_t i = 0; i < catalogue.subsystemCount(); ++i) {
         FirmwareCatalogue::Oid model, version;
         bool usable = catalogue.subsystemPair(i, model, version);
         std::printf("subsystem %zu: %s = %s%s\n", i + 1, shown(model, "").c_str(),
-                    shown(version, "").c_str(), usable ? "" : kRefused);
+                    shown(version, "").c_str(), usable ? "" : pairRefusal(model, version).c_str());
     }
     for (const CatalogueNode* group = catalogue.groups(); group != nullptr;
          group = group->nextGroup()) {

@@ -28,6 +28,11 @@ int addProfileCommand(const Args& args);
 
 namespace {
 
+std::string tooLong(const std::string& file) {
+    return "the path is longer than " + std::to_string(PortDescriptor::Text::kCapacity) +
+           " characters, or holds a zero byte: " + terminalText(file);
+}
+
 // Runs the request to its end; Ctrl-C cancels it. With `verify`, a
 // download that was sent is only a success once the printer runs it.
 int runDownload(SendRequest request, int successId, const std::string& fallbackLabel, bool verify) {
@@ -170,6 +175,8 @@ int sendCommand(const Args& args) {
     const std::string file = std::filesystem::absolute(options.positional[1], error).string();
     if (error || ::access(file.c_str(), R_OK) != 0)
         return fail(kExitFailed, message(181) + " (" + options.positional[1] + ")");
+    if (!PortDescriptor::fits(file))
+        return fail(kExitFailed, tooLong(file));
     if (options.package)
         loadPackage(options);
     if (!confirm(options, {message(192)}))
@@ -200,6 +207,9 @@ int addProfileCommand(const Args& args) {
     const std::string& file = options.positional[1];
     if (::access(file.c_str(), R_OK) != 0)
         return fail(kExitFailed, "cannot read '" + file + "'");
+    // Refused before anything is sent: a path cut to fit names another file.
+    if (!PortDescriptor::fits(file))
+        return fail(kExitFailed, tooLong(file));
     auto printer = std::make_shared<Printer>(options.positional[0], *port);
     return runDownload({Operation::AddProfile, printer, nullptr, file}, 240, file, false);
 }

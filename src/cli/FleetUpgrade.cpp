@@ -63,6 +63,16 @@ void plan(Job& job) {
     } else if (!p.upgradeFilesPresent()) {
         job.outcome = "failed";
         job.reason = message(181);
+        // A refused catalogue line is newer than the printer, but cannot be
+        // sent: say why rather than only that no file was found.
+        for (const CatalogueEntry* entry : p.upgradeEntries()) {
+            if (entry && !entry->isUsable()) {
+                job.reason = "the package's newest line for " + entry->model().str() + " (" +
+                             entry->version().str() +
+                             ") is not usable: a text of it is longer than 79 characters";
+                break;
+            }
+        }
     } else {
         for (const CatalogueEntry* entry : p.upgradeEntries())
             job.items.push_back(entry ? entry->fileName().str() : std::string("?"));

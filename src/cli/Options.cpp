@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 
+#include "cli/TerminalText.h"
 #include "package/FirmwareCatalogue.h"
 #include "platform/WorkingDirectory.h"
 #include "printer/Community.h"
@@ -66,12 +68,41 @@ std::optional<int> parseOptions(const Command& command, const Args& args, Option
 }
 
 std::optional<std::string> communityProblem(const std::string& text) {
-    if (text.empty())
-        return std::string("--community may not be empty");
     if (text.size() > kCommunityLimit)
         return "--community takes at most " + std::to_string(kCommunityLimit) + " characters";
     return std::nullopt;
 }
+
+namespace {
+
+// An object line the catalogue refused changes what every printer reads, so
+// it is said once, not left to be guessed from the results.
+void warnOfRefusedObjects(const FirmwareCatalogue& catalogue) {
+    static std::once_flag once;
+    std::call_once(once, [&] {
+        auto warn = [](const char* section, const FirmwareCatalogue::Oid& model,
+                       const FirmwareCatalogue::Oid& version) {
+            for (const auto* oid : {&model, &version}) {
+                if (auto problem = FirmwareCatalogue::oidProblem(oid->view())) {
+                    std::fprintf(stderr, "upkeepctl: %s line refused: %s\n", section,
+                                 terminalText(*problem).c_str());
+                    return;
+                }
+            }
+        };
+        FirmwareCatalogue::Oid model, version;
+        if (catalogue.systemPairRefused()) {
+            catalogue.systemPairAsRead(model, version);
+            warn("[SYSTEM]", model, version);
+        }
+        for (std::size_t i = 0; i < catalogue.subsystemCount(); ++i) {
+            if (!catalogue.subsystemPair(i, model, version))
+                warn("[SUBSYSTEM]", model, version);
+        }
+    });
+}
+
+}  // namespace
 
 const FirmwareCatalogue* loadPackage(const Options& options) {
     if (options.package) {
@@ -88,6 +119,7 @@ const FirmwareCatalogue* loadPackage(const Options& options) {
         std::fprintf(stderr, "upkeepctl: %s\n", message(180).c_str());
         return nullptr;
     }
+    warnOfRefusedObjects(*catalogue);
     return catalogue;
 }
 

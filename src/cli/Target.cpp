@@ -113,8 +113,7 @@ std::optional<PortDescriptor> parseTarget(const std::string& target) {
     if (target.rfind("usb:", 0) == 0) {
         // A path cut to fit the port name would be another path.
         const std::string path = after("usb:");
-        if (path.empty() || path.size() > PortDescriptor::Text::kCapacity ||
-            path.find('\0') != std::string::npos)
+        if (path.empty() || !PortDescriptor::fits(path))
             return std::nullopt;
         return PortDescriptor(path, PortType::Usb, channel::kUnset);
     }
@@ -126,8 +125,7 @@ std::optional<PortDescriptor> parseTarget(const std::string& target) {
     if (target.rfind("lpt:/", 0) == 0) {
         // One parallel device by its path, taken whole or not at all.
         const std::string path = after("lpt:");
-        if (path.size() > PortDescriptor::Text::kCapacity || path.find('\0') != std::string::npos ||
-            ParallelConnection::deviceProblem(path))
+        if (!PortDescriptor::fits(path) || ParallelConnection::deviceProblem(path))
             return std::nullopt;
         return PortDescriptor(path, PortType::Parallel, channel::kUnset);
     }

@@ -37,6 +37,12 @@ class PortDescriptor {
     PortDescriptor(std::string_view name, PortType type, std::uint32_t channelNumber)
         : name_(name), portType_(type), channel_(channelNumber) {}
 
+    // A name longer than the field, or with a zero byte in it, would be cut
+    // into another name: callers refuse it rather than store it.
+    static bool fits(std::string_view name) {
+        return name.size() <= Text::kCapacity && name.find('\0') == std::string_view::npos;
+    }
+
     const Text& name() const { return name_; }
     void setName(std::string_view name) { name_.assign(name); }
 

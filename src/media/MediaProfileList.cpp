@@ -166,6 +166,9 @@ void MediaProfileList::parseReply(const std::uint8_t* bytes, std::size_t length)
 
 InstallResult MediaProfileList::install(std::string_view path, const TransferControl& control) {
     control.progress.store(0);
+    // Refused before anything is sent: a cut path names another file.
+    if (!PortDescriptor::fits(path))
+        return InstallResult::Failed;
     PortDescriptor port = descriptor_;
     port.setChannel(channel::kData);
     std::unique_ptr<Connection> printer = createConnection(port);

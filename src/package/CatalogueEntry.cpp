@@ -12,7 +12,7 @@ namespace {
 // A connection to the file when it opens. A name that does not fit a
 // descriptor would be cut into the name of some other file: none then.
 std::unique_ptr<Connection> tryOpen(std::string_view name, std::uint32_t placement) {
-    if (name.size() > PortDescriptor::Text::kCapacity)
+    if (!PortDescriptor::fits(name))
         return nullptr;
     std::unique_ptr<Connection> connection =
         createConnection(PortDescriptor(name, PortType::File, placement));

@@ -74,7 +74,7 @@ void LinuxEnvironment::findPrinters(PrinterList& list) {
 
 std::optional<PortDescriptor> LinuxEnvironment::catalogueFileDescriptor() {
     std::optional<std::string> path = readTextSetting(kCatalogueValue);
-    if (!path)
+    if (!path || !PortDescriptor::fits(*path))
         return std::nullopt;
     return PortDescriptor(*path, PortType::File, channel::kSettingsPath);
 }

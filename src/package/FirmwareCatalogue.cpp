@@ -1,5 +1,6 @@
 #include "package/FirmwareCatalogue.h"
 
+#include <algorithm>
 #include <array>
 #include <span>
 
@@ -16,6 +17,27 @@ bool marksOptional(std::string_view rest) {
 }
 
 }  // namespace
+
+std::optional<std::string> FirmwareCatalogue::oidProblem(std::string_view oid) {
+    std::size_t start = 0;
+    while (start <= oid.size()) {
+        std::size_t dot = oid.find('.', start);
+        if (dot == std::string_view::npos)
+            dot = oid.size();
+        std::string_view run = oid.substr(start, dot - start);
+        unsigned value = 0;
+        for (char c : run) {  // held at 256 once past it, so it cannot overflow
+            if (c < '0' || c > '9')
+                break;
+            value = std::min(value * 10 + static_cast<unsigned>(c - '0'), 256u);
+        }
+        if (value > 255)
+            return "'" + std::string(oid) + "' holds " + std::string(run) +
+                   ": a request cannot carry a number above 255";
+        start = dot + 1;
+    }
+    return std::nullopt;
+}
 
 CatalogueNode::~CatalogueNode() {
     // Unlinked one by one, so a long catalogue cannot exhaust the stack.
@@ -112,10 +134,11 @@ void FirmwareCatalogue::readItems(SectionReader& reader) {
         return;
 
     auto fits = [&] { return !reader.firstCut() && !reader.secondCut(); };
+    auto askable = [&] { return !oidProblem(text(name)) && !oidProblem(text(value)); };
     while ((more = next(value)) && kind == SectionItemKind::KeyValue) {
         systemModelOid_ = text(name);  // the last line counts
         systemVersionOid_ = text(value);
-        systemPairUsable_ = fits();
+        systemPairUsable_ = fits() && askable();
     }
     if (more && kind != SectionItemKind::Subsystem)
         return;
@@ -124,7 +147,7 @@ void FirmwareCatalogue::readItems(SectionReader& reader) {
         if (subsystemCount_ < kMaxSubsystems) {
             subsystemModelOids_[subsystemCount_] = text(name);
             subsystemVersionOids_[subsystemCount_] = text(value);
-            subsystemUsable_[subsystemCount_] = fits();
+            subsystemUsable_[subsystemCount_] = fits() && askable();
             ++subsystemCount_;
         }
     }
@@ -175,8 +198,11 @@ void FirmwareCatalogue::readItems(SectionReader& reader) {
 }
 
 void FirmwareCatalogue::systemPair(Oid& modelOid, Oid& versionOid) const {
-    if (!systemPairUsable_)
-        return;
+    if (systemPairUsable_)
+        systemPairAsRead(modelOid, versionOid);
+}
+
+void FirmwareCatalogue::systemPairAsRead(Oid& modelOid, Oid& versionOid) const {
     if (systemModelOid_)
         modelOid = *systemModelOid_;
     if (systemVersionOid_)
@@ -248,10 +274,12 @@ CatalogueEntry* FirmwareCatalogue::findEntry(std::string_view model,
 
 CatalogueEntry* FirmwareCatalogue::newestEntry(std::string_view model,
                                                std::string_view version) const {
+    // The section's last line is the newest even when it was refused: a
+    // refused line must never make an older version look current.
     CatalogueEntry* newest = nullptr;
     for (const CatalogueNode* node = groupListing(model, version); node != nullptr;
          node = node->nextInGroup()) {
-        if (usable(node) != nullptr)
+        if (node->entry() != nullptr)
             newest = node->entry();
     }
     return newest;

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "connection/Connection.h"
@@ -123,8 +124,14 @@ class FirmwareCatalogue {
     // Copies the [SYSTEM] objects; an absent or refused pair leaves the
     // buffers as they are.
     void systemPair(Oid& modelOid, Oid& versionOid) const;
+    // The same, refused or not, for showing.
+    void systemPairAsRead(Oid& modelOid, Oid& versionOid) const;
     bool hasSystemPair() const { return systemModelOid_.has_value() && systemPairUsable_; }
-    // A [SYSTEM] pair was read but refused (shown cut).
+    // Why an object of a [SYSTEM] or [SUBSYSTEM] line cannot be asked, or
+    // nothing: a request carries each number of an OID in one byte, so one
+    // above 255 would ask another object.
+    static std::optional<std::string> oidProblem(std::string_view oid);
+    // A [SYSTEM] pair was read but refused (shown cut, or with oidProblem).
     bool systemPairRefused() const { return systemModelOid_.has_value() && !systemPairUsable_; }
     // The usable [SUBSYSTEM] pairs, or null when there are none.
     std::unique_ptr<SubsystemIterator> subsystemPairs() const;
@@ -138,7 +145,8 @@ class FirmwareCatalogue {
     // The entry of this model and version, or null.
     CatalogueEntry* findEntry(std::string_view model, std::string_view version) const;
     // The newest entry of the first section of the model that lists the
-    // version, or null when none does.
+    // version, or null when none does. It may be a refused entry
+    // (isUsable() false): nothing can be sent for it, but it is newer.
     CatalogueEntry* newestEntry(std::string_view model, std::string_view version) const;
     // The entries of the first section of the model that lists the version,
     // or null.

@@ -133,6 +133,10 @@ PrinterState evaluate(const FirmwareCatalogue& catalogue, std::string_view model
         return PrinterState::Unsupported;
     if (newest->hasVersion(version))
         return PrinterState::UpToDate;
+    // A refused newest line is still newer than what the printer runs, even
+    // an optional one; its download is refused when asked for.
+    if (!newest->isUsable())
+        return PrinterState::UpgradeAvailable;
     if (!newest->isOptional())
         return PrinterState::UpgradeAvailable;
     return newest->fileExists() ? PrinterState::UpgradeAvailable : PrinterState::UpToDate;

@@ -6,6 +6,7 @@
 #include <net-snmp/library/snmp_impl.h>
 // clang-format on
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -87,7 +88,8 @@ SubIds oidFromText(std::string_view text) {
 
 std::optional<std::vector<std::uint8_t>> encodeGetRequest(const SubIds& a, const SubIds& b,
                                                           std::string_view communityText) {
-    if (a.empty() || b.empty() || communityText.empty())
+    // An empty community is a legal one (an empty OCTET STRING) and is sent.
+    if (a.empty() || b.empty())
         return std::nullopt;
     std::vector<oid> oidA = toLibraryOid(a);
     std::vector<oid> oidB = toLibraryOid(b);
@@ -109,8 +111,10 @@ std::optional<std::vector<std::uint8_t>> encodeGetRequest(const SubIds& a, const
     pdu->msgid = 0;
     pdu->errstat = 0;
     pdu->errindex = 0;
-    // The PDU owns its community (snmp_free_pdu releases it).
-    pdu->community = static_cast<u_char*>(std::malloc(communityCopy.size()));
+    // The PDU owns its community (snmp_free_pdu releases it); one byte at
+    // least, since malloc(0) may give null for the empty community.
+    pdu->community =
+        static_cast<u_char*>(std::malloc(std::max<std::size_t>(communityCopy.size(), 1)));
     if (pdu->community == nullptr)
         return std::nullopt;
     std::memcpy(pdu->community, communityCopy.data(), communityCopy.size());

@@ -29,7 +29,8 @@ class DownloadCli : public ::testing::Test {
 TEST_F(DownloadCli, CheckListsTargetsInOrderWithTheirStates) {
     test::SimProcess sim(
         test::simPrinter(1, "Meridot-5200", "6.00", "subsystem = Finisher-F2 | F2.10\n") +
-        test::simPrinter(2, "", "", "snmp = silent\n"));
+        test::simPrinter(2, "", "", "snmp = silent\n") +
+        test::simPrinter(3, "Meridot-4000", "4.00", "community = \"\"\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     auto r = ctl({"check", "--json", sim.address(1), sim.address(0)});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -47,7 +48,10 @@ TEST_F(DownloadCli, CheckListsTargetsInOrderWithTheirStates) {
     EXPECT_EQ(r.out, expected);
     for (const char* refused : {"ipx:zz", "lpt:junk"})
         EXPECT_EQ(ctl({"check", refused}).exitCode, 2) << refused;
-    EXPECT_EQ(ctl({"check", sim.address(0), "--community", ""}).exitCode, 2);
+    // The empty community is a legal one and is sent.
+    r = ctl({"check", sim.address(2), "--community", ""});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("Meridot-4000  4.00"), std::string::npos) << r.out;
     EXPECT_EQ(ctl({"check"}).exitCode, 2);
 }
 

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 #include "integration/sim/SimHelpers.h"
 #include "media/MediaProfileList.h"
@@ -23,6 +25,21 @@ namespace {
 std::string profilePath() {
     return test::sourceDir() + "/examples/profiles/baryta-satin.pdw";
 }
+
+// A profile whose path is one character longer than a port name holds,
+// beside the file its first 255 characters name: both exist.
+struct LongProfilePath {
+    std::string dir = ::testing::TempDir() + "upkeep-long-" + std::to_string(::getpid());
+    std::string cut, whole;
+    LongProfilePath() {
+        std::filesystem::create_directories(dir);
+        cut = dir + "/" + std::string(255 - dir.size() - 1, 'a');
+        whole = cut + "b";
+        std::ofstream(cut) << "the other file";
+        std::ofstream(whole) << "the chosen file";
+    }
+    ~LongProfilePath() { std::filesystem::remove_all(dir); }
+};
 
 const std::string kFleet = test::simPrinter(1, "", "",
                                             "media = Photo | Glossy\nmedia = Photo | Matte 7\n"
@@ -73,6 +90,10 @@ TEST(MediaSim, InstallationArrivesByteForByteAndTheAnswerDecides) {
     ASSERT_TRUE(sim.waitForLine("received " + sim.address(0)));
     EXPECT_EQ(sim.record(0, 1), test::readFile(profilePath()));
 
+    // A path that does not fit is refused before anything is sent.
+    LongProfilePath tooLong;
+    EXPECT_EQ(accepting.addProfile(tooLong.whole, control, answer), InstallResult::Failed);
+
     Printer refusing("r", PortDescriptor(sim.address(1), PortType::TcpIp, 7));
     EXPECT_EQ(refusing.addProfile(profilePath(), control, answer), InstallResult::Refused);
     EXPECT_EQ(answer, 12);
@@ -109,6 +130,14 @@ TEST(MediaSim, CommandLineTool) {
         << refused.err;
     auto overPty = test::runCtl({"add-profile", usb, profilePath()});
     EXPECT_EQ(overPty.exitCode, 0) << overPty.err;
+
+    LongProfilePath tooLong;
+    auto cut = test::runCtl({"add-profile", sim.address(0), tooLong.whole});
+    EXPECT_EQ(cut.exitCode, 1);
+    EXPECT_NE(cut.err.find("longer than 255"), std::string::npos) << cut.err;
+    // After the listing and the two profiles above, nothing reached it.
+    EXPECT_FALSE(
+        sim.waitForLine("received " + sim.address(0) + " 4 ", std::chrono::milliseconds(200)));
 }
 
 }  // namespace

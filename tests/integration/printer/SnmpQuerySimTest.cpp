@@ -33,7 +33,8 @@ TEST(SnmpQuerySim, AnswersFailuresAndCommunity) {
         test::simPrinter(3, "Meridot-4000", "3.10", "snmp = error:2\n") +
         test::simPrinter(4, "", "", "snmp = malformed\n") +
         test::simPrinter(5, "Meridot-4000", "4.00", "snmp-request-id = 7\n") +
-        test::simPrinter(6, "Meridot-5200", "6.00", "community = private7\n"));
+        test::simPrinter(6, "Meridot-5200", "6.00", "community = private7\n") +
+        test::simPrinter(7, "Meridot-5200", "6.10", "community = \"\"\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     platform::ScopedTimeScale scale(0.01);
     struct Case {
@@ -57,9 +58,12 @@ TEST(SnmpQuerySim, AnswersFailuresAndCommunity) {
     EXPECT_FALSE(ask(sim.address(5)).ok);
     setCommunity("private7");
     Answer got = ask(sim.address(5));
-    setCommunity(kDefaultCommunity);
     EXPECT_TRUE(got.ok);
     EXPECT_EQ(got.a, "Meridot-5200");
+    // The empty community is sent, not dropped.
+    setCommunity("");
+    EXPECT_EQ(ask(sim.address(6)).b, "6.10");
+    setCommunity(kDefaultCommunity);
 }
 
 TEST(SnmpQuerySim, SilentAgentFailsAfterTheScaledReadTimeOut) {

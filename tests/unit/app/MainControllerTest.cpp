@@ -771,22 +771,26 @@ TEST_F(DownloadTest, QuittingWhileBothWorkersRunStopsThemSafely) {
 }
 
 TEST_F(DownloadTest, CommunityChangeReachesTheNextQuery) {
-    upkeep::test::SimProcess sim(
-        upkeep::test::simPrinter(1, "Meridot-4000", "4.00", "community = tealwing\n"));
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    const std::string before = community();
-    start({}, true);
-    view->communityAnswer = "tealwing";
-    controller->command(resources::command::kCommunityName);
-    EXPECT_EQ(view->communityShown, before);
-    EXPECT_EQ(community(), "tealwing");
+    // The empty community is a legal one and is sent as it stands.
+    for (const std::string chosen : {"tealwing", ""}) {
+        SCOPED_TRACE(chosen);
+        upkeep::test::SimProcess sim(upkeep::test::simPrinter(1, "Meridot-4000", "4.00",
+                                                              "community = \"" + chosen + "\"\n"));
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        const std::string before = community();
+        start({}, true);
+        view->communityAnswer = chosen;
+        controller->command(resources::command::kCommunityName);
+        EXPECT_EQ(view->communityShown, before);
+        EXPECT_EQ(community(), chosen);
 
-    view->addressAnswers = {AddressAnswer{0, sim.address(0)}};
-    controller->command(resources::command::kFileNew);
-    ASSERT_TRUE(settle());
-    setCommunity(before);
-    ASSERT_EQ(view->rows.size(), 1u);
-    EXPECT_EQ(view->rows[0].state, resources::text(152));
+        view->addressAnswers = {AddressAnswer{0, sim.address(0)}};
+        controller->command(resources::command::kFileNew);
+        ASSERT_TRUE(settle());
+        setCommunity(before);
+        ASSERT_EQ(view->rows.size(), 1u);
+        EXPECT_EQ(view->rows[0].state, resources::text(152));
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "connection/FileConnection.h"
 #include "platform/WorkingDirectory.h"
+#include "printer/Identification.h"
 #include "support/FakeConnection.h"
 #include "support/Paths.h"
 #include "unit/package/PackageTestHelpers.h"
@@ -170,19 +171,25 @@ TEST(FirmwareCatalogue, Lookups) {
 // model, the cut object another object.
 TEST(FirmwareCatalogue, TextsThatDoNotFitAreRefused) {
     const std::string file79 = std::string(75, 'f') + ".fmw", model79(79, 'M'), oid79(79, '1');
-    auto catalogue = parse("[HEADER]\n[SYSTEM]\n" + oid79 + "9=v\n[SUBSYSTEM]\ns=t\n" + oid79 +
-                           "9=t\n[Alpha]\n1=a.fmw\n2=" + file79 + "\n3=" + file79 + "x\n[Beta]\n" +
-                           model79 + "9=b.fmw\n[" + model79 + "Z]\n1=z.fmw\n");
+    // An object number above 255 would wrap to another object (333 asks 77).
+    auto catalogue =
+        parse("[HEADER]\n[SYSTEM]\n" + oid79 + "9=v\n[SUBSYSTEM]\ns=t\n" + oid79 +
+              "9=t\n1.3.6.1.3.333.1.1.0=1.3.6.1.3.77.1.2.0\n[Alpha]\n1=a.fmw\n2=" + file79 +
+              "\n3=" + file79 + "x\n[Beta]\n" + model79 + "9=b.fmw\n[" + model79 + "Z]\n1=z.fmw\n");
     expectLookups(*catalogue, {
-                                  {"Alpha", "1", file79, "a.fmw", true},  // the newest usable line
+                                  // The newest line is refused (its name cut), yet newest.
+                                  {"Alpha", "1", file79, "a.fmw", true},
                                   {"Alpha", "3", "-", "-", true},
                                   {"Beta", model79, "-", "-", true},
                                   {model79, "1", "-", "-", false},
                               });
+    EXPECT_FALSE(catalogue->newestEntry("Alpha", "1")->isUsable());
     EXPECT_EQ(summary(*catalogue),
               "location ''; system unset=unset; subsystems s=t; models Alpha Beta " + model79);
-    EXPECT_EQ(catalogue->subsystemCount(), 2u);
+    EXPECT_EQ(catalogue->subsystemCount(), 3u);
     EXPECT_TRUE(catalogue->systemPairRefused());
+    EXPECT_TRUE(parse("[HEADER]\n[SYSTEM]\n1.3.6.1.3.77.1.1.0=1.3.6.1.3.256.1.2.0\n[SUBSYSTEM]\n")
+                    ->systemPairRefused());
     const CatalogueEntry* refused = catalogue->groups()->nextInGroup()->nextInGroup()->entry();
     EXPECT_FALSE(refused->isUsable());
     std::unique_ptr<Connection> opened;
@@ -329,6 +336,34 @@ TEST_F(CatalogueFiles, LoadFromWorkingDirectoryThenSettings) {
     environment.cataloguePath = elsewhere.file("missing.ini");
     EXPECT_EQ(loaded(&environment), Loaded(1, {}));
     EXPECT_EQ(loaded(nullptr), Loaded(1, {}));
+}
+
+// What a printer's version reads against the catalogue: an optional newest
+// version counts only when its file is here, and a refused newest line
+// never makes an older version look current.
+TEST_F(CatalogueFiles, StateOfAVersion) {
+    writeFile(work.file("present.fmw"), "x");
+    const std::string long90 = std::string(86, 'n') + ".fmw";
+    auto catalogue =
+        parse(kParts + "[A]\n1=present.fmw\n2=present.fmw\n[B]\n1=present.fmw\n2=" + long90 +
+              "\n[C OPTIONAL]\n1=present.fmw\n2=absent.fmw\n" +
+              "[D OPTIONAL]\n1=present.fmw\n2=present.fmw\n[E OPTIONAL]\n" +
+              "1=present.fmw\n2=" + long90 + "\n");
+    using S = PrinterState;
+    const struct {
+        const char* model;
+        const char* version;
+        S state;
+    } cases[] = {
+        {"A", "1", S::UpgradeAvailable}, {"a", "2", S::UpToDate},
+        {"A", "9", S::Unsupported},      {"B", "1", S::UpgradeAvailable},
+        {"C", "1", S::UpToDate},         {"D", "1", S::UpgradeAvailable},
+        {"E", "1", S::UpgradeAvailable}, {"Z", "1", S::Unsupported},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.model) + "/" + c.version);
+        EXPECT_EQ(evaluate(*catalogue, c.model, c.version), c.state);
+    }
 }
 
 // A chosen file's whole path is kept; one too long for a port descriptor is
