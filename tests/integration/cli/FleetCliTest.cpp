@@ -190,6 +190,44 @@ TEST_F(FleetCli, AsksWhenStandardInputIsATerminal) {
     EXPECT_FALSE(sim.waitForLine("received", std::chrono::milliseconds(200)));
 }
 
+// Catalogue lines the package refuses: a newer version whose file name does
+// not fit, and a subsystem object whose number 333 would ask object 77.
+TEST_F(FleetCli, RefusedCatalogueLinesNeverMakeAPrinterLookCurrent) {
+    const std::string package = dir_ + "/package";
+    std::filesystem::create_directories(package);
+    std::ofstream(package + "/firmware.ini")
+        << "[HEADER]\n[SYSTEM]\n1.3.6.1.3.77.1.1.0=1.3.6.1.3.77.1.2.0\n[SUBSYSTEM]\n"
+           "1.3.6.1.3.333.2.1.1.0=1.3.6.1.3.77.2.1.2.0\n[Meridot-4000]\n3.10=m4000_310.fmw\n"
+           "4.00="
+        << std::string(86, 'n') << ".fmw\n[Meridot-6100 OPTIONAL]\n1.00=m6100_100.fmw\n"
+        << "1.20=m6100_120.fmw\n";
+    test::SimProcess sim(
+        test::simPrinter(1, "Meridot-4000", "3.10", "subsystem = Finisher-F2 | F2.10\n") +
+        test::simPrinter(2, "Meridot-6100", "1.00"));
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.end(), {"--package", package});
+        return test::runCtl(args, {{"UPKEEP_HISTORY", history()}});
+    };
+    auto r = run({"check", "--json", sim.address(0), sim.address(1)});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("[SUBSYSTEM] line refused: '1.3.6.1.3.333.2.1.1.0' holds 333"),
+              std::string::npos)
+        << r.err;
+    auto rows = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_TRUE(rows.is_array() && rows.size() == 2u) << r.out;
+    EXPECT_EQ(rows[0]["state"], "upgradeAvailable");
+    EXPECT_EQ(rows[0]["subsystems"].size(), 0u);
+    // An optional newest version whose file is not here is not offered.
+    EXPECT_EQ(rows[1]["state"], "upToDate");
+
+    r = run({"upgrade", sim.address(0), "--yes"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("newest line for Meridot-4000 (4.00) is not usable"), std::string::npos)
+        << r.err;
+    EXPECT_FALSE(sim.waitForLine("received", std::chrono::milliseconds(200)));
+}
+
 TEST_F(FleetCli, AllFailsWhenTheSpoolerCannotBeAsked) {
     for (const char* command : {"check", "upgrade"}) {
         auto r = ctl({command, "--all"}, {{"CUPS_SERVER", dir_ + "/no-spooler.sock"}});
