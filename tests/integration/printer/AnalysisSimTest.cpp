@@ -5,6 +5,7 @@
 
 #include "integration/sim/SimHelpers.h"
 #include "platform/Clock.h"
+#include "printer/IdentifyReply.h"
 #include "printer/PrinterList.h"
 #include "support/PackageFixture.h"
 #include "support/SimProcess.h"
@@ -89,6 +90,9 @@ TEST(AnalysisSim, UsbPrintersOverPjlWithTheOneSecondRead) {
     Printer silent("silent", PortDescriptor(sim.ptyPath(1), PortType::Usb, 7));
     silent.analyse();
     EXPECT_EQ(silent.state(), S::Unsupported);
+    // Without an answer to ECHO, IDENTIFY is never sent.
+    ASSERT_TRUE(sim.waitForLine("received " + sim.address(1) + " 1 "));
+    EXPECT_EQ(sim.record(1, 1), pjl::kEchoJob);
 
     // A device that takes no data ends the analysis at the write limit.
     Printer full("full", PortDescriptor(sim.ptyPath(2), PortType::Usb, 7));

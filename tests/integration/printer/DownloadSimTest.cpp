@@ -26,8 +26,15 @@ using S = PrinterState;
 class WaitingSink : public SendingSink {
   public:
     bool sendingShown() override { return true; }
-    void setFileText(const std::string& name) override { record("file " + name); }
-    void advanceStep() override { record("step"); }
+    void setFileText(const std::string& name) override {
+        if (events_.empty())
+            firstFile = std::chrono::steady_clock::now();
+        record("file " + name);
+    }
+    void advanceStep() override {
+        stepped = std::chrono::steady_clock::now();
+        record("step");
+    }
     void redrawPrinters() override {}
     void showFailure(int stringId, int) override { record("failure " + std::to_string(stringId)); }
     void finished(Operation outcome, bool canceled) override {
@@ -35,7 +42,7 @@ class WaitingSink : public SendingSink {
         record(std::string("finished ") + std::to_string(static_cast<int>(outcome)) +
                (canceled ? " canceled" : ""));
     }
-    std::chrono::steady_clock::time_point ended;
+    std::chrono::steady_clock::time_point ended, firstFile, stepped;
     std::vector<std::string> wait() {
         std::unique_lock lock(mutex_);
         changed_.wait_for(lock, std::chrono::seconds(20), [&] {
@@ -83,6 +90,9 @@ TEST_F(DownloadSim, UpgradeOfPrinterAndSubsystemArrivesByteForByteAndIsTakenOn) 
     EXPECT_EQ(events, (std::vector<std::string>{"file finf2_230.fmw", "step", "file m5200_600.fmw",
                                                 "finished 0"}));
     worker.join();
+    // The printer restarts between two items: the first file, then ten
+    // scaled seconds before the second.
+    EXPECT_GE(sink->stepped - sink->firstFile, std::chrono::milliseconds(100));
     std::vector<std::string> lines;
     for (const history::Record& r : history::read(history::path()).records) {
         if (r.port == sim.address(0)) {
