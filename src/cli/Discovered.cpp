@@ -3,9 +3,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <thread>
+#include <unordered_map>
 
 #include "cli/Fleet.h"
+#include "cli/TerminalText.h"
+#include "connection/NetworkName.h"
 #include "discovery/FindPrinters.h"
 #include "printer/PrinterList.h"
 
@@ -21,6 +25,48 @@ std::optional<std::vector<std::shared_ptr<Printer>>> discoveredPrinters() {
             printers.push_back(std::move(p));
     }
     return printers;
+}
+
+namespace {
+
+// A network printer by the address and data port it is reached on; a name
+// that does not resolve stands for itself.
+std::string networkKey(const PortDescriptor& port) {
+    constexpr std::uint16_t kDataPort = 9100;
+    std::optional<NetworkName> name = resolveNetworkName(port.name().view());
+    if (!name)
+        return port.name().str();
+    return name->text() + " " + std::to_string(name->port.value_or(kDataPort));
+}
+
+}  // namespace
+
+void mergeSamePrinters(std::vector<std::shared_ptr<Printer>>& printers) {
+    std::unordered_map<std::string, const Printer*> network;
+    std::vector<const Printer*> others;
+    std::vector<std::shared_ptr<Printer>> kept;
+    for (auto& printer : printers) {
+        const PortDescriptor port = printer->portDescriptor();
+        const Printer* first = nullptr;
+        if (port.portType() == PortType::TcpIp && !port.name().empty()) {
+            first = network.try_emplace(networkKey(port), printer.get()).first->second;
+        } else {
+            for (const Printer* other : others) {
+                if (other->samePortAs(port))
+                    first = other;
+            }
+            if (first == nullptr)
+                others.push_back(printer.get());
+        }
+        if (first != nullptr && first != printer.get()) {
+            std::fprintf(stderr, "upkeepctl: %s is the same printer as %s: taken once\n",
+                         terminalText(printer->name()).c_str(),
+                         terminalText(first->name()).c_str());
+            continue;
+        }
+        kept.push_back(std::move(printer));
+    }
+    printers = std::move(kept);
 }
 
 void analyseAll(const std::vector<std::shared_ptr<Printer>>& printers, unsigned parallel) {

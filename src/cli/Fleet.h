@@ -14,6 +14,11 @@ namespace upkeep::cli {
 // spooler cannot be asked.
 std::optional<std::vector<std::shared_ptr<Printer>>> discoveredPrinters();
 
+// Keeps the first of printers that are one printer (the same address and
+// data port, however written, or the same device), saying on stderr which
+// were merged: one printer never gets two downloads at once.
+void mergeSamePrinters(std::vector<std::shared_ptr<Printer>>& printers);
+
 // Analyses every printer with at most `parallel` at once: a fleet with
 // silent printers costs about one time-out, not one per printer.
 void analyseAll(const std::vector<std::shared_ptr<Printer>>& printers, unsigned parallel);

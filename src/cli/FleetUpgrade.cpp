@@ -254,6 +254,7 @@ int upgradeCommand(const Args& args) {
             return fail(kExitFailed, "the print spooler cannot be asked for its printers");
         printers.insert(printers.begin(), found->begin(), found->end());
     }
+    mergeSamePrinters(printers);
     analyseAll(printers, options.parallel);
 
     std::vector<std::unique_ptr<Job>> jobs;

@@ -70,7 +70,8 @@ TEST_F(DownloadCli, UpgradeDowngradeAndRefusals) {
         std::string text;  // all of stdout on success, else part of stderr
         bool applied = false;
     } steps[] = {
-        {{"upgrade", a}, 0, "Upgrade successfully sent.\n", true},
+        // One printer named three ways gets one download.
+        {{"upgrade", a, a, a + ":9100"}, 0, "Upgrade successfully sent.\n", true},
         {{"upgrade", a},
          0,
          "The printer has the latest system software provided with this program.\n"},
@@ -97,6 +98,9 @@ TEST_F(DownloadCli, UpgradeDowngradeAndRefusals) {
         }
     }
     std::remove(emptyFile.c_str());
+    // The upgrade and the downgrade: two downloads, no more.
+    EXPECT_TRUE(sim.waitForLine("received " + a + " 2 "));
+    EXPECT_FALSE(sim.waitForLine("received " + a + " 3 ", std::chrono::milliseconds(300)));
 
     // A file named relative to where the tool runs is that file, not the
     // package's file of the same name.
