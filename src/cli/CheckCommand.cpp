@@ -104,6 +104,10 @@ int checkCommand(const Args& args) {
         printers.push_back(std::make_shared<Printer>(target, *port));
     }
     analyseAll(printers, options.parallel);
+    // Rows that read "Could not access" for want of a descriptor would be
+    // false: none are printed.
+    if (auto problem = resourceProblem())
+        return fail(kExitFailed, *problem);
     if (options.json) {
         printJson(printers);
     } else {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 #include <unordered_map>
 
@@ -11,6 +12,7 @@
 #include "cli/TerminalText.h"
 #include "connection/NetworkName.h"
 #include "discovery/FindPrinters.h"
+#include "platform/Descriptors.h"
 #include "printer/PrinterList.h"
 
 namespace upkeep::cli {
@@ -69,10 +71,28 @@ void mergeSamePrinters(std::vector<std::shared_ptr<Printer>>& printers) {
     printers = std::move(kept);
 }
 
+unsigned fitParallel(unsigned wanted, std::size_t descriptorsEach) {
+    // Kept for the standard streams, the package, the history and libraries.
+    constexpr std::size_t kReserve = 32;
+    const std::size_t free = platform::freeDescriptors();
+    const std::size_t room =
+        free > kReserve ? (free - kReserve) / std::max<std::size_t>(descriptorsEach, 1) : 0;
+    return static_cast<unsigned>(std::clamp<std::size_t>(room, 1, std::max(wanted, 1u)));
+}
+
+std::optional<std::string> resourceProblem() {
+    const int error = platform::resourceShortage();
+    if (error == 0)
+        return std::nullopt;
+    return std::string("out of resources while asking the printers (") + std::strerror(error) +
+           "): raise the limit of open files (ulimit -n) or lower --parallel";
+}
+
 void analyseAll(const std::vector<std::shared_ptr<Printer>>& printers, unsigned parallel) {
     std::atomic<std::size_t> next{0};
     std::vector<std::thread> threads;
-    const std::size_t count = std::min<std::size_t>(parallel, printers.size());
+    // One socket or device a printer at a time.
+    const std::size_t count = std::min<std::size_t>(fitParallel(parallel, 1), printers.size());
     for (std::size_t t = 0; t < count; ++t) {
         threads.emplace_back([&] {
             for (std::size_t i; (i = next.fetch_add(1)) < printers.size();)

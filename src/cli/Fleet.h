@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "printer/Printer.h"
@@ -18,6 +19,15 @@ std::optional<std::vector<std::shared_ptr<Printer>>> discoveredPrinters();
 // data port, however written, or the same device), saying on stderr which
 // were merged: one printer never gets two downloads at once.
 void mergeSamePrinters(std::vector<std::shared_ptr<Printer>>& printers);
+
+// `wanted` tasks at once, or fewer when each holds `descriptorsEach` open
+// files and the process has not that many left (at least one).
+unsigned fitParallel(unsigned wanted, std::size_t descriptorsEach);
+
+// Empty when every open succeeded; else the tool's own failure to report,
+// since a printer that could not be asked for want of a descriptor did not
+// fail itself.
+std::optional<std::string> resourceProblem();
 
 // Analyses every printer with at most `parallel` at once: a fleet with
 // silent printers costs about one time-out, not one per printer.

@@ -256,6 +256,8 @@ int upgradeCommand(const Args& args) {
     }
     mergeSamePrinters(printers);
     analyseAll(printers, options.parallel);
+    if (auto problem = resourceProblem())
+        return fail(kExitFailed, *problem);
 
     std::vector<std::unique_ptr<Job>> jobs;
     std::vector<Job*> pending;
@@ -284,7 +286,9 @@ int upgradeCommand(const Args& args) {
         std::atomic<bool> cancel{false};
         std::atomic<std::size_t> next{0};
         std::vector<std::thread> pool;
-        const std::size_t count = std::min<std::size_t>(options.parallel, pending.size());
+        // A download holds its socket, its file and the history open.
+        const std::size_t count =
+            std::min<std::size_t>(fitParallel(options.parallel, 3), pending.size());
         for (std::size_t t = 0; t < count; ++t) {
             pool.emplace_back([&] {
                 for (std::size_t i; (i = next.fetch_add(1)) < pending.size();)
@@ -314,6 +318,8 @@ int upgradeCommand(const Args& args) {
         printJson(jobs);
     else
         printTable(jobs);
+    if (auto problem = resourceProblem())
+        return fail(kExitFailed, *problem);
     const bool all = std::all_of(jobs.begin(), jobs.end(), [](auto& j) { return j->succeeded(); });
     return all ? kExitOk : kExitFailed;
 }

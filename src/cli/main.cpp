@@ -7,6 +7,7 @@
 
 #include "cli/Command.h"
 #include "cli/Json.h"
+#include "platform/Descriptors.h"
 #include "resources/Strings.h"
 #include "version/Version.h"
 
@@ -112,6 +113,8 @@ int main(int argc, char** argv) {
     using namespace upkeep::cli;
     // Messages in the language of the user's locale, as the desktop program.
     upkeep::resources::chooseLanguage(0);
+    // A fleet needs a descriptor a printer in flight: all the system allows.
+    upkeep::platform::raiseDescriptorLimit();
     if (argc < 2) {
         printHelp(stderr);
         return kExitUsage;

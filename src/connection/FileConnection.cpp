@@ -9,6 +9,7 @@
 
 #include <cerrno>
 
+#include "platform/Descriptors.h"
 #include "platform/WorkingDirectory.h"
 
 namespace upkeep {
@@ -34,8 +35,10 @@ bool FileConnection::open() {
         return false;
     // Non-blocking only so that a pipe cannot hold up the open itself.
     platform::UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!fd.valid())
+    if (!fd.valid()) {
+        platform::noteOpenFailure(errno);
         return false;
+    }
     // Directories, pipes and devices open too, but are no file: a device
     // would be streamed to a printer without end.
     struct stat info {};

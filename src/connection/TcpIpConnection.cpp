@@ -1,6 +1,7 @@
 #include "connection/TcpIpConnection.h"
 
 #include "connection/SocketIo.h"
+#include "platform/Descriptors.h"
 
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -29,6 +30,8 @@ TcpIpConnection::TcpIpConnection(const PortDescriptor& descriptor) : descriptor_
     } else if (ch == channel::kManagement) {
         socket_.reset(::socket(name->family(), SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP));
     }
+    if (!socket_.valid())
+        platform::noteOpenFailure(errno);
 }
 
 namespace {

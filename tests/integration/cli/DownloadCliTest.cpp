@@ -55,6 +55,31 @@ TEST_F(DownloadCli, CheckListsTargetsInOrderWithTheirStates) {
     EXPECT_EQ(ctl({"check"}).exitCode, 2);
 }
 
+// A descriptor limit far below --parallel: the tool asks fewer printers at
+// once rather than report live ones as "Could not access".
+TEST_F(DownloadCli, CheckFitsItsParallelismToTheDescriptorsLeft) {
+    std::string config;
+    for (int n = 1; n <= 250; ++n)
+        config += test::simPrinter(n, "Meridot-4000", "4.00");
+    test::SimProcess sim(config);
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    std::string command =
+        "ulimit -n 64 && exec \"$0\" check --json --parallel 512 --package \"$1\"";
+    std::vector<std::string> argv = {"/bin/sh", "-c", "", test::ctlPath(),
+                                     test::examplePackageDir()};
+    for (int i = 0; i < 250; ++i) {
+        command += " " + sim.address(static_cast<std::size_t>(i));
+    }
+    argv[2] = command;
+    auto r = test::runCommand(argv, {{"LANG", "C"}, {"UPKEEP_TIME_SCALE", "0.01"}});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::size_t current = 0;
+    for (std::size_t at = 0; (at = r.out.find("\"state\": \"upToDate\"", at)) != std::string::npos;
+         ++at)
+        ++current;
+    EXPECT_EQ(current, 250u) << r.err;
+}
+
 TEST_F(DownloadCli, UpgradeDowngradeAndRefusals) {
     test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "3.10") +
                          test::simPrinter(2, "Meridot-9999", "1.0") +
