@@ -57,7 +57,7 @@ class Connection {
     // the device would make it wait. Null: nothing to watch. Set it before
     // open.
     void watchCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
-    virtual std::uint32_t size() = 0;
+    virtual std::uint64_t size() = 0;
     virtual bool remove() = 0;
     virtual bool create() = 0;
 

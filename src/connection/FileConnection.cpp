@@ -76,13 +76,13 @@ bool FileConnection::write(const std::uint8_t* /*buffer*/, std::size_t /*length*
     return false;
 }
 
-std::uint32_t FileConnection::size() {
+std::uint64_t FileConnection::size() {
     if (!file_.valid())
         return 0;
     struct stat info {};
     if (::fstat(file_.get(), &info) != 0)
         return 0;
-    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(info.st_size));
+    return static_cast<std::uint64_t>(info.st_size);
 }
 
 bool FileConnection::remove() {

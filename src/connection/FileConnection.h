@@ -29,7 +29,7 @@ class FileConnection final : public Connection {
     // The next bytes of the file; false with length 0 at its end.
     bool read(std::uint8_t* buffer, std::size_t& length) override;
     bool write(const std::uint8_t* buffer, std::size_t length) override;
-    std::uint32_t size() override;
+    std::uint64_t size() override;
     // Closes the file, pauses, then deletes it.
     bool remove() override;
     // Creates the file if it is missing (an existing one is left as it is).

@@ -31,7 +31,7 @@ class ParallelConnection final : public Connection {
     bool open() override;
     bool read(std::uint8_t* buffer, std::size_t& length) override;
     bool write(const std::uint8_t* buffer, std::size_t length) override;
-    std::uint32_t size() override { return 0; }
+    std::uint64_t size() override { return 0; }
     bool remove() override { return false; }
     bool create() override { return false; }
 

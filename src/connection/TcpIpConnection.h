@@ -37,7 +37,7 @@ class TcpIpConnection final : public Connection {
     bool awaitTaken(const UnconfirmedReport& report) override;
     std::uint64_t unconfirmed() const override;
     bool peerReset() const override { return reset_; }
-    std::uint32_t size() override { return 0; }
+    std::uint64_t size() override { return 0; }
     bool remove() override { return false; }
     bool create() override { return false; }
 

@@ -33,7 +33,7 @@ class UsbConnection final : public Connection {
     // Writes every byte; fails when the device takes no byte for the write
     // limit, on a cancel, or on a write that moves no byte.
     bool write(const std::uint8_t* buffer, std::size_t length) override;
-    std::uint32_t size() override { return 0; }
+    std::uint64_t size() override { return 0; }
     bool remove() override { return false; }
     bool create() override { return false; }
 

@@ -218,7 +218,7 @@ InstallResult installOver(Connection& file, Connection& printer, const TransferC
         showTaken(printer.unconfirmed());
         length = capacity();
     } while (file.read(block.get(), length) && length > 0);
-    if ((sent & 0xffffffffu) != total)
+    if (sent != total)
         return InstallResult::Failed;
     // The same rule as a download: bytes that only reached this side's
     // buffers, or that a printer which had stopped reading acknowledged,

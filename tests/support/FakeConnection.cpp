@@ -32,9 +32,11 @@ bool RecordingPrinter::read(std::uint8_t* buffer, std::size_t& length) {
 }
 
 bool RecordingPrinter::write(const std::uint8_t* buffer, std::size_t length) {
-    if (received.size() + length > failAfterBytes)
+    if (total + length > failAfterBytes)
         return false;
-    received.append(reinterpret_cast<const char*>(buffer), length);
+    total += length;
+    if (keep)
+        received.append(reinterpret_cast<const char*>(buffer), length);
     writes.push_back(length);
     if (onWrite)
         onWrite(writes.size() - 1);

@@ -21,7 +21,7 @@ class MemoryFile : public Connection {
     bool open() override { return true; }
     bool read(std::uint8_t* buffer, std::size_t& length) override;
     bool write(const std::uint8_t*, std::size_t) override { return false; }
-    std::uint32_t size() override { return static_cast<std::uint32_t>(content_.size()); }
+    std::uint64_t size() override { return content_.size(); }
     bool remove() override { return false; }
     bool create() override { return false; }
 
@@ -47,11 +47,13 @@ class RecordingPrinter : public Connection {
     bool finishSending(const UnconfirmedReport&) override { return takesAll; }
     bool awaitTaken(const UnconfirmedReport&) override { return takesAll; }
     std::uint64_t unconfirmed() const override { return unconfirmedBytes; }
-    std::uint32_t size() override { return 0; }
+    std::uint64_t size() override { return 0; }
     bool remove() override { return false; }
     bool create() override { return false; }
 
     std::string received;
+    std::uint64_t total = 0;             // bytes written, kept or not
+    bool keep = true;                    // false: only counted, for files of gigabytes
     bool takesAll = true;                // what the finishing wait finds
     std::uint64_t unconfirmedBytes = 0;  // written but not yet taken
     std::vector<std::size_t> writes;

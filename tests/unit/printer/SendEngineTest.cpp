@@ -1,10 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <fstream>
+
+#include "connection/FileConnection.h"
+#include "media/MediaProfileList.h"
 #include "package/CatalogueEntry.h"
 #include "printer/Printer.h"
 #include "printer/SendEngine.h"
 #include "printer/SendingStatus.h"
 #include "support/FakeConnection.h"
+#include "unit/package/PackageTestHelpers.h"
 
 namespace upkeep {
 namespace {
@@ -31,6 +38,50 @@ TEST(SendEngine, StreamsInPrinterBlocksWithTruncatedPercentages) {
     EXPECT_EQ(progress, (std::vector<int>{10, 20, 30, 40, 51, 61, 71, 81, 92, 100}));
     EXPECT_EQ(printer.received, pattern(10'000));
     EXPECT_EQ(printer.writes.back(), 10'000u - 9 * 1024);
+}
+
+// A file of 4 GiB and more is sent whole and reported so: its size is not
+// cut to 32 bits anywhere on the way. The bytes themselves do not matter,
+// so the file hands out its blocks without filling them.
+class HugeFile : public test::MemoryFile {
+  public:
+    explicit HugeFile(std::uint64_t size) : MemoryFile(""), left_(size), size_(size) {}
+    bool read(std::uint8_t*, std::size_t& length) override {
+        length = static_cast<std::size_t>(std::min<std::uint64_t>(length, left_));
+        left_ -= length;
+        return length > 0;
+    }
+    std::uint64_t size() override { return size_; }
+
+  private:
+    std::uint64_t left_, size_;
+};
+
+TEST(SendEngine, FilesOfFourGibibytesAndMore) {
+    constexpr std::uint64_t kSize = (std::uint64_t{1} << 32) + 1000;
+    test::TempDir dir;
+    const std::string path = dir.file("big.fmw");
+    std::ofstream(path).flush();
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(kSize)), 0);  // sparse: no disk
+    FileConnection file(PortDescriptor(path, PortType::File, channel::kFullPath));
+    ASSERT_TRUE(file.open());
+    EXPECT_EQ(file.size(), kSize);
+
+    for (bool profile : {false, true}) {
+        SCOPED_TRACE(profile ? "profile" : "system software");
+        HugeFile huge(kSize);
+        test::RecordingPrinter printer(64u << 20);
+        printer.keep = false;
+        test::Transfer run;
+        if (profile) {
+            long answer = 0;
+            EXPECT_EQ(installOver(huge, printer, run.control, answer), InstallResult::Installed);
+        } else {
+            EXPECT_EQ(streamFile(huge, printer, false, run.control), SendResult::Sent);
+        }
+        EXPECT_EQ(printer.total, kSize);
+        EXPECT_EQ(run.progress.load(), 100);
+    }
 }
 
 TEST(DowngradeRewrite, Lines) {
