@@ -55,12 +55,23 @@ bool classifyPort(std::string_view portName, PortDescriptor& descriptor,
                   const PortSources& sources);
 
 // socket://HOST[:PORT]: TcpIp, the data port kept in the name (see
-// tcpIpPortName). lpd, ipp, ipps, http and https: TcpIp with the URI's host
-// only, as their port is not the printer's data port. usb: the USB table's
+// tcpIpPortName). lpd, snmp, ipp, ipps, http and https: TcpIp with the URI's
+// host only, as their port is not the printer's data port; a host of the
+// mDNS domain (".local") the system cannot look up is resolved through
+// DNS-SD. ipp, ipps, http and https whose host is a DNS-SD service name, and
+// dnssd: the resolved address; those whose path names another server's
+// queue (/printers/..., /classes/...) are not printers. usb: the USB table's
 // interfaces that match (UsbPortTable::match). parallel:/dev/lpN: Parallel,
-// the device path. dnssd: the resolved address, TcpIp. Anything else is
-// not classified.
+// the device path. A maker's backend, SCHEME:/net/MODEL?ip=ADDR (hostname=,
+// zc=) and SCHEME:/usb/MODEL?serial=S: TcpIp on that address, or the USB
+// printer with that serial. A wrapper backend that carries a device URI
+// after its own options ("beh:/1/3/5/socket://..."): classified by the URI
+// it wraps. Anything else is not classified.
 Classification classifyDeviceUri(std::string_view uri, const PortSources& sources);
+
+// The DNS-SD services and mDNS host names classifyDeviceUri may ask the
+// resolver for, so that a search can look them all up at once.
+std::vector<platform::ServiceInstance> nameLookups(std::string_view uri);
 
 // The service instance a dnssd:// URI's host names
 // ("Meridot 4000._ipp._tcp.local"); none when it names none.

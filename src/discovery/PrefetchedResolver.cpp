@@ -16,11 +16,8 @@ PrefetchedResolver::PrefetchedResolver(const platform::ServiceResolver& resolver
     : resolver_(resolver) {
     std::map<std::string, platform::ServiceInstance> wanted;
     for (const std::string& name : portNames) {
-        std::optional<DeviceUri> uri = parseDeviceUri(name);
-        if (!uri || uri->scheme != "dnssd")
-            continue;
-        if (std::optional<platform::ServiceInstance> instance = dnssdInstance(uri->host))
-            wanted.emplace(key(*instance), *instance);
+        for (const platform::ServiceInstance& instance : nameLookups(name))
+            wanted.emplace(key(instance), instance);
     }
     for (const auto& [name, instance] : wanted)
         answers_[name];  // every slot made before any thread writes one

@@ -13,8 +13,8 @@ namespace upkeep::discovery {
 
 class PrefetchedResolver final : public platform::ServiceResolver {
   public:
-    // Resolves the instances that the dnssd:// names among `portNames`
-    // give, each on a thread of its own, through `resolver`.
+    // Resolves the services and host names that the device URIs among
+    // `portNames` name, each on a thread of its own, through `resolver`.
     PrefetchedResolver(const platform::ServiceResolver& resolver,
                        const std::vector<std::string>& portNames);
 

@@ -22,6 +22,11 @@ struct ClientFree {
 struct ResolverFree {
     void operator()(AvahiServiceResolver* resolver) const { avahi_service_resolver_free(resolver); }
 };
+struct HostResolverFree {
+    void operator()(AvahiHostNameResolver* resolver) const {
+        avahi_host_name_resolver_free(resolver);
+    }
+};
 
 struct Pending {
     Resolution result;
@@ -70,6 +75,22 @@ void onResolved(AvahiServiceResolver* resolver, AvahiIfIndex interface, AvahiPro
         avahiProblem(avahi_client_errno(avahi_service_resolver_get_client(resolver)));
 }
 
+void onHostResolved(AvahiHostNameResolver* resolver, AvahiIfIndex interface, AvahiProtocol,
+                    AvahiResolverEvent event, const char* hostName, const AvahiAddress* address,
+                    AvahiLookupResultFlags, void* data) {
+    auto* pending = static_cast<Pending*>(data);
+    if (pending->done)
+        return;
+    pending->done = true;
+    if (event == AVAHI_RESOLVER_FOUND && address != nullptr) {
+        pending->result.service =
+            ResolvedService{hostName ? hostName : "", addressText(*address, interface), 0};
+        return;
+    }
+    pending->result.problem =
+        avahiProblem(avahi_client_errno(avahi_host_name_resolver_get_client(resolver)));
+}
+
 }  // namespace
 
 Resolution AvahiDnssdResolver::resolve(const ServiceInstance& instance) const {
@@ -85,11 +106,19 @@ Resolution AvahiDnssdResolver::resolve(const ServiceInstance& instance) const {
         return {std::nullopt, avahiProblem(error)};
     if (pending.done)
         return pending.result;
-    std::unique_ptr<AvahiServiceResolver, ResolverFree> resolver(avahi_service_resolver_new(
-        client.get(), AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC, instance.name.c_str(),
-        instance.type.c_str(), instance.domain.c_str(), AVAHI_PROTO_UNSPEC, AvahiLookupFlags(0),
-        onResolved, &pending));
-    if (!resolver)
+    std::unique_ptr<AvahiServiceResolver, ResolverFree> resolver;
+    std::unique_ptr<AvahiHostNameResolver, HostResolverFree> hostResolver;
+    if (instance.type.empty()) {
+        hostResolver.reset(avahi_host_name_resolver_new(
+            client.get(), AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC, instance.name.c_str(),
+            AVAHI_PROTO_UNSPEC, AvahiLookupFlags(0), onHostResolved, &pending));
+    } else {
+        resolver.reset(avahi_service_resolver_new(client.get(), AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC,
+                                                  instance.name.c_str(), instance.type.c_str(),
+                                                  instance.domain.c_str(), AVAHI_PROTO_UNSPEC,
+                                                  AvahiLookupFlags(0), onResolved, &pending));
+    }
+    if (!resolver && !hostResolver)
         return {std::nullopt, avahiProblem(avahi_client_errno(client.get()))};
     while (!pending.done) {
         if (deadline.expired())

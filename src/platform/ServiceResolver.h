@@ -11,10 +11,12 @@
 
 namespace upkeep::platform {
 
+// A service instance, or with an empty type a host name of the mDNS domain
+// ("labprinter.local"), whose address is looked up the same way.
 struct ServiceInstance {
-    std::string name;    // "Meridot 4000"
-    std::string type;    // "_ipp._tcp"
-    std::string domain;  // "local"
+    std::string name;    // "Meridot 4000", or the host name
+    std::string type;    // "_ipp._tcp"; empty for a host name
+    std::string domain;  // "local"; empty for a host name
 };
 
 struct ResolvedService {

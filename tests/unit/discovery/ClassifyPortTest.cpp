@@ -30,6 +30,9 @@ class ClassifyPortTest : public ::testing::Test {
         dnssd_.services["Six|_ipp._tcp|local"] = {"six.local", "::1", 631};
         dnssd_.services["Printer v2.1|_printer._tcp|example.org"] = {"p.example.org", "10.0.0.3",
                                                                      515};
+        dnssd_.services["Meridot Lab|_ipp._tcp|local"] = {"lab.local", "127.0.0.11", 631};
+        dnssd_.services["Meridot Lab|_ipps._tcp|local"] = {"lab.local", "127.0.0.11", 631};
+        dnssd_.services["labprinter.local||"] = {"labprinter.local", "127.0.0.12", 0};
     }
 
     void check(const Expect& e) {
@@ -140,6 +143,29 @@ TEST_F(ClassifyPortTest, DeviceUris) {
         {"dnssd://Printer%20v2.1._printer._tcp.example.org/", true, PortType::TcpIp, "10.0.0.3"},
         {"dnssd://Gone._ipp._tcp.local/", true, PortType::TcpIp, ""},
         {"dnssd://no-service-type/", false},
+        // Driverless queues name the service in an ipp URI; mDNS host names
+        // are resolved the same way when the system cannot.
+        {"ipp://Meridot%20Lab._ipp._tcp.local/", true, PortType::TcpIp, "127.0.0.11"},
+        {"ipps://Meridot%20Lab._ipps._tcp.local/", true, PortType::TcpIp, "127.0.0.11"},
+        {"ipp://labprinter.local:631/ipp/print", true, PortType::TcpIp, "127.0.0.12"},
+        {"socket://labprinter.local:9101", true, PortType::TcpIp, "127.0.0.12:9101"},
+        {"ipp://gone.local/ipp/print", true, PortType::TcpIp, ""},
+        {"snmp://10.0.0.22", true, PortType::TcpIp, "10.0.0.22"},
+        // Another print server's queues and classes are not printers.
+        {"ipp://server.example/printers/lab", false},
+        {"http://server.example:631/classes/all", false},
+        // A maker's own backend, and wrappers around a device URI.
+        {"mvend:/net/Meridot%204000?ip=10.0.0.21", true, PortType::TcpIp, "10.0.0.21"},
+        {"mvend:/net/M?hostname=printer9.example", true, PortType::TcpIp, "printer9.example"},
+        {"mvend:/net/M?zc=Raw", true, PortType::TcpIp, "127.0.0.9:9101"},
+        {"mvend:/net/M?zc=Meridot%204000", true, PortType::TcpIp, "127.0.0.9"},
+        {"mvend:/net/M?zc=Nobody", true, PortType::TcpIp, ""},
+        {"mvend:/net/M", false},
+        {"mvend:/usb/Meridot%204000?serial=SG12345", true, PortType::Usb, "/dev/usb/lp0"},
+        {"mvend:/usb/M?serial=SG99999", false},
+        {"beh:/1/3/5/socket://127.0.0.5:9101", true, PortType::TcpIp, "127.0.0.5:9101"},
+        {"beh:/0/0/0/beh:/1/1/1/lpd://127.0.0.7/q", true, PortType::TcpIp, "127.0.0.7"},
+        {"beh:/1/3/5/serial:/dev/ttyS0", false},
         {"file:///tmp/out", false},
         {"serial:/dev/ttyS0", false},
         {"socket//127.0.0.5", false},
