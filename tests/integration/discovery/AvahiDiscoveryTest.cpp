@@ -20,13 +20,19 @@ TEST(AvahiDiscovery, QueuesOnDnssdNamesResolveOrSayWhyNot) {
     if (avahi.skipped())
         GTEST_SKIP() << avahi.error();
     ASSERT_TRUE(avahi.started()) << avahi.error();
-    test::SimProcess sim("[printer]\naddress = @ADDR1@\nmodel = Meridot-4000\nversion = 4.00\n");
+    test::SimProcess sim(
+        "[printer]\naddress = @ADDR1@\nmodel = Meridot-4000\nversion = 4.00\n"
+        "[printer]\naddress = @ADDR2@\nmodel = Meridot-4000\nversion = 4.00\n"
+        "[printer]\naddress = @ADDR3@\nmodel = Meridot-4000\nversion = 4.00\n");
     ASSERT_TRUE(sim.ok()) << sim.error();
     ASSERT_TRUE(avahi.publishAddress("upkeep-sim.local", sim.address(0))) << avahi.error();
     ASSERT_TRUE(avahi.publishService("Meridot 4000", "_ipp._tcp", 631, "upkeep-sim.local"))
         << avahi.error();
     ASSERT_TRUE(
         avahi.publishService("Meridot Raw", "_pdl-datastream._tcp", 9101, "upkeep-sim.local"))
+        << avahi.error();
+    ASSERT_TRUE(avahi.publishAddress("upkeep-host.local", sim.address(1))) << avahi.error();
+    ASSERT_TRUE(avahi.publishService("Meridot Lab", "_ipp._tcp", 631, "upkeep-host.local"))
         << avahi.error();
     test::ScopedEnvVar bus("DBUS_SYSTEM_BUS_ADDRESS", avahi.busAddress());
 
@@ -53,9 +59,21 @@ TEST(AvahiDiscovery, QueuesOnDnssdNamesResolveOrSayWhyNot) {
         << cupsd.error();
     ASSERT_TRUE(cupsd.addQueue("b-raw", "dnssd://Meridot%20Raw._pdl-datastream._tcp.local/", "raw"))
         << cupsd.error();
+    // A driverless queue, a host of the mDNS domain, a maker's backend by
+    // zeroconf name, and a host nobody announces.
+    const std::pair<const char*, const char*> more[] = {
+        {"c-driverless", "ipp://Meridot%20Lab._ipp._tcp.local/"},
+        {"d-local-host", "socket://upkeep-host.local:9101"},
+        // The printer of b-raw again: listed on that port, analysed once.
+        {"e-maker-zc", "mvend:/net/Meridot%204000?zc=Meridot%20Raw"},
+        {"f-local-gone", "socket://nobody-here.local"},
+    };
+    for (const auto& [name, uri] : more)
+        ASSERT_TRUE(cupsd.addQueue(name, uri, "raw")) << cupsd.error();
     const std::vector<std::pair<std::string, std::string>> env = {
         {"CUPS_SERVER", cupsd.socketPath()},
         {"UPKEEP_REGISTRY", "/nonexistent/upkeep.reg"},
+        {"UPKEEP_TIME_SCALE", "0.1"},
         {"DBUS_SYSTEM_BUS_ADDRESS", avahi.busAddress()}};
     test::CommandResult printers = test::runCommand({test::ctlPath(), "printers", "--json"}, env);
     EXPECT_EQ(printers.exitCode, 0) << printers.err;
@@ -65,10 +83,25 @@ TEST(AvahiDiscovery, QueuesOnDnssdNamesResolveOrSayWhyNot) {
             << printers.out;
     }
     EXPECT_NE(printers.out.find("resolved to upkeep-sim.local"), std::string::npos) << printers.out;
+    for (const std::string& part :
+         {"\"name\": \"c-driverless\", \"portType\": \"TcpIp\", \"port\": \"" + sim.address(1) +
+              "\"",
+          "\"name\": \"d-local-host\", \"portType\": \"TcpIp\", \"port\": \"" + sim.address(1) +
+              ":9101\"",
+          "\"name\": \"e-maker-zc\", \"portType\": \"TcpIp\", \"port\": \"" + sim.address(0) +
+              ":9101\"",
+          std::string("\"name\": \"f-local-gone\", \"portType\": \"TcpIp\", \"port\": \"\""),
+          std::string("\"reachable\": false, \"reason\": \"DNS-SD (Avahi): ")})
+        EXPECT_NE(printers.out.find(part), std::string::npos) << part << "\n" << printers.out;
     test::CommandResult check = test::runCommand(
         {test::ctlPath(), "check", "--all", "--json", "--package", test::examplePackageDir()}, env);
-    EXPECT_NE(check.out.find("\"name\": \"a-ipp\", \"state\": \"upToDate\""), std::string::npos)
-        << check.out;
+    for (const char* name : {"a-ipp", "c-driverless", "d-local-host"}) {
+        EXPECT_NE(
+            check.out.find("\"name\": \"" + std::string(name) + "\", \"state\": \"upToDate\""),
+            std::string::npos)
+            << name << "\n"
+            << check.out;
+    }
 }
 
 }  // namespace

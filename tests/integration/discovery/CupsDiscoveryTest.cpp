@@ -9,6 +9,7 @@
 #include "connection/Connection.h"
 #include "discovery/FindPrinters.h"
 #include "integration/discovery/CupsdProcess.h"
+#include "integration/sim/SimHelpers.h"
 #include "platform/Clock.h"
 #include "platform/CupsSpooler.h"
 #include "printer/PrinterList.h"
@@ -190,6 +191,53 @@ version = 6.00
     EXPECT_EQ(list.count(), expected.size());
     test::CommandResult down = test::runCommand({test::ctlPath(), "printers"}, env);
     EXPECT_EQ(down.exitCode, 1);
+}
+
+// Queues on a maker's own backend, a wrapper backend and the SNMP backend's
+// form are listed on their printers' addresses; another server's queue and a
+// class are not printers.
+TEST(CupsDiscovery, MakersBackendsWrappersAndWhatIsNoPrinter) {
+    if (!test::CupsdProcess::available())
+        GTEST_SKIP() << "cupsd is not installed";
+    test::CupsdProcess cupsd;
+    ASSERT_TRUE(cupsd.started()) << cupsd.error();
+    test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "4.00") +
+                         test::simPrinter(2, "Meridot-5200", "6.00") +
+                         test::simPrinter(3, "Meridot-4000", "3.20"));
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const std::pair<const char*, std::string> queues[] = {
+        {"m-maker", "mvend:/net/Meridot%204000?ip=" + sim.address(0)},
+        {"o-wrapped", "beh:/1/3/5/socket://" + sim.address(1) + ":9100"},
+        {"p-snmp", "snmp://" + sim.address(2)},
+        {"q-forwarding", "ipp://" + sim.address(0) + "/printers/lab"},
+    };
+    for (const auto& [name, uri] : queues)
+        ASSERT_TRUE(cupsd.addQueue(name, uri, "raw")) << cupsd.error();
+    ASSERT_TRUE(cupsd.addToClass("m-maker", "r-class")) << cupsd.error();
+
+    std::vector<std::pair<std::string, std::string>> env = {
+        {"CUPS_SERVER", cupsd.socketPath()},
+        {"UPKEEP_REGISTRY", "/nonexistent/upkeep.reg"},
+        {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/upkeep-test/bus"}};
+    test::CommandResult printers = test::runCommand({test::ctlPath(), "printers", "--json"}, env);
+    EXPECT_EQ(printers.exitCode, 0) << printers.err;
+    for (const std::string& part :
+         {"\"name\": \"m-maker\", \"portType\": \"TcpIp\", \"port\": \"" + sim.address(0) + "\"",
+          "\"name\": \"o-wrapped\", \"portType\": \"TcpIp\", \"port\": \"" + sim.address(1) + "\"",
+          "\"name\": \"p-snmp\", \"portType\": \"TcpIp\", \"port\": \"" + sim.address(2) + "\"",
+          std::string("\"classification\": \"beh wrapper, socket URI\"")})
+        EXPECT_NE(printers.out.find(part), std::string::npos) << part << "\n" << printers.out;
+    // The scheduler marks both as not local printers; neither is listed.
+    for (const char* none : {"q-forwarding", "r-class"})
+        EXPECT_EQ(printers.out.find(none), std::string::npos) << printers.out;
+
+    test::CommandResult check = test::runCommand(
+        {test::ctlPath(), "check", "--all", "--json", "--package", test::examplePackageDir()}, env);
+    EXPECT_EQ(check.exitCode, 0) << check.err;
+    for (const char* analysed : {"\"name\": \"m-maker\", \"state\": \"upToDate\"",
+                                 "\"name\": \"o-wrapped\", \"state\": \"upToDate\"",
+                                 "\"name\": \"p-snmp\", \"state\": \"upgradeAvailable\""})
+        EXPECT_NE(check.out.find(analysed), std::string::npos) << analysed << "\n" << check.out;
 }
 
 // ::1 end to end: queues naming it are found, analysed by SNMP on ::1 and

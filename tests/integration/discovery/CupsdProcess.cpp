@@ -17,6 +17,7 @@ namespace {
 
 const char* kCupsd = "/usr/sbin/cupsd";
 const char* kLpadmin = "/usr/sbin/lpadmin";
+const char* kServerBin = "/usr/lib/cups";
 
 bool accepts(const std::string& path) {
     platform::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
@@ -45,8 +46,26 @@ CupsdProcess::CupsdProcess() {
         return;
     }
     socket_ = dir_ + "/cups.sock";
-    for (const char* sub : {"spool", "cache", "state", "log"})
+    for (const char* sub : {"spool", "cache", "state", "log", "bin", "bin/backend"})
         std::filesystem::create_directory(dir_ + "/" + sub);
+    {
+        // A server directory of its own: the system's programs, and beside
+        // its backends stubs of a maker's own ("mvend"), so that lpadmin
+        // takes queues on their URIs; no job is ever printed.
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator(kServerBin, ignored)) {
+            const std::string name = entry.path().filename().string();
+            if (name != "backend")
+                std::filesystem::create_symlink(entry.path(), dir_ + "/bin/" + name, ignored);
+        }
+        for (const auto& entry :
+             std::filesystem::directory_iterator(std::string(kServerBin) + "/backend", ignored))
+            std::filesystem::create_symlink(
+                entry.path(), dir_ + "/bin/backend/" + entry.path().filename().string(), ignored);
+        const std::string stub = dir_ + "/bin/backend/mvend";
+        std::ofstream(stub) << "#!/bin/sh\nexit 0\n";
+        std::filesystem::permissions(stub, std::filesystem::perms(0755), ignored);
+    }
     {
         // Only the socket: no network listener, no browsing, no sharing.
         std::ofstream conf(dir_ + "/cupsd.conf");
@@ -60,6 +79,7 @@ CupsdProcess::CupsdProcess() {
              << "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n";
         std::ofstream files(dir_ + "/cups-files.conf");
         files << "ServerRoot " << dir_ << "\n"
+              << "ServerBin " << dir_ << "/bin\n"
               << "RequestRoot " << dir_ << "/spool\n"
               << "TempDir " << dir_ << "/spool\n"
               << "CacheDir " << dir_ << "/cache\n"
@@ -100,6 +120,16 @@ bool CupsdProcess::addQueue(const std::string& name, const std::string& uri,
     CommandResult result = runCommand(argv, {{"CUPS_SERVER", socket_}});
     if (result.exitCode != 0) {
         error_ = "lpadmin " + name + ": " + result.err;
+        return false;
+    }
+    return true;
+}
+
+bool CupsdProcess::addToClass(const std::string& queue, const std::string& className) {
+    CommandResult result =
+        runCommand({kLpadmin, "-p", queue, "-c", className}, {{"CUPS_SERVER", socket_}});
+    if (result.exitCode != 0) {
+        error_ = "lpadmin -c " + className + ": " + result.err;
         return false;
     }
     return true;

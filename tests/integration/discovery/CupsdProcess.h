@@ -28,6 +28,9 @@ class CupsdProcess {
     // lpadmin -p NAME -E -v URI [-m MODEL]; on failure error() has its output.
     bool addQueue(const std::string& name, const std::string& uri, const std::string& model = "");
 
+    // lpadmin -p QUEUE -c CLASS: the queue joins the class (made if new).
+    bool addToClass(const std::string& queue, const std::string& className);
+
     // SIGTERM, then wait (SIGKILL after 5 s).
     void stop();
 
