@@ -172,5 +172,28 @@ TEST_F(DownloadCli, InterruptedSendEndsAtOnceAndThePrinterGetsNoMore) {
     test::removeTree(dir);
 }
 
+// Output that cannot be written is a failure, for every command: a script
+// must not take a cut table for the whole.
+TEST_F(DownloadCli, OutputThatCannotBeWrittenIsAFailure) {
+    test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "3.10"));
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const std::string package = test::examplePackageDir();
+    const std::vector<std::string> commands[] = {
+        {"check", "--json", sim.address(0), "--package", package},
+        {"catalogue", "--package", package},
+        {"catalogue", "--json", "--package", package},
+        {"history"},
+        {"history", "--json"},
+        {"--version"},
+        {"--help"},
+    };
+    for (const auto& args : commands) {
+        SCOPED_TRACE(args[0] + " " + args.back());
+        auto r = test::runCtl(args, {}, "/dev/full");
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_NE(r.err.find("cannot write the standard output"), std::string::npos) << r.err;
+    }
+}
+
 }  // namespace
 }  // namespace upkeep
