@@ -14,8 +14,6 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
-#include "connection/FileConnection.h"
-#include "package/CatalogueEntry.h"
 #include "platform/UniqueFd.h"
 
 namespace upkeep::history {
@@ -46,28 +44,31 @@ std::mutex appendMutex;
 
 }  // namespace
 
-FileFacts describe(const CatalogueEntry& entry) {
-    FileFacts facts;
-    facts.path = entry.fileName().str();
-    std::unique_ptr<Connection> file;
-    if (entry.openFile(&file) != CatalogueEntry::kFound || !file)
-        return facts;
-    if (auto* f = dynamic_cast<FileConnection*>(file.get()))
-        facts.path = f->path();
-    std::unique_ptr<EVP_MD_CTX, DigestDeleter> context(EVP_MD_CTX_new());
-    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
-        return facts;
-    std::uint8_t block[65536];
-    std::size_t length = sizeof block;
-    while (file->read(block, length) && length > 0) {
-        EVP_DigestUpdate(context.get(), block, length);
-        facts.size += length;
-        length = sizeof block;
-    }
+struct SentBytes::Digest {
+    std::unique_ptr<EVP_MD_CTX, DigestDeleter> context{EVP_MD_CTX_new()};
+};
+
+SentBytes::SentBytes() : digest_(std::make_unique<Digest>()) {
+    if (digest_->context && EVP_DigestInit_ex(digest_->context.get(), EVP_sha256(), nullptr) != 1)
+        digest_->context.reset();
+}
+
+SentBytes::~SentBytes() = default;
+
+void SentBytes::add(const std::uint8_t* bytes, std::size_t length) {
+    size_ += length;
+    if (digest_->context && EVP_DigestUpdate(digest_->context.get(), bytes, length) != 1)
+        digest_->context.reset();
+}
+
+FileFacts SentBytes::finish() {
+    FileFacts facts{path, size_, {}};
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned digestLength = 0;
-    if (EVP_DigestFinal_ex(context.get(), digest, &digestLength) == 1)
+    if (size_ > 0 && digest_->context &&
+        EVP_DigestFinal_ex(digest_->context.get(), digest, &digestLength) == 1)
         facts.sha256 = hex(digest, digestLength);
+    digest_->context.reset();
     return facts;
 }
 

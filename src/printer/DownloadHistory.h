@@ -3,7 +3,9 @@
 // by every front end to a file in the user's state directory, so that what
 // went to which printer, when, and how it ended can be looked up later.
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,19 +13,36 @@
 
 namespace upkeep {
 
-class CatalogueEntry;
-
 namespace history {
 
-// A file as it was on disk when sent: what the history identifies it by.
+// A file as the printer was sent it: what the history identifies it by.
 struct FileFacts {
     std::string path;
-    std::uint64_t size = 0;
-    std::string sha256;  // lower-case hex; empty when the file could not be read
+    std::uint64_t size = 0;  // the bytes sent
+    std::string sha256;      // lower-case hex of those bytes; empty when none was sent
 };
 
-// Finds the entry's file as a download does and reads it whole.
-FileFacts describe(const CatalogueEntry& entry);
+// Hashes a file's bytes as the send loop writes them, so that the record
+// names what the printer got even when the file on disk is replaced during
+// or after the transfer.
+class SentBytes {
+  public:
+    SentBytes();
+    ~SentBytes();
+    SentBytes(const SentBytes&) = delete;
+    SentBytes& operator=(const SentBytes&) = delete;
+
+    void add(const std::uint8_t* bytes, std::size_t length);
+    // The path, the count of bytes added and their SHA-256; once only.
+    FileFacts finish();
+
+    std::string path;  // the file the bytes were read from
+
+  private:
+    struct Digest;
+    std::unique_ptr<Digest> digest_;
+    std::uint64_t size_ = 0;
+};
 
 inline constexpr const char* kNotAsked = "not asked";
 

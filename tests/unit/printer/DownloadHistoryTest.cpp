@@ -6,10 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "package/CatalogueEntry.h"
+#include "printer/SendEngine.h"
 #include "support/ChildProcess.h"
+#include "support/FakeConnection.h"
 #include "unit/package/PackageTestHelpers.h"
 
 namespace upkeep::history {
@@ -68,16 +71,37 @@ TEST(DownloadHistory, AppendsLinesReadsThemBackAndSkipsDamagedOnes) {
     test::removeTree(dir);
 }
 
-TEST(DownloadHistory, DescribesTheFileAsSentWithItsSha256) {
+// What the printer was sent, whatever the file on disk became meanwhile; a
+// downgrade's digest is of its rewritten flag line.
+TEST(DownloadHistory, DescribesTheBytesAsSent) {
     const std::string dir = test::makeTempDir("history-file");
-    std::ofstream(dir + "/f.fmw") << "abc";
-    CatalogueEntry entry("Forced", "Forced", dir + "/f.fmw");
-    FileFacts f = describe(entry);
-    EXPECT_EQ(f.path, dir + "/f.fmw");
-    EXPECT_EQ(f.size, 3u);
-    EXPECT_EQ(f.sha256, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    CatalogueEntry missing("Forced", "Forced", dir + "/none.fmw");
-    EXPECT_EQ(describe(missing).sha256, "");
+    const struct {
+        bool downgrade;
+        const char* sha256;
+    } cases[] = {
+        {false, "4661a8a79be8b8706bddfeb84b5b6aed5c519ebdfe13c9e340aef37e2f5ff1d7"},
+        {true, "852d48f8f999c38b952b333840ec8063c8e35ad7b1281a832b0aa0689a1ba32b"},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(dir + "/f.fmw") << "0 0 0 0\nold";
+        std::ofstream(dir + "/other.fmw") << "another file, longer than the first";
+        CatalogueEntry entry("Forced", "Forced", dir + "/f.fmw");
+        std::unique_ptr<Connection> file;
+        ASSERT_EQ(entry.openFile(&file), CatalogueEntry::kFound);
+        test::RecordingPrinter printer(8);
+        printer.onWrite = [&](std::size_t index) {
+            if (index == 0)
+                std::filesystem::rename(dir + "/other.fmw", dir + "/f.fmw");
+        };
+        test::Transfer run;
+        SentBytes bytes;
+        TransferControl control{run.cancel, run.progress, &bytes};
+        EXPECT_EQ(streamFile(*file, printer, c.downgrade, control), SendResult::Sent);
+        FileFacts f = bytes.finish();
+        EXPECT_EQ(f.size, 11u);
+        EXPECT_EQ(f.sha256, c.sha256);
+    }
+    EXPECT_EQ(SentBytes().finish().sha256, "");
     test::removeTree(dir);
 }
 
