@@ -67,13 +67,18 @@ std::string path();
 std::string toLine(const Record& record);
 std::optional<Record> fromLine(std::string_view line);
 
-// Appends the records (creating the directory); false with the reason.
-// Lines of concurrent writers never interleave.
+// Longest line the history reads; a longer one is skipped.
+inline constexpr std::size_t kMaxLine = 64 * 1024;
+
+// Appends the records (creating the directory), whole or not at all; false
+// with the reason. Lines of concurrent writers never interleave. Only a
+// regular file is written.
 bool append(const std::vector<Record>& records, std::string& problem);
 
 struct Contents {
     std::vector<Record> records;
     std::vector<std::string> warnings;  // lines skipped, and why
+    std::string problem;                // set when the file exists but cannot be read as a history
 };
 // A file that does not exist is an empty history.
 Contents read(const std::string& file);

@@ -196,6 +196,23 @@ TEST_F(DownloadCli, OutputThatCannotBeWrittenIsAFailure) {
     }
 }
 
+// A history file is written by others too: no field of it reaches the
+// terminal raw.
+TEST_F(DownloadCli, HistoryTableEscapesEveryField) {
+    const std::string dir = test::makeTempDir("cli-escape");
+    const std::string history = dir + "/history.jsonl";
+    const std::string bad =
+        "a\x1b]0;title\x07"
+        "b";
+    std::ofstream(history) << history::toLine({bad, bad, bad, bad, bad, {bad, 1, bad}, bad, bad})
+                           << "\n";
+    auto r = test::runCtl({"history"}, {{"UPKEEP_HISTORY", history}});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.find_first_of("\x1b\x07"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("a\\x1b]0;title\\x07b  "), std::string::npos) << r.out;
+    test::removeTree(dir);
+}
+
 // The history names the bytes the printer got, not the file that took the
 // path's place during the transfer.
 TEST_F(DownloadCli, HistoryRecordsTheFileAsSent) {

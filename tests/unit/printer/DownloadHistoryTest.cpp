@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -50,7 +54,8 @@ TEST(DownloadHistory, AppendsLinesReadsThemBackAndSkipsDamagedOnes) {
              "verified: Meridot-4000 4.00"};
     std::string problem;
     ASSERT_TRUE(append({r, r}, problem)) << problem;
-    std::ofstream(file, std::ios::app) << "{not json\n{\"time\": 1}\n\n";
+    std::ofstream(file, std::ios::app) << "{not json\n{\"time\": 1}\n\n"
+                                       << std::string(kMaxLine + 1, 'x') << "\n";
     r.outcome = "failed";
     ASSERT_TRUE(append({r}, problem)) << problem;
 
@@ -60,14 +65,84 @@ TEST(DownloadHistory, AppendsLinesReadsThemBackAndSkipsDamagedOnes) {
     EXPECT_EQ(c.records[0].printer, "Front \"desk\"");
     EXPECT_EQ(c.records[0].file.size, 2653u);
     EXPECT_EQ(c.records[2].outcome, "failed");
-    ASSERT_EQ(c.warnings.size(), 2u);
+    ASSERT_EQ(c.warnings.size(), 3u);
     EXPECT_NE(c.warnings[0].find(":3:"), std::string::npos) << c.warnings[0];
+    EXPECT_NE(c.warnings[2].find(":6: longer than"), std::string::npos) << c.warnings[2];
     EXPECT_TRUE(read(dir + "/none").records.empty());
+    EXPECT_EQ(read(dir + "/none").problem, "");
 
     // A history that cannot be written says why and changes nothing.
     ScopedEnv blocked("UPKEEP_HISTORY", (file + "/below-a-file").c_str());
     EXPECT_FALSE(append({r}, problem));
     EXPECT_NE(problem.find("below-a-file"), std::string::npos);
+    test::removeTree(dir);
+}
+
+// A disk that fills mid-line, and a line an earlier writer left cut short:
+// each record is there whole or not at all, and none is glued to another.
+TEST(DownloadHistory, AppendsARecordWholeOrNotAtAll) {
+    const std::string dir = test::makeTempDir("history-full");
+    const std::string file = dir + "/history.jsonl";
+    ScopedEnv env("UPKEEP_HISTORY", file.c_str());
+    Record r;
+    r.outcome = "sent";
+    const std::string line = toLine(r) + "\n";
+    const struct {
+        const char* name;
+        std::string before;
+        std::size_t room;  // bytes the file may grow by; 0 for no limit
+        bool appended;
+        std::size_t records, warnings;  // read after a second append with room
+    } cases[] = {
+        {"a full disk", line, line.size() / 2, false, 2, 0},
+        {"a cut line", "{\"time\": \"2026", 0, true, 2, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(file, std::ios::trunc) << c.before;
+        std::string problem;
+        bool appended = false;
+        if (c.room > 0) {
+            // The file size limit fails a write as a full disk does.
+            rlimit old{};
+            ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+            rlimit small = old;
+            small.rlim_cur = c.before.size() + c.room;
+            auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+            ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+            appended = append({r}, problem);
+            ::setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, oldSignal);
+            EXPECT_EQ(test::readFile(file), c.before);
+        } else {
+            appended = append({r}, problem);
+        }
+        EXPECT_EQ(appended, c.appended) << problem;
+        ASSERT_TRUE(append({r}, problem)) << problem;
+        Contents contents = read(file);
+        EXPECT_EQ(contents.records.size(), c.records);
+        EXPECT_EQ(contents.warnings.size(), c.warnings);
+    }
+    test::removeTree(dir);
+}
+
+// A FIFO would hold the tool up, a device would feed it without end: the
+// history is a regular file or nothing.
+TEST(DownloadHistory, RefusesWhatIsNotARegularFile) {
+    const std::string dir = test::makeTempDir("history-kind");
+    const std::string fifo = dir + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& file : {fifo, std::string("/dev/zero"), std::string("/dev/null")}) {
+        SCOPED_TRACE(file);
+        ScopedEnv env("UPKEEP_HISTORY", file.c_str());
+        Contents contents = read(file);
+        EXPECT_NE(contents.problem.find("not a regular file"), std::string::npos)
+            << contents.problem;
+        EXPECT_TRUE(contents.records.empty());
+        std::string problem;
+        EXPECT_FALSE(append({Record{}}, problem));
+        EXPECT_NE(problem.find("not a regular file"), std::string::npos) << problem;
+    }
     test::removeTree(dir);
 }
 
