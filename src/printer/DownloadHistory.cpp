@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <openssl/evp.h>
+#include <openssl/rand.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +15,8 @@
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <random>
+#include <unordered_map>
 
 #include "platform/UniqueFd.h"
 
@@ -82,6 +85,16 @@ std::string now() {
     return text;
 }
 
+std::string newId() {
+    unsigned char bytes[16];
+    if (RAND_bytes(bytes, sizeof bytes) != 1) {
+        std::random_device random;
+        for (unsigned char& b : bytes)
+            b = static_cast<unsigned char>(random());
+    }
+    return hex(bytes, sizeof bytes);
+}
+
 std::string path() {
     if (std::string file = environment("UPKEEP_HISTORY"); !file.empty())
         return file;
@@ -98,11 +111,17 @@ std::string path() {
 
 std::string toLine(const Record& r) {
     nlohmann::ordered_json line = {
-        {"time", r.time},       {"printer", r.printer},
-        {"port", r.port},       {"model", r.model},
-        {"version", r.version}, {"file", r.file.path},
-        {"size", r.file.size},  {"sha256", r.file.sha256},
-        {"outcome", r.outcome}, {"verification", r.verification},
+        {"id", r.id},
+        {"time", r.time},
+        {"printer", r.printer},
+        {"port", r.port},
+        {"model", r.model},
+        {"version", r.version},
+        {"file", r.file.path},
+        {"size", r.file.size},
+        {"sha256", r.file.sha256},
+        {"outcome", r.outcome},
+        {"verification", r.verification},
     };
     // Printer texts are not always UTF-8: replace what is not, never throw.
     return line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
@@ -120,6 +139,11 @@ std::optional<Record> fromLine(std::string_view text) {
         out = it->get<std::string>();
         return true;
     };
+    if (auto id = line.find("id"); id != line.end()) {
+        if (!id->is_string())
+            return std::nullopt;
+        r.id = id->get<std::string>();
+    }
     auto size = line.find("size");
     if (!field("time", r.time) || !field("printer", r.printer) || !field("port", r.port) ||
         !field("model", r.model) || !field("version", r.version) || !field("file", r.file.path) ||
@@ -211,6 +235,7 @@ Contents read(const std::string& file) {
         return refuse(std::strerror(errno));
     if (!S_ISREG(info.st_mode))
         return refuse("not a regular file");
+    std::unordered_map<std::string, std::size_t> byId;
     int number = 0;
     auto take = [&](const std::string& text, bool overlong) {
         ++number;
@@ -226,6 +251,13 @@ Contents read(const std::string& file) {
         if (!record) {
             contents.warnings.push_back(where + "not a history record, skipped");
             return;
+        }
+        if (!record->id.empty()) {
+            auto [it, first] = byId.try_emplace(record->id, contents.records.size());
+            if (!first) {
+                contents.records[it->second] = std::move(*record);
+                return;
+            }
         }
         contents.records.push_back(std::move(*record));
     };

@@ -45,8 +45,14 @@ class SentBytes {
 };
 
 inline constexpr const char* kNotAsked = "not asked";
+// Asked, with no result recorded yet: a later line of the same download
+// gives it, unless the tool ended before the printer was checked.
+inline constexpr const char* kPending = "pending";
 
 struct Record {
+    // Names one download's file: a later line with the same id supersedes
+    // the earlier one (the file stays append-only). Empty in old lines.
+    std::string id;
     std::string time;  // UTC, ISO 8601
     std::string printer;
     std::string port;
@@ -54,11 +60,14 @@ struct Record {
     std::string version;  // before the download, then ", SUBMODEL VERSION" per subsystem
     FileFacts file;
     std::string outcome;                   // sent, failed, canceled
-    std::string verification = kNotAsked;  // verified, not verified: ..., not asked
+    std::string verification = kNotAsked;  // verified, not verified: ..., not asked, pending
 };
 
 // The current time for a record.
 std::string now();
+
+// A new record id, unique for practical purposes across processes.
+std::string newId();
 
 // UPKEEP_HISTORY, else $XDG_STATE_HOME/upkeep/history.jsonl, else
 // ~/.local/state/upkeep/history.jsonl; empty when none can be named.
@@ -76,6 +85,8 @@ inline constexpr std::size_t kMaxLine = 64 * 1024;
 bool append(const std::vector<Record>& records, std::string& problem);
 
 struct Contents {
+    // Oldest first; a record superseded by a later line of its id shows as
+    // that line, in the first line's place.
     std::vector<Record> records;
     std::vector<std::string> warnings;  // lines skipped, and why
     std::string problem;                // set when the file exists but cannot be read as a history

@@ -50,6 +50,7 @@ class Recorder {
         if (!entry || result == SendResult::FileNotFound)
             return;  // nothing left this side
         history::Record record = base_;
+        record.id = history::newId();
         record.time = history::now();
         record.file = bytes.finish();
         if (record.file.path.empty())

@@ -204,7 +204,8 @@ TEST_F(DownloadCli, HistoryTableEscapesEveryField) {
     const std::string bad =
         "a\x1b]0;title\x07"
         "b";
-    std::ofstream(history) << history::toLine({bad, bad, bad, bad, bad, {bad, 1, bad}, bad, bad})
+    std::ofstream(history) << history::toLine(
+                                  {bad, bad, bad, bad, bad, bad, {bad, 1, bad}, bad, bad})
                            << "\n";
     auto r = test::runCtl({"history"}, {{"UPKEEP_HISTORY", history}});
     EXPECT_EQ(r.exitCode, 0) << r.err;

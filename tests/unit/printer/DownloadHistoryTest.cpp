@@ -44,7 +44,8 @@ TEST(DownloadHistory, AppendsLinesReadsThemBackAndSkipsDamagedOnes) {
     const std::string dir = test::makeTempDir("history");
     const std::string file = dir + "/deep/er/history.jsonl";
     ScopedEnv env("UPKEEP_HISTORY", file.c_str());
-    Record r{"2026-12-07T00:00:00Z",
+    Record r{"",
+             "2026-12-07T00:00:00Z",
              "Front \"desk\"",
              "127.0.0.5",
              "Meridot-4000",
@@ -58,13 +59,23 @@ TEST(DownloadHistory, AppendsLinesReadsThemBackAndSkipsDamagedOnes) {
                                        << std::string(kMaxLine + 1, 'x') << "\n";
     r.outcome = "failed";
     ASSERT_TRUE(append({r}, problem)) << problem;
+    // A download's later line (its verification) takes the place of its first.
+    Record pending = r, verified = r;
+    pending.id = verified.id = newId();
+    pending.outcome = verified.outcome = "sent";
+    pending.verification = kPending;
+    ASSERT_TRUE(append({pending}, problem)) << problem;
+    ASSERT_TRUE(append({r}, problem)) << problem;
+    ASSERT_TRUE(append({verified}, problem)) << problem;
 
     Contents c = read(file);
-    ASSERT_EQ(c.records.size(), 3u);
+    ASSERT_EQ(c.records.size(), 5u);
     EXPECT_EQ(toLine(c.records[0]), toLine(Record(c.records[1])));
     EXPECT_EQ(c.records[0].printer, "Front \"desk\"");
     EXPECT_EQ(c.records[0].file.size, 2653u);
     EXPECT_EQ(c.records[2].outcome, "failed");
+    EXPECT_EQ(toLine(c.records[3]), toLine(verified));
+    EXPECT_EQ(c.records[4].outcome, "failed");
     ASSERT_EQ(c.warnings.size(), 3u);
     EXPECT_NE(c.warnings[0].find(":3:"), std::string::npos) << c.warnings[0];
     EXPECT_NE(c.warnings[2].find(":6: longer than"), std::string::npos) << c.warnings[2];
@@ -85,6 +96,7 @@ TEST(DownloadHistory, AppendsARecordWholeOrNotAtAll) {
     const std::string file = dir + "/history.jsonl";
     ScopedEnv env("UPKEEP_HISTORY", file.c_str());
     Record r;
+    r.id = newId();
     r.outcome = "sent";
     const std::string line = toLine(r) + "\n";
     const struct {
@@ -118,6 +130,7 @@ TEST(DownloadHistory, AppendsARecordWholeOrNotAtAll) {
             appended = append({r}, problem);
         }
         EXPECT_EQ(appended, c.appended) << problem;
+        r.id = newId();
         ASSERT_TRUE(append({r}, problem)) << problem;
         Contents contents = read(file);
         EXPECT_EQ(contents.records.size(), c.records);
