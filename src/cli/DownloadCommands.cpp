@@ -62,6 +62,8 @@ int runDownload(SendRequest request, int successId, const std::string& fallbackL
     }
     bar.done();
     const bool sent = !sink->canceled() && sink->outcome() != Operation::Failed;
+    if (system)
+        recordHistory(report, sent && verify);
     Verification verification;
     if (sent && verify && system) {
         std::atomic<bool> cancel{false};
@@ -78,9 +80,8 @@ int runDownload(SendRequest request, int successId, const std::string& fallbackL
                           versionBefore, cancel);
         cancel.store(true);
         watch.join();
+        completeHistory(report, verification.text);
     }
-    if (system)
-        recordHistory(report, verify && sent ? verification.text : history::kNotAsked);
     if (sink->canceled())
         return fail(kExitFailed, "canceled: the download did not finish");
     if (sink->outcome() == Operation::Failed)

@@ -80,13 +80,31 @@ int unusableMessage(PrinterState effective) {
     }
 }
 
-void recordHistory(const DownloadReport& report, const std::string& verification) {
-    std::vector<history::Record> records = report.records;
-    for (history::Record& r : records)
-        r.verification = verification;
+namespace {
+
+// The download's records, the files the printer took with `verification`.
+void appendRecords(const DownloadReport& report, const std::string& verification, bool sentOnly) {
+    std::vector<history::Record> records;
+    for (history::Record r : report.records) {
+        const bool sent = r.outcome == "sent";
+        if (sent)
+            r.verification = verification;
+        if (sent || !sentOnly)
+            records.push_back(std::move(r));
+    }
     std::string problem;
     if (!history::append(records, problem))
         std::fprintf(stderr, "upkeepctl: warning: %s\n", problem.c_str());
+}
+
+}  // namespace
+
+void recordHistory(const DownloadReport& report, bool verificationFollows) {
+    appendRecords(report, verificationFollows ? history::kPending : history::kNotAsked, false);
+}
+
+void completeHistory(const DownloadReport& report, const std::string& verification) {
+    appendRecords(report, verification, true);
 }
 
 }  // namespace upkeep::cli

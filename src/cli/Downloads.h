@@ -46,8 +46,12 @@ bool confirm(const Options& options, const std::vector<std::string>& lines);
 // (262, 259, 260, 261), or 0 when it allows one.
 int unusableMessage(PrinterState effective);
 
-// Appends the download's history lines; a file that cannot be written is a
+// Appends the download's history lines as soon as the transfer ended, so
+// that ending the tool during a verification cannot lose them; with a
+// verification to follow, its files read "pending" until completeHistory
+// appends the lines that supersede them. A file that cannot be written is a
 // warning on stderr, never a failed download.
-void recordHistory(const DownloadReport& report, const std::string& verification);
+void recordHistory(const DownloadReport& report, bool verificationFollows);
+void completeHistory(const DownloadReport& report, const std::string& verification);
 
 }  // namespace upkeep::cli

@@ -108,25 +108,26 @@ void run(Job& job, bool verify, const std::atomic<bool>& cancel) {
         if (r.outcome == "sent")
             job.sent.push_back(r.file.path);
     }
-    std::string verification = history::kNotAsked;
+    const bool verifying =
+        verify && !job.sink->canceled() && job.sink->outcome() != Operation::Failed;
+    recordHistory(report, verifying);
     if (job.sink->canceled()) {
         job.outcome = "canceled";
         job.reason = "the download did not finish";
     } else if (job.sink->outcome() == Operation::Failed) {
         job.outcome = "failed";
         job.reason = job.sink->failure();
-    } else if (verify) {
+    } else if (verifying) {
         job.phase.store(kVerifying);
         Verification v = verifyPrinter(job.printer->name(), job.printer->portDescriptor(),
                                        report.sent, versionBefore, cancel);
-        verification = v.text;
+        completeHistory(report, v.text);
         job.outcome = v.verified ? "verified" : "not verified";
         job.reason = v.text;
     } else {
         job.outcome = "sent";
         job.reason = message(264);
     }
-    recordHistory(report, verification);
     job.phase.store(kDone);
 }
 

@@ -26,8 +26,9 @@ void printTable(const std::vector<history::Record>& records) {
     };
     std::vector<Row> rows{{"Time", message(160), "Before", "File", "Outcome", "Verification"}};
     for (const history::Record& r : records) {
-        rows.push_back({r.time, terminalText(r.printer), terminalText(r.model + " " + r.version),
-                        terminalText(r.file.path), r.outcome, terminalText(r.verification)});
+        rows.push_back({terminalText(r.time), terminalText(r.printer),
+                        terminalText(r.model + " " + r.version), terminalText(r.file.path),
+                        terminalText(r.outcome), terminalText(r.verification)});
     }
     std::size_t w[5] = {};
     for (const Row& r : rows) {
@@ -66,6 +67,8 @@ int historyCommand(const Args& args) {
     if (file.empty())
         return fail(kExitFailed, "no history file: neither UPKEEP_HISTORY nor HOME is set");
     history::Contents contents = history::read(file);
+    if (!contents.problem.empty())
+        return fail(kExitFailed, contents.problem);
     for (const std::string& warning : contents.warnings)
         std::fprintf(stderr, "upkeepctl: warning: %s\n", warning.c_str());
     std::vector<history::Record> records;

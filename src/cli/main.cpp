@@ -1,8 +1,10 @@
 // upkeepctl: the command-line front end over the same core as the desktop
 // program, for administrators and scripts.
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <string>
 
 #include "cli/Command.h"
@@ -106,15 +108,21 @@ int printVersion(const Args& args) {
     return kExitOk;
 }
 
-}  // namespace
-}  // namespace upkeep::cli
+// Output that never reached its reader is a failure, whatever the command
+// made of it: a script must not take a cut table or JSON for the whole.
+int checkedOutput(int code) {
+    std::cout.flush();
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error = errno;
+    if (flushed && !std::ferror(stdout) && std::cout.good())
+        return code;
+    std::fprintf(stderr, "upkeepctl: cannot write the standard output%s%s\n", error ? ": " : "",
+                 error ? std::strerror(error) : "");
+    return code == kExitOk ? kExitFailed : code;
+}
 
-int main(int argc, char** argv) {
-    using namespace upkeep::cli;
-    // Messages in the language of the user's locale, as the desktop program.
-    upkeep::resources::chooseLanguage(0);
-    // A fleet needs a descriptor a printer in flight: all the system allows.
-    upkeep::platform::raiseDescriptorLimit();
+int dispatch(int argc, char** argv) {
     if (argc < 2) {
         printHelp(stderr);
         return kExitUsage;
@@ -133,4 +141,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "upkeepctl: unknown command '%s'\n", name.c_str());
     printHelp(stderr);
     return kExitUsage;
+}
+
+}  // namespace
+}  // namespace upkeep::cli
+
+int main(int argc, char** argv) {
+    using namespace upkeep::cli;
+    // Messages in the language of the user's locale, as the desktop program.
+    upkeep::resources::chooseLanguage(0);
+    // A fleet needs a descriptor a printer in flight: all the system allows.
+    upkeep::platform::raiseDescriptorLimit();
+    return checkedOutput(dispatch(argc, argv));
 }

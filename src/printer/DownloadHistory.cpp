@@ -2,6 +2,9 @@
 
 #include <fcntl.h>
 #include <openssl/evp.h>
+#include <openssl/rand.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,13 +12,12 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <random>
+#include <unordered_map>
 
-#include "connection/FileConnection.h"
-#include "package/CatalogueEntry.h"
 #include "platform/UniqueFd.h"
 
 namespace upkeep::history {
@@ -46,28 +48,31 @@ std::mutex appendMutex;
 
 }  // namespace
 
-FileFacts describe(const CatalogueEntry& entry) {
-    FileFacts facts;
-    facts.path = entry.fileName().str();
-    std::unique_ptr<Connection> file;
-    if (entry.openFile(&file) != CatalogueEntry::kFound || !file)
-        return facts;
-    if (auto* f = dynamic_cast<FileConnection*>(file.get()))
-        facts.path = f->path();
-    std::unique_ptr<EVP_MD_CTX, DigestDeleter> context(EVP_MD_CTX_new());
-    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
-        return facts;
-    std::uint8_t block[65536];
-    std::size_t length = sizeof block;
-    while (file->read(block, length) && length > 0) {
-        EVP_DigestUpdate(context.get(), block, length);
-        facts.size += length;
-        length = sizeof block;
-    }
+struct SentBytes::Digest {
+    std::unique_ptr<EVP_MD_CTX, DigestDeleter> context{EVP_MD_CTX_new()};
+};
+
+SentBytes::SentBytes() : digest_(std::make_unique<Digest>()) {
+    if (digest_->context && EVP_DigestInit_ex(digest_->context.get(), EVP_sha256(), nullptr) != 1)
+        digest_->context.reset();
+}
+
+SentBytes::~SentBytes() = default;
+
+void SentBytes::add(const std::uint8_t* bytes, std::size_t length) {
+    size_ += length;
+    if (digest_->context && EVP_DigestUpdate(digest_->context.get(), bytes, length) != 1)
+        digest_->context.reset();
+}
+
+FileFacts SentBytes::finish() {
+    FileFacts facts{path, size_, {}};
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned digestLength = 0;
-    if (EVP_DigestFinal_ex(context.get(), digest, &digestLength) == 1)
+    if (size_ > 0 && digest_->context &&
+        EVP_DigestFinal_ex(digest_->context.get(), digest, &digestLength) == 1)
         facts.sha256 = hex(digest, digestLength);
+    digest_->context.reset();
     return facts;
 }
 
@@ -78,6 +83,16 @@ std::string now() {
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;
+}
+
+std::string newId() {
+    unsigned char bytes[16];
+    if (RAND_bytes(bytes, sizeof bytes) != 1) {
+        std::random_device random;
+        for (unsigned char& b : bytes)
+            b = static_cast<unsigned char>(random());
+    }
+    return hex(bytes, sizeof bytes);
 }
 
 std::string path() {
@@ -96,11 +111,17 @@ std::string path() {
 
 std::string toLine(const Record& r) {
     nlohmann::ordered_json line = {
-        {"time", r.time},       {"printer", r.printer},
-        {"port", r.port},       {"model", r.model},
-        {"version", r.version}, {"file", r.file.path},
-        {"size", r.file.size},  {"sha256", r.file.sha256},
-        {"outcome", r.outcome}, {"verification", r.verification},
+        {"id", r.id},
+        {"time", r.time},
+        {"printer", r.printer},
+        {"port", r.port},
+        {"model", r.model},
+        {"version", r.version},
+        {"file", r.file.path},
+        {"size", r.file.size},
+        {"sha256", r.file.sha256},
+        {"outcome", r.outcome},
+        {"verification", r.verification},
     };
     // Printer texts are not always UTF-8: replace what is not, never throw.
     return line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
@@ -118,6 +139,11 @@ std::optional<Record> fromLine(std::string_view text) {
         out = it->get<std::string>();
         return true;
     };
+    if (auto id = line.find("id"); id != line.end()) {
+        if (!id->is_string())
+            return std::nullopt;
+        r.id = id->get<std::string>();
+    }
     auto size = line.find("size");
     if (!field("time", r.time) || !field("printer", r.printer) || !field("port", r.port) ||
         !field("model", r.model) || !field("version", r.version) || !field("file", r.file.path) ||
@@ -141,24 +167,50 @@ bool append(const std::vector<Record>& records, std::string& problem) {
     std::string text;
     for (const Record& r : records)
         text += toLine(r) + "\n";
+    auto refuse = [&](const std::string& why) {
+        problem = "cannot write the history file " + file + ": " + why;
+        return false;
+    };
     std::lock_guard lock(appendMutex);
     std::error_code error;
     std::filesystem::path parent = std::filesystem::path(file).parent_path();
     if (!parent.empty())
         std::filesystem::create_directories(parent, error);
-    platform::UniqueFd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
-    if (!fd.valid()) {
-        problem = "cannot write the history file " + file + ": " + std::strerror(errno);
-        return false;
+    // Opened without waiting, so that a FIFO cannot hold the download up;
+    // the type is checked on the descriptor itself.
+    platform::UniqueFd fd(::open(
+        file.c_str(), O_RDWR | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600));
+    if (!fd.valid())
+        return refuse(std::strerror(errno));
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0)
+        return refuse(std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        return refuse("not a regular file");
+    // Other processes take the same lock, so that a failed append can be
+    // cut back without cutting theirs.
+    while (::flock(fd.get(), LOCK_EX) != 0) {
+        if (errno != EINTR)
+            return refuse(std::strerror(errno));
     }
+    if (::fstat(fd.get(), &info) != 0)
+        return refuse(std::strerror(errno));
+    const off_t before = info.st_size;
+    // A line cut short by an earlier writer would swallow ours.
+    char last = '\n';
+    if (before > 0 && ::pread(fd.get(), &last, 1, before - 1) == 1 && last != '\n')
+        text.insert(text.begin(), '\n');
     std::size_t done = 0;
     while (done < text.size()) {
         ssize_t n = ::write(fd.get(), text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
-            problem = "cannot write the history file " + file + ": " + std::strerror(errno);
-            return false;
+            const int writeError = n < 0 ? errno : ENOSPC;
+            // A record is there whole or not at all.
+            while (::ftruncate(fd.get(), before) != 0 && errno == EINTR) {
+            }
+            return refuse(std::strerror(writeError));
         }
         done += static_cast<std::size_t>(n);
     }
@@ -167,23 +219,81 @@ bool append(const std::vector<Record>& records, std::string& problem) {
 
 Contents read(const std::string& file) {
     Contents contents;
-    std::ifstream in(file);
-    if (!in) {
-        std::error_code error;
-        if (std::filesystem::exists(file, error))
-            contents.warnings.push_back("cannot read the history file " + file);
+    auto refuse = [&](const std::string& why) {
+        contents.problem = "cannot read the history file " + file + ": " + why;
         return contents;
+    };
+    // As the settings file: no wait on a FIFO, and nothing but a regular file.
+    platform::UniqueFd fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd.valid()) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return contents;
+        return refuse(std::strerror(errno));
     }
-    std::string text;
-    for (int number = 1; std::getline(in, text); ++number) {
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0)
+        return refuse(std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        return refuse("not a regular file");
+    std::unordered_map<std::string, std::size_t> byId;
+    int number = 0;
+    auto take = [&](const std::string& text, bool overlong) {
+        ++number;
+        const std::string where = file + ":" + std::to_string(number) + ": ";
+        if (overlong) {
+            contents.warnings.push_back(where + "longer than " + std::to_string(kMaxLine) +
+                                        " bytes, skipped");
+            return;
+        }
         if (text.empty())
+            return;
+        std::optional<Record> record = fromLine(text);
+        if (!record) {
+            contents.warnings.push_back(where + "not a history record, skipped");
+            return;
+        }
+        if (!record->id.empty()) {
+            auto [it, first] = byId.try_emplace(record->id, contents.records.size());
+            if (!first) {
+                contents.records[it->second] = std::move(*record);
+                return;
+            }
+        }
+        contents.records.push_back(std::move(*record));
+    };
+    std::string line;
+    bool overlong = false;
+    char chunk[65536];
+    for (;;) {
+        ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
             continue;
-        if (auto record = fromLine(text))
-            contents.records.push_back(std::move(*record));
-        else
-            contents.warnings.push_back(file + ":" + std::to_string(number) +
-                                        ": not a history record, skipped");
+        if (n < 0)
+            return refuse(std::strerror(errno));
+        if (n == 0)
+            break;
+        for (const char* p = chunk; p < chunk + n;) {
+            const char* end = static_cast<const char*>(std::memchr(p, '\n', chunk + n - p));
+            const char* stop = end ? end : chunk + n;
+            if (!overlong) {
+                const auto length = static_cast<std::size_t>(stop - p);
+                if (line.size() + length > kMaxLine) {
+                    overlong = true;
+                    line.clear();
+                } else {
+                    line.append(p, length);
+                }
+            }
+            if (!end)
+                break;
+            take(line, overlong);
+            line.clear();
+            overlong = false;
+            p = end + 1;
+        }
     }
+    if (!line.empty() || overlong)
+        take(line, overlong);
     return contents;
 }
 

@@ -3,7 +3,9 @@
 // by every front end to a file in the user's state directory, so that what
 // went to which printer, when, and how it ended can be looked up later.
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,23 +13,46 @@
 
 namespace upkeep {
 
-class CatalogueEntry;
-
 namespace history {
 
-// A file as it was on disk when sent: what the history identifies it by.
+// A file as the printer was sent it: what the history identifies it by.
 struct FileFacts {
     std::string path;
-    std::uint64_t size = 0;
-    std::string sha256;  // lower-case hex; empty when the file could not be read
+    std::uint64_t size = 0;  // the bytes sent
+    std::string sha256;      // lower-case hex of those bytes; empty when none was sent
 };
 
-// Finds the entry's file as a download does and reads it whole.
-FileFacts describe(const CatalogueEntry& entry);
+// Hashes a file's bytes as the send loop writes them, so that the record
+// names what the printer got even when the file on disk is replaced during
+// or after the transfer.
+class SentBytes {
+  public:
+    SentBytes();
+    ~SentBytes();
+    SentBytes(const SentBytes&) = delete;
+    SentBytes& operator=(const SentBytes&) = delete;
+
+    void add(const std::uint8_t* bytes, std::size_t length);
+    // The path, the count of bytes added and their SHA-256; once only.
+    FileFacts finish();
+
+    std::string path;  // the file the bytes were read from
+
+  private:
+    struct Digest;
+    std::unique_ptr<Digest> digest_;
+    std::uint64_t size_ = 0;
+};
 
 inline constexpr const char* kNotAsked = "not asked";
+// Asked, with no result recorded yet: a later line of the same download
+// gives it, unless the tool ended before the printer was checked.
+inline constexpr const char* kPending = "pending";
 
 struct Record {
+    // Names one download's file: a later line with the same id supersedes
+    // the earlier one (the file stays append-only). Empty in old lines.
+    std::string id;
     std::string time;  // UTC, ISO 8601
     std::string printer;
     std::string port;
@@ -35,11 +60,14 @@ struct Record {
     std::string version;  // before the download, then ", SUBMODEL VERSION" per subsystem
     FileFacts file;
     std::string outcome;                   // sent, failed, canceled
-    std::string verification = kNotAsked;  // verified, not verified: ..., not asked
+    std::string verification = kNotAsked;  // verified, not verified: ..., not asked, pending
 };
 
 // The current time for a record.
 std::string now();
+
+// A new record id, unique for practical purposes across processes.
+std::string newId();
 
 // UPKEEP_HISTORY, else $XDG_STATE_HOME/upkeep/history.jsonl, else
 // ~/.local/state/upkeep/history.jsonl; empty when none can be named.
@@ -48,13 +76,20 @@ std::string path();
 std::string toLine(const Record& record);
 std::optional<Record> fromLine(std::string_view line);
 
-// Appends the records (creating the directory); false with the reason.
-// Lines of concurrent writers never interleave.
+// Longest line the history reads; a longer one is skipped.
+inline constexpr std::size_t kMaxLine = 64 * 1024;
+
+// Appends the records (creating the directory), whole or not at all; false
+// with the reason. Lines of concurrent writers never interleave. Only a
+// regular file is written.
 bool append(const std::vector<Record>& records, std::string& problem);
 
 struct Contents {
+    // Oldest first; a record superseded by a later line of its id shows as
+    // that line, in the first line's place.
     std::vector<Record> records;
     std::vector<std::string> warnings;  // lines skipped, and why
+    std::string problem;                // set when the file exists but cannot be read as a history
 };
 // A file that does not exist is an empty history.
 Contents read(const std::string& file);

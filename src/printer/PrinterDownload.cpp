@@ -1,6 +1,8 @@
 // The download operations of a printer.
 
+#include "connection/FileConnection.h"
 #include "package/FirmwareCatalogue.h"
+#include "printer/DownloadHistory.h"
 #include "printer/Identification.h"
 #include "printer/Printer.h"
 
@@ -85,6 +87,8 @@ SendResult sendEntry(CatalogueEntry& entry, const PortDescriptor& port,
     const bool downgrade = entry.downgradeMark();
     entry.clearDowngradeMark();
     control.progress.store(0);
+    if (control.sent)
+        control.sent->path = entry.fileName().str();
     std::unique_ptr<Connection> printer = createConnection(port);
     if (!printer)
         return SendResult::NoConnection;
@@ -94,6 +98,9 @@ SendResult sendEntry(CatalogueEntry& entry, const PortDescriptor& port,
         return SendResult::FileNotFound;
     if (code != CatalogueEntry::kFound || !file)
         return SendResult::WriteFailed;
+    // Where the entry was found: the package, or the path as given.
+    if (auto* found = dynamic_cast<FileConnection*>(file.get()); found && control.sent)
+        control.sent->path = found->path();
     return streamFile(*file, *printer, downgrade, control);
 }
 

@@ -5,6 +5,8 @@
 #include <new>
 #include <vector>
 
+#include "printer/DownloadHistory.h"
+
 namespace upkeep {
 namespace {
 
@@ -77,6 +79,10 @@ SendResult streamFile(Connection& file, Connection& printer, bool downgrade,
         }
         if (!printer.write(block.get(), length))
             return control.cancel.load() ? SendResult::Canceled : SendResult::WriteFailed;
+        // The bytes as written: for a downgrade, with the rewritten flag
+        // line, so its digest is not the file's on disk.
+        if (control.sent)
+            control.sent->add(block.get(), length);
         sent += length;
         showTaken(printer.unconfirmed());
         // The next read asks for as much as the last one returned; one that

@@ -11,6 +11,9 @@
 namespace upkeep {
 
 class CatalogueEntry;
+namespace history {
+class SentBytes;
+}
 
 enum class SendResult {
     Sent = 0,          // every byte of the file was written
@@ -27,6 +30,8 @@ struct TransferControl {
     // Percent of the file the printer has taken, 0 to 100; 100 only once
     // the send has succeeded.
     std::atomic<int>& progress;
+    // When set, given every byte the printer was written, and the file's path.
+    history::SentBytes* sent = nullptr;
 };
 
 // The downgrade rewrite of a first block: the first line whose characters

@@ -46,12 +46,15 @@ class Recorder {
                 ", " + facts.subsystemModels[i].str() + " " + facts.subsystemVersions[i].str();
         }
     }
-    void note(const CatalogueEntry* entry, SendResult result) {
+    void note(const CatalogueEntry* entry, SendResult result, history::SentBytes& bytes) {
         if (!entry || result == SendResult::FileNotFound)
             return;  // nothing left this side
         history::Record record = base_;
+        record.id = history::newId();
         record.time = history::now();
-        record.file = history::describe(*entry);
+        record.file = bytes.finish();
+        if (record.file.path.empty())
+            record.file.path = entry->fileName().str();
         record.outcome = outcomeText(result);
         report_.records.push_back(std::move(record));
         if (result == SendResult::Sent)
@@ -83,6 +86,10 @@ void SendingWorker::join() {
 void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
                         std::shared_ptr<SendingSink> sink) {
     TransferControl control{shared->cancel, shared->progress};
+    // A system software file's transfer also hands its bytes to the history.
+    auto recorded = [&](history::SentBytes& bytes) {
+        return TransferControl{shared->cancel, shared->progress, &bytes};
+    };
     Operation outcome = request.operation;
     bool canceled = false;
     auto fail = [&](int stringId, int code = 0) {
@@ -110,9 +117,10 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
                 if (sink->sendingShown())
                     sink->setFileText(entry ? entry->fileName().str() : std::string());
                 shared->progress.store(0);
+                history::SentBytes bytes;
                 SendResult result =
-                    entry ? printer->sendEntry(*entry, control) : SendResult::FileNotFound;
-                recorder.note(entry, result);
+                    entry ? printer->sendEntry(*entry, recorded(bytes)) : SendResult::FileNotFound;
+                recorder.note(entry, result, bytes);
                 if (result == SendResult::Canceled) {
                     canceled = true;
                     break;
@@ -139,9 +147,10 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
                 printer && catalogue
                     ? catalogue->findEntry(printer->facts().model, request.sendText)
                     : nullptr;
-            SendResult result =
-                printer ? printer->downgrade(request.sendText, control) : SendResult::NoConnection;
-            recorder.note(entry, result);
+            history::SentBytes bytes;
+            SendResult result = printer ? printer->downgrade(request.sendText, recorded(bytes))
+                                        : SendResult::NoConnection;
+            recorder.note(entry, result, bytes);
             if (result == SendResult::Canceled) {
                 canceled = true;
             } else if (result != SendResult::Sent) {
@@ -150,10 +159,11 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
             break;
         }
         case Operation::SendFile: {
+            history::SentBytes bytes;
             SendResult result = printer && request.entry
-                                    ? printer->sendEntry(*request.entry, control)
+                                    ? printer->sendEntry(*request.entry, recorded(bytes))
                                     : SendResult::NoConnection;
-            recorder.note(request.entry.get(), result);
+            recorder.note(request.entry.get(), result, bytes);
             if (result == SendResult::Canceled) {
                 canceled = true;
             } else if (result != SendResult::Sent) {

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "integration/sim/SimHelpers.h"
+#include "printer/DownloadHistory.h"
 #include "support/ChildProcess.h"
 #include "support/CommandRunner.h"
 #include "support/Paths.h"
@@ -202,6 +203,78 @@ TEST_F(DownloadCli, InterruptedSendEndsAtOnceAndThePrinterGetsNoMore) {
         EXPECT_LT(std::stoull(line->substr(line->rfind(' ') + 1)), 4u << 20) << *line;
         EXPECT_FALSE(sim.waitForLine("applied", std::chrono::milliseconds(200)));
     }
+    test::removeTree(dir);
+}
+
+// Output that cannot be written is a failure, for every command: a script
+// must not take a cut table for the whole.
+TEST_F(DownloadCli, OutputThatCannotBeWrittenIsAFailure) {
+    test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "3.10"));
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const std::string package = test::examplePackageDir();
+    const std::vector<std::string> commands[] = {
+        {"check", "--json", sim.address(0), "--package", package},
+        {"catalogue", "--package", package},
+        {"catalogue", "--json", "--package", package},
+        {"history"},
+        {"history", "--json"},
+        {"--version"},
+        {"--help"},
+    };
+    for (const auto& args : commands) {
+        SCOPED_TRACE(args[0] + " " + args.back());
+        auto r = test::runCtl(args, {}, "/dev/full");
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_NE(r.err.find("cannot write the standard output"), std::string::npos) << r.err;
+    }
+}
+
+// A history file is written by others too: no field of it reaches the
+// terminal raw.
+TEST_F(DownloadCli, HistoryTableEscapesEveryField) {
+    const std::string dir = test::makeTempDir("cli-escape");
+    const std::string history = dir + "/history.jsonl";
+    const std::string bad =
+        "a\x1b]0;title\x07"
+        "b";
+    std::ofstream(history) << history::toLine(
+                                  {bad, bad, bad, bad, bad, bad, {bad, 1, bad}, bad, bad})
+                           << "\n";
+    auto r = test::runCtl({"history"}, {{"UPKEEP_HISTORY", history}});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.find_first_of("\x1b\x07"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("a\\x1b]0;title\\x07b  "), std::string::npos) << r.out;
+    test::removeTree(dir);
+}
+
+// The history names the bytes the printer got, not the file that took the
+// path's place during the transfer.
+TEST_F(DownloadCli, HistoryRecordsTheFileAsSent) {
+    const std::string dir = test::makeTempDir("cli-replaced");
+    const std::string file = test::firmwareFile(dir + "/f.fmw", "Meridot-4000", "9.00", 600 * 1024);
+    test::firmwareFile(dir + "/other.fmw", "Meridot-4000", "9.10", 10);
+    const std::string history = dir + "/history.jsonl";
+    test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "3.10", "data = slow:300000\n"));
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    std::thread replace([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::filesystem::rename(dir + "/other.fmw", file);
+    });
+    // At real time: a printer this slow outlasts the scaled send time-out.
+    auto r = test::runCtl({"send", sim.address(0), file, "--yes"},
+                          {{"UPKEEP_HISTORY", history}, {"UPKEEP_TIME_SCALE", "1"}});
+    replace.join();
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_TRUE(sim.waitForLine("received " + sim.address(0) + " 1 "));
+    const std::string received = sim.record(0, 1);
+    history::SentBytes bytes;
+    bytes.add(reinterpret_cast<const std::uint8_t*>(received.data()), received.size());
+    const history::FileFacts expected = bytes.finish();
+    auto records = history::read(history).records;
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].file.path, file);
+    EXPECT_EQ(records[0].file.size, expected.size);
+    EXPECT_EQ(records[0].file.sha256, expected.sha256);
     test::removeTree(dir);
 }
 

@@ -17,6 +17,7 @@
 
 #include "integration/discovery/CupsdProcess.h"
 #include "integration/sim/SimHelpers.h"
+#include "printer/DownloadHistory.h"
 #include "support/ChildProcess.h"
 #include "support/CommandRunner.h"
 #include "support/Paths.h"
@@ -143,10 +144,42 @@ TEST_F(FleetCli, DowngradeAndSendVerifyAndRefuseWhatIsNotOlder) {
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
         EXPECT_NE((r.out + r.err).find(c.text), std::string::npos) << r.out << r.err;
     }
+    // Each download shows its verification's outcome, once.
+    auto h = ctl({"history", "--json"});
+    auto lines = nlohmann::json::parse(h.out, nullptr, false);
+    ASSERT_TRUE(lines.is_array() && lines.size() == 4u) << h.out;
+    EXPECT_EQ(h.out.find(history::kPending), std::string::npos) << h.out;
     // A history that cannot be written never fails the download.
     auto r = ctl({"send", a, file}, {{"UPKEEP_HISTORY", file + "/history.jsonl"}});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.err.find("warning: cannot write the history file"), std::string::npos) << r.err;
+}
+
+// The tool ended while it waits for the printer to come back: the printer
+// has the file, and so has the history.
+TEST_F(FleetCli, HistoryKeepsADownloadWhoseVerificationNeverEnded) {
+    test::SimProcess sim(rejecting(1));
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const std::string file = test::examplePackageDir() + "/m4000_400.fmw";
+    // At real time, so that the verification waits its full ten minutes.
+    pid_t pid =
+        test::spawn({test::ctlPath(), "send", sim.address(0), file, "--verify", "--yes"},
+                    dir_ + "/stderr", -1, {"LANG=C", "LC_ALL=", "UPKEEP_HISTORY=" + history()});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(sim.waitForLine("received " + sim.address(0) + " 1 "));
+    const bool recorded = test::waitUntilReady(
+        pid, [&] { return !test::readFile(history()).empty(); }, std::chrono::seconds(5));
+    if (pid > 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    EXPECT_TRUE(recorded) << test::readFile(dir_ + "/stderr");
+    auto h = ctl({"history", "--json"});
+    EXPECT_EQ(h.exitCode, 0) << h.err;
+    auto lines = nlohmann::json::parse(h.out, nullptr, false);
+    ASSERT_TRUE(lines.is_array() && lines.size() == 1u) << h.out;
+    EXPECT_EQ(lines[0]["outcome"], "sent");
+    EXPECT_EQ(lines[0]["verification"], history::kPending);
 }
 
 // Piped output does not skip the question: only standard input decides.
