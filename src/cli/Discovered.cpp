@@ -18,7 +18,8 @@
 namespace upkeep::cli {
 
 std::optional<std::vector<std::shared_ptr<Printer>>> discoveredPrinters() {
-    PrinterList list;
+    // Fleet work covers every queue: the window's bound is not the tool's.
+    PrinterList list(PrinterList::kUnbounded);
     if (!discovery::findSystemPrinters(list))
         return std::nullopt;
     std::vector<std::shared_ptr<Printer>> printers;

@@ -85,7 +85,7 @@ int runDownload(SendRequest request, int successId, const std::string& fallbackL
     if (sink->canceled())
         return fail(kExitFailed, "canceled: the download did not finish");
     if (sink->outcome() == Operation::Failed)
-        return fail(kExitFailed, sink->failure());
+        return fail(kExitFailed, report.busy.empty() ? sink->failure() : report.busy);
     std::printf("%s\n", message(successId).c_str());
     if (verify && system) {
         std::printf("%s\n", terminalText(verification.text).c_str());

@@ -116,7 +116,7 @@ void run(Job& job, bool verify, const std::atomic<bool>& cancel) {
         job.reason = "the download did not finish";
     } else if (job.sink->outcome() == Operation::Failed) {
         job.outcome = "failed";
-        job.reason = job.sink->failure();
+        job.reason = report.busy.empty() ? job.sink->failure() : report.busy;
     } else if (verifying) {
         job.phase.store(kVerifying);
         Verification v = verifyPrinter(job.printer->name(), job.printer->portDescriptor(),

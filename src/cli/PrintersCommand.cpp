@@ -90,7 +90,7 @@ int printersCommand(const Args& args) {
     if (!options.positional.empty())
         return usageError(self(), "unexpected argument '" + options.positional.front() + "'");
 
-    PrinterList list;
+    PrinterList list(PrinterList::kUnbounded);
     std::vector<discovery::QueueReport> queues;
     if (!discovery::findSystemPrinters(list, &queues))
         return fail(kExitFailed, "the print spooler cannot be asked for its printers");

@@ -1,11 +1,14 @@
 #pragma once
-// The printers the program knows, at most 128. Printers are shared so that
-// a worker that outlives a list's owner never touches freed memory.
+// The printers the program knows: at most 128 in the desktop program's
+// window; the command line's fleet work makes lists without that bound.
+// Printers are shared so that a worker that outlives a list's owner never
+// touches freed memory.
 
-#include <array>
 #include <cstddef>
+#include <limits>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "printer/Printer.h"
 
@@ -14,8 +17,9 @@ namespace upkeep {
 class PrinterList {
   public:
     static constexpr std::size_t kCapacity = 128;
+    static constexpr std::size_t kUnbounded = std::numeric_limits<std::size_t>::max();
 
-    PrinterList() = default;
+    explicit PrinterList(std::size_t capacity = kCapacity) : capacity_(capacity) {}
     virtual ~PrinterList() = default;
     PrinterList(const PrinterList&) = delete;
     PrinterList& operator=(const PrinterList&) = delete;
@@ -29,8 +33,8 @@ class PrinterList {
 
   private:
     mutable std::mutex mutex_;
-    std::size_t count_ = 0;
-    std::array<std::shared_ptr<Printer>, kCapacity> slots_;
+    std::size_t capacity_;
+    std::vector<std::shared_ptr<Printer>> slots_;
 };
 
 }  // namespace upkeep

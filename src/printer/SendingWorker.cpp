@@ -1,5 +1,7 @@
 #include "printer/SendingWorker.h"
 
+#include "printer/DownloadLock.h"
+
 #include <cstdio>
 
 #include "media/MediaProfileList.h"
@@ -99,96 +101,106 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
     Printer* printer = request.printer.get();
     Recorder recorder(shared->report, printer);
 
-    switch (request.operation) {
-        case Operation::Upgrade: {
-            if (!printer) {
-                fail(kUpgradeFailed);
-                break;
-            }
-            const std::vector<CatalogueEntry*> entries = printer->upgradeEntries();
-            const std::size_t n = entries.size();
-            if (n == 0) {
-                // Nothing to send is no upgrade sent.
-                fail(kUpgradeFailed);
-                break;
-            }
-            for (std::size_t k = 0; k < n; ++k) {
-                CatalogueEntry* entry = entries[k];
-                if (sink->sendingShown())
-                    sink->setFileText(entry ? entry->fileName().str() : std::string());
-                shared->progress.store(0);
-                history::SentBytes bytes;
-                SendResult result =
-                    entry ? printer->sendEntry(*entry, recorded(bytes)) : SendResult::FileNotFound;
-                recorder.note(entry, result, bytes);
-                if (result == SendResult::Canceled) {
-                    canceled = true;
+    // One download to a printer at a time, whichever process starts it; the
+    // lock is the kernel's, so a process that dies leaves none behind.
+    std::optional<DownloadLock> lock;
+    if (printer)
+        lock = DownloadLock::take(printer->portDescriptor(), shared->report.busy);
+    if (printer && !lock) {
+        fail(kBusy);
+    } else {
+        switch (request.operation) {
+            case Operation::Upgrade: {
+                if (!printer) {
+                    fail(kUpgradeFailed);
                     break;
                 }
-                if (result != SendResult::Sent) {
-                    fail(result == SendResult::EmptyFile ? kEmptyFile : kUpgradeFailed);
+                const std::vector<CatalogueEntry*> entries = printer->upgradeEntries();
+                const std::size_t n = entries.size();
+                if (n == 0) {
+                    // Nothing to send is no upgrade sent.
+                    fail(kUpgradeFailed);
                     break;
                 }
-                sink->redrawPrinters();
-                if (k + 1 < n && sink->sendingShown() && !shared->cancel.load()) {
-                    pause(shared->cancel, kPauseBetweenItems);
-                    if (shared->cancel.load()) {
+                for (std::size_t k = 0; k < n; ++k) {
+                    CatalogueEntry* entry = entries[k];
+                    if (sink->sendingShown())
+                        sink->setFileText(entry ? entry->fileName().str() : std::string());
+                    shared->progress.store(0);
+                    history::SentBytes bytes;
+                    SendResult result = entry ? printer->sendEntry(*entry, recorded(bytes))
+                                              : SendResult::FileNotFound;
+                    recorder.note(entry, result, bytes);
+                    if (result == SendResult::Canceled) {
                         canceled = true;
                         break;
                     }
-                    sink->advanceStep();
+                    if (result != SendResult::Sent) {
+                        fail(result == SendResult::EmptyFile ? kEmptyFile : kUpgradeFailed);
+                        break;
+                    }
+                    sink->redrawPrinters();
+                    if (k + 1 < n && sink->sendingShown() && !shared->cancel.load()) {
+                        pause(shared->cancel, kPauseBetweenItems);
+                        if (shared->cancel.load()) {
+                            canceled = true;
+                            break;
+                        }
+                        sink->advanceStep();
+                    }
                 }
+                break;
             }
-            break;
-        }
-        case Operation::Downgrade: {
-            const FirmwareCatalogue* catalogue = analysisCatalogue();
-            const CatalogueEntry* entry =
-                printer && catalogue
-                    ? catalogue->findEntry(printer->facts().model, request.sendText)
-                    : nullptr;
-            history::SentBytes bytes;
-            SendResult result = printer ? printer->downgrade(request.sendText, recorded(bytes))
+            case Operation::Downgrade: {
+                const FirmwareCatalogue* catalogue = analysisCatalogue();
+                const CatalogueEntry* entry =
+                    printer && catalogue
+                        ? catalogue->findEntry(printer->facts().model, request.sendText)
+                        : nullptr;
+                history::SentBytes bytes;
+                SendResult result = printer ? printer->downgrade(request.sendText, recorded(bytes))
+                                            : SendResult::NoConnection;
+                recorder.note(entry, result, bytes);
+                if (result == SendResult::Canceled) {
+                    canceled = true;
+                } else if (result != SendResult::Sent) {
+                    fail(result == SendResult::EmptyFile ? kEmptyFile : kDowngradeFailed);
+                }
+                break;
+            }
+            case Operation::SendFile: {
+                history::SentBytes bytes;
+                SendResult result = printer && request.entry
+                                        ? printer->sendEntry(*request.entry, recorded(bytes))
                                         : SendResult::NoConnection;
-            recorder.note(entry, result, bytes);
-            if (result == SendResult::Canceled) {
-                canceled = true;
-            } else if (result != SendResult::Sent) {
-                fail(result == SendResult::EmptyFile ? kEmptyFile : kDowngradeFailed);
+                recorder.note(request.entry.get(), result, bytes);
+                if (result == SendResult::Canceled) {
+                    canceled = true;
+                } else if (result != SendResult::Sent) {
+                    fail(result == SendResult::EmptyFile ? kEmptyFile : kUpgradeFailed);
+                }
+                break;
             }
-            break;
-        }
-        case Operation::SendFile: {
-            history::SentBytes bytes;
-            SendResult result = printer && request.entry
-                                    ? printer->sendEntry(*request.entry, recorded(bytes))
-                                    : SendResult::NoConnection;
-            recorder.note(request.entry.get(), result, bytes);
-            if (result == SendResult::Canceled) {
-                canceled = true;
-            } else if (result != SendResult::Sent) {
-                fail(result == SendResult::EmptyFile ? kEmptyFile : kUpgradeFailed);
-            }
-            break;
-        }
-        case Operation::AddProfile: {
-            long answer = 0;
-            InstallResult result = printer ? printer->addProfile(request.sendText, control, answer)
+            case Operation::AddProfile: {
+                long answer = 0;
+                InstallResult result = printer
+                                           ? printer->addProfile(request.sendText, control, answer)
                                            : InstallResult::Failed;
-            if (result == InstallResult::Canceled) {
-                canceled = true;
-            } else if (result == InstallResult::EmptyFile) {
-                fail(kEmptyFile);
-            } else if (result == InstallResult::Refused) {
-                // The printer's own number helps whoever reads the message.
-                fail(kProfileFailed, static_cast<int>(answer));
-            } else if (result != InstallResult::Installed) {
-                fail(kProfileFailed);
+                if (result == InstallResult::Canceled) {
+                    canceled = true;
+                } else if (result == InstallResult::EmptyFile) {
+                    fail(kEmptyFile);
+                } else if (result == InstallResult::Refused) {
+                    // The printer's own number helps whoever reads the message.
+                    fail(kProfileFailed, static_cast<int>(answer));
+                } else if (result != InstallResult::Installed) {
+                    fail(kProfileFailed);
+                }
+                break;
             }
-            break;
+            default:
+                break;
         }
-        default:
-            break;
     }
     std::string problem;
     if (request.recordHistory && !history::append(shared->report.records, problem))

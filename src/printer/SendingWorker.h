@@ -60,6 +60,8 @@ struct DownloadReport {
         std::string model, version;
     };
     std::vector<Sent> sent;
+    // Why nothing was sent when another download held the printer.
+    std::string busy;
 };
 
 class SendingWorker {
@@ -69,6 +71,7 @@ class SendingWorker {
     static constexpr int kDowngradeFailed = 256;
     static constexpr int kProfileFailed = 258;
     static constexpr int kEmptyFile = 294;
+    static constexpr int kBusy = 267;
 
     SendingWorker(SendRequest request, std::shared_ptr<SendingSink> sink);
     ~SendingWorker();  // cancels and joins

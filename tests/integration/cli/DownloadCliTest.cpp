@@ -206,6 +206,35 @@ TEST_F(DownloadCli, InterruptedSendEndsAtOnceAndThePrinterGetsNoMore) {
     test::removeTree(dir);
 }
 
+// One printer, one flash at a time, across processes: while one tool sends
+// to a printer, another's download to it (however it is named) is refused
+// before it connects.
+TEST_F(DownloadCli, ASecondDownloadToAPrinterInUseIsRefused) {
+    const std::string dir = test::makeTempDir("cli-lock");
+    const std::string file = test::firmwareFile(dir + "/big.fmw", "Meridot-4000", "9.00", 4 << 20);
+    test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "3.10", "data = stall\n"));
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const std::string a = sim.address(0);
+    pid_t pid = test::spawn({test::ctlPath(), "send", a, file, "--yes"}, dir + "/stderr", -1,
+                            {"LANG=C", "LC_ALL="});
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    for (const std::vector<std::string>& second :
+         {std::vector<std::string>{"send", a, file, "--yes"},
+          std::vector<std::string>{"upgrade", a + ":9100", "--yes"}}) {
+        auto r = ctl(second);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_NE(r.err.find("another download to this printer is running"), std::string::npos)
+            << r.err;
+    }
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(sim.waitForLine("received " + a + " 1 ", std::chrono::seconds(5)));
+    EXPECT_FALSE(sim.waitForLine("received " + a + " 2 ", std::chrono::milliseconds(300)));
+    test::removeTree(dir);
+}
+
 // Output that cannot be written is a failure, for every command: a script
 // must not take a cut table for the whole.
 TEST_F(DownloadCli, OutputThatCannotBeWrittenIsAFailure) {

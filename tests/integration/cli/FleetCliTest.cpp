@@ -261,6 +261,33 @@ TEST_F(FleetCli, RefusedCatalogueLinesNeverMakeAPrinterLookCurrent) {
     EXPECT_FALSE(sim.waitForLine("received", std::chrono::milliseconds(200)));
 }
 
+// The desktop program's window holds 128 printers; the tool's fleet work
+// covers every queue.
+TEST_F(FleetCli, AllCoversMoreQueuesThanTheWindowHolds) {
+    if (!test::CupsdProcess::available())
+        GTEST_SKIP() << "cupsd is not installed";
+    test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "4.00"));
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    test::CupsdProcess cupsd;
+    ASSERT_TRUE(cupsd.started()) << cupsd.error();
+    constexpr int kQueues = 130;
+    for (int i = 0; i < kQueues; ++i) {
+        // One printer, a data port each: every queue is a port of its own.
+        ASSERT_TRUE(cupsd.addQueue("q" + std::to_string(1000 + i),
+                                   "socket://" + sim.address(0) + ":" + std::to_string(9100 + i)))
+            << cupsd.error();
+    }
+    auto r =
+        ctl({"check", "--all", "--json"}, {{"CUPS_SERVER", cupsd.socketPath()},
+                                           {"UPKEEP_REGISTRY", "/nonexistent/upkeep.reg"},
+                                           {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent"}});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto rows = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_TRUE(rows.is_array()) << r.out;
+    EXPECT_EQ(rows.size(), static_cast<std::size_t>(kQueues));
+    EXPECT_EQ(rows.back()["name"], "q" + std::to_string(1000 + kQueues - 1));
+}
+
 TEST_F(FleetCli, AllFailsWhenTheSpoolerCannotBeAsked) {
     for (const char* command : {"check", "upgrade"}) {
         auto r = ctl({command, "--all"}, {{"CUPS_SERVER", dir_ + "/no-spooler.sock"}});
