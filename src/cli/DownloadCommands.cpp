@@ -153,8 +153,8 @@ int downgradeCommand(const Args& args) {
     }
     if (!printer->versionFilePresent(printer->model(), version))
         return fail(kExitFailed, message(181));
-    if (!confirm(options, {message(202), message(203)}))
-        return fail(kExitFailed, "canceled");
+    if (auto refused = confirm(options, {message(202), message(203)}))
+        return *refused;
     return runDownload({Operation::Downgrade, printer, nullptr, version}, 254, version,
                        options.verify);
 }
@@ -180,8 +180,8 @@ int sendCommand(const Args& args) {
         return fail(kExitFailed, tooLong(file));
     if (options.package)
         loadPackage(options);
-    if (!confirm(options, {message(192)}))
-        return fail(kExitFailed, "canceled");
+    if (auto refused = confirm(options, {message(192)}))
+        return *refused;
     // A forced download: the printer's state is not examined, but with
     // --verify its version before is what the verification compares with.
     auto printer = std::make_shared<Printer>(options.positional[0], *port);

@@ -52,16 +52,20 @@ bool DownloadSink::canceled() {
     return canceled_;
 }
 
-bool confirm(const Options& options, const std::vector<std::string>& lines) {
-    if (options.yes || !::isatty(STDIN_FILENO))
-        return true;
+std::optional<int> confirm(const Options& options, const std::vector<std::string>& lines) {
+    if (options.yes)
+        return std::nullopt;
+    if (!::isatty(STDIN_FILENO))
+        return fail(kExitUsage, "confirmation needed: pass --yes");
     for (const std::string& line : lines)
         std::fprintf(stderr, "%s\n\n", line.c_str());
     std::fprintf(stderr, "[y/N] ");
     std::fflush(stderr);
     std::string answer;
     std::getline(std::cin, answer);
-    return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+    if (!answer.empty() && (answer[0] == 'y' || answer[0] == 'Y'))
+        return std::nullopt;
+    return fail(kExitFailed, "canceled");
 }
 
 int unusableMessage(PrinterState effective) {

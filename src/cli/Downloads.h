@@ -3,6 +3,7 @@
 // the confirmation, the checks a printer must pass, and the history.
 
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,9 +39,11 @@ class DownloadSink : public SendingSink {
     bool canceled_ = false;
 };
 
-// Asks on the terminal (stderr) unless --yes was given or standard input is
-// not a terminal: only someone at a keyboard can answer.
-bool confirm(const Options& options, const std::vector<std::string>& lines);
+// Asks on the terminal (stderr) unless --yes was given. Nothing to go on
+// when the answer is yes; else the status to end with: 1 for a no, 2 when
+// standard input is no terminal (a script or a pipe must say --yes, so that
+// a flash is never started by accident).
+std::optional<int> confirm(const Options& options, const std::vector<std::string>& lines);
 
 // The program's message for a printer whose state allows no download
 // (262, 259, 260, 261), or 0 when it allows one.

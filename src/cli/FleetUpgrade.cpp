@@ -37,7 +37,8 @@ enum Phase { kWaiting, kSending, kVerifying, kDone };
 // fields and then publishes kDone; the main thread reads them only after.
 struct Job {
     std::shared_ptr<Printer> printer;
-    std::vector<std::string> items;  // the files it is to get
+    std::vector<std::string> items;    // the files it is to get
+    std::vector<std::string> changes;  // each as "MODEL FROM -> TO (FILE)"
     std::shared_ptr<DownloadSink> sink;
     std::atomic<int> phase{kWaiting};
     std::atomic<int> progress{0};
@@ -74,8 +75,26 @@ void plan(Job& job) {
             }
         }
     } else {
-        for (const CatalogueEntry* entry : p.upgradeEntries())
+        // What each item replaces: the upgradable subsystems, then the
+        // printer itself, in the order the entries come.
+        const PrinterFacts f = p.facts();
+        std::vector<std::string> from;
+        for (std::size_t i = 0; i < f.subsystemCount && i < kMaxSubsystems; ++i) {
+            if (f.subsystemStates[i] == PrinterState::UpgradeAvailable)
+                from.push_back(f.subsystemVersions[i].str());
+        }
+        if (f.state == PrinterState::UpgradeAvailable)
+            from.push_back(f.version.str());
+        const std::vector<CatalogueEntry*> entries = p.upgradeEntries();
+        for (std::size_t k = 0; k < entries.size(); ++k) {
+            const CatalogueEntry* entry = entries[k];
             job.items.push_back(entry ? entry->fileName().str() : std::string("?"));
+            if (entry) {
+                job.changes.push_back(
+                    entry->model().str() + " " + (k < from.size() ? from[k] : std::string("?")) +
+                    " -> " + entry->version().str() + " (" + entry->fileName().str() + ")");
+            }
+        }
         return;
     }
     job.phase.store(kDone);
@@ -271,16 +290,21 @@ int upgradeCommand(const Args& args) {
         if (job.phase.load() == kDone)
             continue;
         pending.push_back(&job);
-        std::string line = terminalText(printer->name()) + ":";
-        for (const std::string& item : job.items) {
-            line += ' ';  // apart: GCC 12 at -O3 warns falsely about " " + text
-            line += terminalText(item);
+        question.push_back(terminalText(printer->name()) + ":");
+        for (const std::string& change : job.changes)
+            question.back().append("\n  ").append(terminalText(change));
+    }
+    for (const auto& job : jobs) {
+        if (job->phase.load() == kDone) {
+            question.push_back(terminalText(job->printer->name()) +
+                               ": skipped: " + terminalText(job->reason));
         }
-        question.push_back(line);
     }
     question.push_back(message(193));
-    if (!pending.empty() && !confirm(options, question))
-        return fail(kExitFailed, "canceled");
+    if (!pending.empty()) {
+        if (auto refused = confirm(options, question))
+            return *refused;
+    }
 
     {
         InterruptGuard guard;

@@ -21,8 +21,11 @@ namespace {
 
 class DownloadCli : public ::testing::Test {
   protected:
+    // Downloads are confirmed, as a script must.
     static test::CommandResult ctl(std::vector<std::string> args) {
         args.insert(args.end(), {"--package", test::examplePackageDir()});
+        if (args[0] == "upgrade" || args[0] == "downgrade" || args[0] == "send")
+            args.push_back("--yes");
         return test::runCtl(args);
     }
 };
@@ -89,6 +92,10 @@ TEST_F(DownloadCli, UpgradeDowngradeAndRefusals) {
     const std::string a = sim.address(0), silent = sim.address(2);
     const std::string emptyFile = ::testing::TempDir() + "upkeep-empty.fmw";
     std::ofstream(emptyFile).flush();
+    // Without a terminal to ask on, only --yes lets a download go.
+    auto unconfirmed = test::runCtl({"upgrade", a, "--package", test::examplePackageDir()});
+    EXPECT_EQ(unconfirmed.exitCode, 2);
+    EXPECT_NE(unconfirmed.err.find("confirmation needed: pass --yes"), std::string::npos);
     // In order: each step finds the printer as the one before left it.
     const struct {
         std::vector<std::string> args;

@@ -35,6 +35,9 @@ class FleetCli : public ::testing::Test {
                             std::vector<std::pair<std::string, std::string>> env = {}) {
         if (args[0] != "history")
             args.insert(args.end(), {"--package", test::examplePackageDir()});
+        // Downloads are confirmed, as a script must.
+        if (args[0] == "upgrade" || args[0] == "downgrade" || args[0] == "send")
+            args.push_back("--yes");
         env.insert(env.begin(), {"UPKEEP_HISTORY", history()});
         return test::runCtl(args, env);
     }
