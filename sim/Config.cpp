@@ -142,6 +142,13 @@ std::string applyPrinterKey(PrinterConfig& p, const std::string& key, const std:
         } else {
             return "data is normal, close-after:N, half-close:N, stall or slow:N";
         }
+    } else if (key == "receive-window") {
+        if (value == "small")
+            p.smallWindow = true;
+        else if (value == "kernel")
+            p.smallWindow = false;
+        else
+            return "receive-window is small or kernel";
     } else if (key == "pjl") {
         if (value == "normal")
             p.pjl = PjlMode::Normal;

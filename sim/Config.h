@@ -43,6 +43,9 @@ struct PrinterConfig {
 
     DataMode data = DataMode::Normal;
     std::uint64_t dataLimit = 0;  // CloseAfter, HalfClose: bytes; Slow: bytes per second
+    // A 4 KiB receive window, or the kernel's own (autotuned); unset: small
+    // for Stall, Slow and HalfClose.
+    std::optional<bool> smallWindow;
 
     PjlMode pjl = PjlMode::Normal;
     std::optional<std::string> identifyReply;

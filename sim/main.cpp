@@ -102,8 +102,9 @@ int openSockets(Served& s) {
         return bindFailure(config.address, "tcp socket");
     const int one = 1;
     ::setsockopt(s.tcp.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (config.data == DataMode::Stall || config.data == DataMode::Slow ||
-        config.data == DataMode::HalfClose) {
+    const bool slowReader = config.data == DataMode::Stall || config.data == DataMode::Slow ||
+                            config.data == DataMode::HalfClose;
+    if (config.smallWindow.value_or(slowReader)) {
         // A small window so that the sender feels the slow reader at once.
         const int small = 4096;
         ::setsockopt(s.tcp.get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);

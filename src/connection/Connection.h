@@ -48,9 +48,10 @@ class Connection {
     // Written bytes the receiver has not confirmed yet (0 for kinds that
     // cannot tell): a transfer's progress counts only what was taken.
     virtual std::uint64_t unconfirmed() const { return 0; }
-    // The receiver threw the connection away (a reset), as opposed to a read
-    // that only found nothing: it did not take what it was sent.
-    virtual bool peerReset() const { return false; }
+    // The receiver did not take what it was sent, as opposed to a read that
+    // only found nothing: it threw the connection away (a reset), or ended
+    // its side with bytes it had acknowledged still unread.
+    virtual bool peerDropped() const { return false; }
 
     // A word that, once true, ends any wait of open, a write or a finishing
     // wait in failure: a transfer must end when it is canceled, however long

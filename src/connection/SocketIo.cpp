@@ -1,12 +1,16 @@
 #include "connection/SocketIo.h"
 
 #include <linux/sockios.h>
+// Linux's own tcp_info: glibc's copy of it may end before tcpi_snd_wnd.
+#include <linux/tcp.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <optional>
 
 namespace upkeep::socketio {
@@ -24,7 +28,36 @@ int pollSlice(pollfd& entry, int limitMs, const std::atomic<bool>* cancel) {
     return ::poll(&entry, 1, std::max(limitMs, 0));
 }
 
+// The window the peer advertised last, 0 when the kernel does not say.
+std::uint32_t advertisedWindow(int fd) {
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    if (fd < 0 || ::getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &size) != 0 ||
+        size < offsetof(tcp_info, tcpi_snd_wnd) + sizeof info.tcpi_snd_wnd)
+        return 0;
+    return info.tcpi_snd_wnd;
+}
+
+// A peer that has ended its side with bytes of ours unread in its buffers.
+bool endedUnread(int fd, PeerWindow* window) {
+    return window && peerEnded(fd) && window->shrunk(fd);
+}
+
 }  // namespace
+
+void PeerWindow::note(int fd) {
+    largest_ = std::max(largest_, advertisedWindow(fd));
+}
+
+bool PeerWindow::shrunk(int fd) {
+    const std::uint32_t now = advertisedWindow(fd);
+    largest_ = std::max(largest_, now);
+    // Its kernel re-tunes the buffer's accounting as data comes in: a peer
+    // that read everything may come back a little short of its largest
+    // window (within 2% seen on loopback), while an unread remainder keeps
+    // its whole size, with overheads, out of it.
+    return now < largest_ - largest_ / 16;
+}
 
 bool waitFor(int fd, short events, platform::Millis nominal, const std::atomic<bool>* cancel) {
     platform::Deadline deadline(nominal);
@@ -43,13 +76,15 @@ bool waitFor(int fd, short events, platform::Millis nominal, const std::atomic<b
 }
 
 bool sendAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::Millis perSend,
-             const std::atomic<bool>* cancel, bool failOnPeerEnd) {
+             const std::atomic<bool>* cancel, bool failOnPeerEnd, PeerWindow* window) {
     const short waitEvents = static_cast<short>(POLLOUT | (failOnPeerEnd ? POLLRDHUP : 0));
     std::size_t sent = 0;
     bool mayBeFull = false;
     while (sent < length) {
         if (fd < 0 || isCanceled(cancel))
             return false;
+        if (window)
+            window->note(fd);
         // Wait for room only when the last send found none: a socket with
         // room takes the block at once, without a readiness call per block.
         if (mayBeFull) {
@@ -103,6 +138,8 @@ bool finishStream(int fd, const FinishWait& wait) {
         socklen_t size = sizeof error;
         if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0)
             return false;
+        if (wait.window)
+            wait.window->note(fd);
         int queued = 0;
         if (::ioctl(fd, SIOCOUTQ, &queued) != 0)
             return false;
@@ -112,8 +149,10 @@ bool finishStream(int fd, const FinishWait& wait) {
             stalled = platform::Deadline(wait.stall);
         lastQueued = queued;
         if (queued == 0) {
+            // Acknowledged is not read: a peer that ended its side and
+            // left bytes in its buffers stopped reading before them.
             if (peerClosed || !wait.endStream)
-                return true;
+                return !endedUnread(fd, wait.window);
             if (!settling)
                 settling.emplace(wait.settle);
             if (settling->expired())

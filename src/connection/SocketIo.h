@@ -20,12 +20,31 @@ inline constexpr int kCancelSliceMs = 50;
 bool waitFor(int fd, short events, platform::Millis nominal,
              const std::atomic<bool>* cancel = nullptr);
 
+// The receive window a stream's peer advertises, and the largest it
+// advertised while it was looked at. Its kernel shrinks the window by what
+// it holds unread and opens it again as its program reads; so once the peer
+// has ended its side and reads no more, a window clearly below the largest
+// means bytes its kernel acknowledged and its program never read. Where the
+// kernel does not tell the window, nothing ever counts as unread.
+class PeerWindow {
+  public:
+    // Looks at the window now.
+    void note(int fd);
+    // Whether the window is now clearly below the largest seen.
+    bool shrunk(int fd);
+
+  private:
+    std::uint32_t largest_ = 0;
+};
+
 // Sends every byte, waiting at most `perSend` (nominal) for room before a
 // send; fails on a time-out, an error, a send of nothing or a cancel, and
 // with failOnPeerEnd when the peer ends its side while we wait for room. A
-// peer that went away is a failed send, never a SIGPIPE.
+// peer that went away is a failed send, never a SIGPIPE. A window, when
+// given, is looked at as the bytes go.
 bool sendAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::Millis perSend,
-             const std::atomic<bool>* cancel = nullptr, bool failOnPeerEnd = false);
+             const std::atomic<bool>* cancel = nullptr, bool failOnPeerEnd = false,
+             PeerWindow* window = nullptr);
 
 // Whether a stream's peer has ended its sending side (its FIN arrived).
 // Nothing is read.
@@ -43,13 +62,17 @@ struct FinishWait {
     platform::Millis settle{10'000};  // everything acknowledged, peer quiet this long: taken
     const std::atomic<bool>* cancel = nullptr;
     const std::function<void(std::uint64_t)>* report = nullptr;  // unacknowledged bytes
+    // Looked at throughout; a peer that ended its side with its window
+    // shrunk did not take everything. Null: acknowledgements alone decide.
+    PeerWindow* window = nullptr;
 };
 
 // Waits until the peer has acknowledged every byte written, and with
 // endStream, until it then closed or stayed silent for `settle`. Failures:
 // a peer that ended its side before it took everything (it stopped reading:
 // its kernel may have acknowledged bytes its program never read, so an end
-// seen before the wait began counts too), a reset or other error, no
+// seen before the wait began counts too), a peer that ended its side with
+// acknowledged bytes still unread (see PeerWindow), a reset or other error, no
 // progress of the acknowledgements for `stall`, a cancel. Bytes that only
 // ever reached this side's buffers were not sent.
 bool finishStream(int fd, const FinishWait& wait);

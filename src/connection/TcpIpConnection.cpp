@@ -90,22 +90,23 @@ bool TcpIpConnection::write(const std::uint8_t* buffer, std::size_t length) {
     // its kernel may still acknowledge what we send.
     if (socketio::peerEnded(socket_.get()))
         return false;
-    return socketio::sendAll(socket_.get(), buffer, length, kSendTimeout, cancelWord(), true);
+    return socketio::sendAll(socket_.get(), buffer, length, kSendTimeout, cancelWord(), true,
+                             &window_);
 }
 
 bool TcpIpConnection::finishSending(const UnconfirmedReport& report) {
     if (descriptor_.channel() != channel::kData)
         return true;
-    socketio::FinishWait wait{true, kSendTimeout, kReadTimeout, cancelWord(),
-                              report ? &report : nullptr};
+    socketio::FinishWait wait{
+        true, kSendTimeout, kReadTimeout, cancelWord(), report ? &report : nullptr, &window_};
     return taken(socketio::finishStream(socket_.get(), wait));
 }
 
 bool TcpIpConnection::awaitTaken(const UnconfirmedReport& report) {
     if (descriptor_.channel() != channel::kData)
         return true;
-    socketio::FinishWait wait{false, kSendTimeout, kReadTimeout, cancelWord(),
-                              report ? &report : nullptr};
+    socketio::FinishWait wait{
+        false, kSendTimeout, kReadTimeout, cancelWord(), report ? &report : nullptr, &window_};
     return taken(socketio::finishStream(socket_.get(), wait));
 }
 
@@ -125,9 +126,14 @@ bool TcpIpConnection::read(std::uint8_t* buffer, std::size_t& length) {
     if (!socket_.valid() || !peer_)
         return false;
     errno = 0;  // a time-out leaves errno alone: no older error may read as a reset
-    if (socketio::receiveOnce(socket_.get(), buffer, length, kReadTimeout, cancelWord()))
+    if (socketio::receiveOnce(socket_.get(), buffer, length, kReadTimeout, cancelWord())) {
+        // The printer's end where an answer should be: an end with bytes of
+        // ours still in its buffers is a printer that stopped reading them.
+        if (length == 0 && descriptor_.channel() == channel::kData)
+            dropped_ = dropped_ || window_.shrunk(socket_.get());
         return true;
-    reset_ = reset_ || errno == ECONNRESET || errno == EPIPE;
+    }
+    dropped_ = dropped_ || errno == ECONNRESET || errno == EPIPE;
     return false;
 }
 

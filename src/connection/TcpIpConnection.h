@@ -10,6 +10,7 @@
 
 #include "connection/Connection.h"
 #include "connection/NetworkName.h"
+#include "connection/SocketIo.h"
 #include "platform/Clock.h"
 #include "platform/UniqueFd.h"
 
@@ -36,7 +37,7 @@ class TcpIpConnection final : public Connection {
     // is left to read.
     bool awaitTaken(const UnconfirmedReport& report) override;
     std::uint64_t unconfirmed() const override;
-    bool peerReset() const override { return reset_; }
+    bool peerDropped() const override { return dropped_; }
     std::uint64_t size() override { return 0; }
     bool remove() override { return false; }
     bool create() override { return false; }
@@ -57,7 +58,11 @@ class TcpIpConnection final : public Connection {
     socklen_t peerLength_ = 0;
     std::uint16_t port_ = 0;
     platform::UniqueFd socket_;
-    bool reset_ = false;
+    // The printer's receive window on the data channel, looked at as we
+    // send and finish: a printer that ends its side shows in it what it
+    // left unread.
+    socketio::PeerWindow window_;
+    bool dropped_ = false;
 };
 
 }  // namespace upkeep

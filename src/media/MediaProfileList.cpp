@@ -234,7 +234,7 @@ InstallResult installOver(Connection& file, Connection& printer, const TransferC
         resultCode = std::strtol(reinterpret_cast<const char*>(block.get()), nullptr, 10);
         if (resultCode != 0)
             return InstallResult::Refused;
-    } else if (printer.peerReset()) {
+    } else if (printer.peerDropped()) {
         // Not silence but a printer that threw the profile away.
         return InstallResult::Failed;
     }

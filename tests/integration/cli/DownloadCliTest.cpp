@@ -151,6 +151,42 @@ TEST_F(DownloadCli, UpgradeDowngradeAndRefusals) {
     EXPECT_EQ(sim.record(2, 2), "the user's own file");
 }
 
+// A printer whose kernel takes and acknowledges the whole file but whose
+// program stops reading it and ends its side: the tool says the transfer
+// failed, and an ordinary printer's still succeeds.
+TEST_F(DownloadCli, APrinterThatStopsReadingFailsTheTransfer) {
+    test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "3.10") +
+                         test::simPrinter(2, "Meridot-4000", "3.10",
+                                          "data = half-close:1000\nreceive-window = kernel\n"));
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const std::string dir = test::makeTempDir("cli-half-close");
+    const struct {
+        const char* command;
+        std::size_t printer;
+        std::size_t bytes;
+        int exitCode;
+    } cases[] = {
+        {"send", 0, 100'000, 0},
+        {"add-profile", 0, 100'000, 0},
+        // Its kernel grows the window as the file streams in, and tunes it
+        // again at the end: read to the last byte, it still counts as full.
+        {"send", 0, 6'000'000, 0},
+        {"send", 1, 100'000, 1},
+        {"add-profile", 1, 100'000, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.command) + " " + std::to_string(c.printer) + " " +
+                     std::to_string(c.bytes));
+        const bool send = std::string(c.command) == "send";
+        const std::string file =
+            send ? test::firmwareFile(dir + "/f.fmw", "Meridot-4000", "9.00", c.bytes)
+                 : test::profileFile(dir + "/p.pdw", c.bytes);
+        auto r = test::runCtl({c.command, sim.address(c.printer), file});
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    }
+    test::removeTree(dir);
+}
+
 // A second, and more under a sanitizer, which slows the tool several times.
 #if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
 constexpr auto kStopLimit = std::chrono::seconds(3);

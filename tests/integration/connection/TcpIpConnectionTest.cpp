@@ -94,22 +94,28 @@ TEST_F(TcpIpConnectionLoopback, BytesArriveUnchangedAndAClosedPeerReadsAsZero) {
 TEST_F(TcpIpConnectionLoopback, FinishingTellsWhetherThePeerTookEveryByte) {
     // Small enough for the sockets' buffers: every write succeeds whatever
     // the peer does with the bytes, and its kernel acknowledges them all.
-    enum class Peer { ReadsAndCloses, ReadsAndStaysOpen, ClosesUnread, EndsUnread, Canceled };
+    enum class Peer {
+        ReadsAndCloses,
+        ReadsAndStaysOpen,
+        ClosesUnread,
+        EndsUnread,
+        ReadsSomeAndEnds,
+        Canceled
+    };
     const struct {
         Peer peer;
         bool took;
-    } cases[] = {{Peer::ReadsAndCloses, true},
-                 {Peer::ReadsAndStaysOpen, true},
-                 {Peer::ClosesUnread, false},
-                 {Peer::EndsUnread, false},
-                 {Peer::Canceled, false}};
+    } cases[] = {
+        {Peer::ReadsAndCloses, true}, {Peer::ReadsAndStaysOpen, true}, {Peer::ClosesUnread, false},
+        {Peer::EndsUnread, false},    {Peer::ReadsSomeAndEnds, false}, {Peer::Canceled, false},
+    };
     platform::ScopedTimeScale scale(0.01);
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.peer));
         if (!conn) {
             SetUp();
         }
-        std::vector<std::uint8_t> data(20'000, 'f');
+        std::vector<std::uint8_t> data(100'000, 'f');
         ASSERT_TRUE(conn->write(data.data(), data.size()));
         if (c.peer == Peer::EndsUnread) {
             // It ends its side before the last block and reads no more: the
@@ -128,6 +134,13 @@ TEST_F(TcpIpConnectionLoopback, FinishingTellsWhetherThePeerTookEveryByte) {
             }
             if (c.peer == Peer::EndsUnread)
                 return;
+            if (c.peer == Peer::ReadsSomeAndEnds) {
+                // Everything was acknowledged; only its window, short of
+                // what it left unread, tells.
+                ::recv(peer.get(), chunk, 1000, MSG_WAITALL);
+                ::shutdown(peer.get(), SHUT_WR);
+                return;
+            }
             while (::recv(peer.get(), chunk, sizeof chunk, 0) > 0) {
             }
             if (c.peer == Peer::ReadsAndCloses)

@@ -169,6 +169,14 @@ TEST(TransferFaults, OutcomesAndWhatThePrinterGot) {
          1.0, "failure 257|finished 4"},
         {"profile: ends its side after 1000 bytes", "data = half-close:1000\n", kProfile, 100'000,
          kNoCancel, 1.0, "failure 258|finished 4"},
+        // Its kernel's window takes the whole file and acknowledges it:
+        // only the window left after its end tells what it never read.
+        {"ends its side after 1000 bytes, large window",
+         "data = half-close:1000\nreceive-window = kernel\n", kFile, 100'000, kNoCancel, 1.0,
+         "failure 257|finished 4"},
+        {"profile: ends its side after 1000 bytes, large window",
+         "data = half-close:1000\nreceive-window = kernel\n", kProfile, 100'000, kNoCancel, 1.0,
+         "failure 258|finished 4"},
         {"hangs up after 4 KiB", "data = close-after:4096\n", kFile, 20'000, kNoCancel, 0.01,
          "failure 257|finished 4"},
         {"hangs up mid-file", "data = close-after:150000\n", kFile, 8 * kMiB, kNoCancel, 0.01,
