@@ -181,7 +181,7 @@ TEST_F(DownloadCli, APrinterThatStopsReadingFailsTheTransfer) {
         const std::string file =
             send ? test::firmwareFile(dir + "/f.fmw", "Meridot-4000", "9.00", c.bytes)
                  : test::profileFile(dir + "/p.pdw", c.bytes);
-        auto r = test::runCtl({c.command, sim.address(c.printer), file});
+        auto r = test::runCtl({c.command, sim.address(c.printer), file, "--yes"});
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
     }
     test::removeTree(dir);
