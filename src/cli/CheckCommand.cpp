@@ -1,6 +1,7 @@
 // upkeepctl check: analyses printers, several at once, and prints one row
 // per target in the order given.
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "cli/Json.h"
 #include "cli/Options.h"
 #include "cli/TerminalText.h"
+#include "package/FirmwareCatalogue.h"
+#include "printer/Identification.h"
 #include "printer/Printer.h"
 
 namespace upkeep::cli {
@@ -22,26 +25,42 @@ const Command& self() {
     return commandNamed("check");
 }
 
+// The version an upgrade would bring a model at this version, or null.
+std::string available(PrinterState state, std::string_view model, std::string_view version) {
+    const FirmwareCatalogue* catalogue = analysisCatalogue();
+    const CatalogueEntry* newest = state == PrinterState::UpgradeAvailable && catalogue
+                                       ? catalogue->newestEntry(model, version)
+                                       : nullptr;
+    return newest ? jsonString(newest->version().view()) : std::string("null");
+}
+
 void printJson(const std::vector<std::shared_ptr<Printer>>& printers) {
     std::printf("[");
     for (std::size_t i = 0; i < printers.size(); ++i) {
         const Printer& p = *printers[i];
         PrinterFacts f = p.facts();
         PrinterState effective = f.effectiveState();
+        const PortDescriptor& port = p.portDescriptor();
         std::printf(
             "%s\n  {\"name\": %s, \"state\": %s, \"effectiveState\": %s, \"stateText\": %s, "
             "\"model\": %s, \"version\": %s, \"modelText\": %s, \"versionText\": %s, "
-            "\"subsystems\": [",
+            "\"portType\": %s, \"port\": %s, \"available\": %s, \"subsystems\": [",
             i ? "," : "", jsonString(p.name()).c_str(), jsonString(stateName(f.state)).c_str(),
             jsonString(stateName(effective)).c_str(),
             jsonString(message(stateDisplay(effective).stringId)).c_str(),
             jsonString(f.model.view()).c_str(), jsonString(f.version.view()).c_str(),
-            jsonString(f.modelText()).c_str(), jsonString(f.versionText()).c_str());
+            jsonString(f.modelText()).c_str(), jsonString(f.versionText()).c_str(),
+            jsonString(portTypeName(port.portType())).c_str(),
+            jsonString(port.name().view()).c_str(),
+            available(f.state, f.model.view(), f.version.view()).c_str());
         for (std::size_t s = 0; s < f.subsystemCount; ++s) {
-            std::printf("%s{\"model\": %s, \"version\": %s, \"state\": %s}", s ? ", " : "",
-                        jsonString(f.subsystemModels[s].view()).c_str(),
+            std::printf("%s{\"model\": %s, \"version\": %s, \"state\": %s, \"available\": %s}",
+                        s ? ", " : "", jsonString(f.subsystemModels[s].view()).c_str(),
                         jsonString(f.subsystemVersions[s].view()).c_str(),
-                        jsonString(stateName(f.subsystemStates[s])).c_str());
+                        jsonString(stateName(f.subsystemStates[s])).c_str(),
+                        available(f.subsystemStates[s], f.subsystemModels[s].view(),
+                                  f.subsystemVersions[s].view())
+                            .c_str());
         }
         std::printf("]}");
     }
@@ -73,6 +92,22 @@ void printTable(const std::vector<std::shared_ptr<Printer>>& printers) {
         line(r.name, r.state, r.model, r.version);
 }
 
+// A state --fail-on names: as --json gives it, or "unreachable" or "upgrade".
+std::optional<std::string> failOnState(const std::string& name) {
+    if (name == "unreachable")
+        return "notReachable";
+    if (name == "upgrade")
+        return "upgradeAvailable";
+    for (PrinterState state :
+         {PrinterState::NotAnalysed, PrinterState::Canceled, PrinterState::NotReachable,
+          PrinterState::Unsupported, PrinterState::UpgradeAvailable,
+          PrinterState::UnsupportedConnection, PrinterState::UpToDate}) {
+        if (name == stateName(state))
+            return name;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 int checkCommand(const Args& args) {
@@ -81,9 +116,17 @@ int checkCommand(const Args& args) {
     // with this many at once, a thousand printers of which a quarter are
     // silent cost under two time-outs, in some 25 MiB.
     options.parallel = 512;
-    if (auto code = parseOptions(self(), args, options,
-                                 {"--json", "--parallel", "--package", "--community", "--all"})) {
+    if (auto code = parseOptions(
+            self(), args, options,
+            {"--json", "--parallel", "--package", "--community", "--all", "--fail-on"})) {
         return *code;
+    }
+    std::vector<std::string> failing;
+    for (const std::string& name : options.failOn) {
+        std::optional<std::string> state = failOnState(name);
+        if (!state)
+            return usageError(self(), "--fail-on: no state '" + name + "'");
+        failing.push_back(*state);
     }
     if (options.positional.empty() && !options.all)
         return usageError(self(), "expected TARGET...");
@@ -112,6 +155,12 @@ int checkCommand(const Args& args) {
         printJson(printers);
     } else {
         printTable(printers);
+    }
+    // For monitoring: a fleet with a printer in a named state fails.
+    for (const auto& printer : printers) {
+        const std::string state = stateName(printer->effectiveState());
+        if (std::find(failing.begin(), failing.end(), state) != failing.end())
+            return kExitFailed;
     }
     return kExitOk;
 }

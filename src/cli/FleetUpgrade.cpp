@@ -38,7 +38,11 @@ enum Phase { kWaiting, kSending, kVerifying, kDone };
 struct Job {
     std::shared_ptr<Printer> printer;
     std::vector<std::string> items;    // the files it is to get
-    std::vector<std::string> changes;  // each as "MODEL FROM -> TO (FILE)"
+    struct Change {
+        std::string model, from, to, file;
+        std::string text() const { return model + " " + from + " -> " + to + " (" + file + ")"; }
+    };
+    std::vector<Change> changes;  // what each item replaces
     std::shared_ptr<DownloadSink> sink;
     std::atomic<int> phase{kWaiting};
     std::atomic<int> progress{0};
@@ -90,9 +94,9 @@ void plan(Job& job) {
             const CatalogueEntry* entry = entries[k];
             job.items.push_back(entry ? entry->fileName().str() : std::string("?"));
             if (entry) {
-                job.changes.push_back(
-                    entry->model().str() + " " + (k < from.size() ? from[k] : std::string("?")) +
-                    " -> " + entry->version().str() + " (" + entry->fileName().str() + ")");
+                job.changes.push_back({entry->model().str(),
+                                       k < from.size() ? from[k] : std::string("?"),
+                                       entry->version().str(), entry->fileName().str()});
             }
         }
         return;
@@ -209,6 +213,36 @@ void printJson(const std::vector<std::unique_ptr<Job>>& jobs) {
     std::printf("%s]\n", jobs.empty() ? "" : "\n");
 }
 
+// What an upgrade would send, and nothing sent.
+int printDryRun(const std::vector<std::unique_ptr<Job>>& jobs, bool json) {
+    if (json)
+        std::printf("[");
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        const Job& job = *jobs[i];
+        const bool would = job.phase.load() != kDone;
+        if (json) {
+            std::string items;
+            for (const Job::Change& c : job.changes) {
+                items += (items.empty() ? "" : ", ");
+                items += "{\"model\": " + jsonString(c.model) + ", \"from\": " + jsonString(c.from) +
+                         ", \"to\": " + jsonString(c.to) + ", \"file\": " + jsonString(c.file) + "}";
+            }
+            std::printf("%s\n  {\"printer\": %s, \"wouldSend\": [%s], \"outcome\": %s, \"reason\": %s}",
+                        i ? "," : "", jsonString(job.printer->name()).c_str(), items.c_str(),
+                        jsonString(would ? "would upgrade" : job.outcome).c_str(),
+                        jsonString(job.reason).c_str());
+            continue;
+        }
+        std::printf("%s: %s\n", terminalText(job.printer->name()).c_str(),
+                    would ? "would upgrade" : terminalText(job.outcome + ": " + job.reason).c_str());
+        for (const Job::Change& c : job.changes)
+            std::printf("  %s\n", terminalText(c.text()).c_str());
+    }
+    if (json)
+        std::printf("%s]\n", jobs.empty() ? "" : "\n");
+    return kExitOk;
+}
+
 void printTable(const std::vector<std::unique_ptr<Job>>& jobs) {
     struct Row {
         std::string name, items, outcome, reason;
@@ -254,7 +288,8 @@ int upgradeCommand(const Args& args) {
     options.parallel = 8;
     if (auto code = parseOptions(
             self(), args, options,
-            {"--yes", "--package", "--community", "--all", "--parallel", "--verify", "--json"})) {
+            {"--yes", "--package", "--community", "--all", "--parallel", "--verify", "--json",
+             "--dry-run"})) {
         return *code;
     }
     if (options.positional.empty() && !options.all)
@@ -291,8 +326,8 @@ int upgradeCommand(const Args& args) {
             continue;
         pending.push_back(&job);
         question.push_back(terminalText(printer->name()) + ":");
-        for (const std::string& change : job.changes)
-            question.back().append("\n  ").append(terminalText(change));
+        for (const Job::Change& change : job.changes)
+            question.back().append("\n  ").append(terminalText(change.text()));
     }
     for (const auto& job : jobs) {
         if (job->phase.load() == kDone) {
@@ -301,6 +336,8 @@ int upgradeCommand(const Args& args) {
         }
     }
     question.push_back(message(193));
+    if (options.dryRun)
+        return printDryRun(jobs, options.json);
     if (!pending.empty()) {
         if (auto refused = confirm(options, question))
             return *refused;

@@ -43,6 +43,17 @@ std::optional<int> parseOptions(const Command& command, const Args& args, Option
             options.all = true;
         } else if (arg == "--verify") {
             options.verify = true;
+        } else if (arg == "--dry-run") {
+            options.dryRun = true;
+        } else if (arg == "--fail-on") {
+            std::optional<std::string> list = value();
+            if (!list || list->empty())
+                return usageError(command, "--fail-on needs a list of states");
+            for (std::size_t start = 0; start <= list->size();) {
+                std::size_t comma = std::min(list->find(',', start), list->size());
+                options.failOn.push_back(list->substr(start, comma - start));
+                start = comma + 1;
+            }
         } else if (arg == "--package") {
             options.package = value();
             if (!options.package)

@@ -23,6 +23,9 @@ struct Options {
     bool verify = false;
     unsigned parallel = 16;
     std::optional<std::string> package;
+    bool dryRun = false;
+    // check: the states that make it fail (state names as --json gives them).
+    std::vector<std::string> failOn;
 };
 
 // Parses the shared options; flags a command does not take are refused.

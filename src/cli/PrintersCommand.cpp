@@ -23,24 +23,6 @@ const Command& self() {
     return commandNamed("printers");
 }
 
-const char* portTypeName(PortType type) {
-    switch (type) {
-        case PortType::TcpIp:
-            return "TcpIp";
-        case PortType::IpxSpx:
-            return "IpxSpx";
-        case PortType::Parallel:
-            return "Parallel";
-        case PortType::Usb:
-            return "Usb";
-        case PortType::File:
-            return "File";
-        case PortType::None:
-            return "None";
-    }
-    return "None";
-}
-
 struct Row {
     std::string name, type, port;
 };

@@ -33,10 +33,11 @@ const std::vector<Command>& commands() {
         {"catalogue", "catalogue [--package DIR] [--json]", "show the loaded firmware catalogue",
          catalogueCommand},
         {"check",
-         "check TARGET... [--all] [--parallel N] [--package DIR] [--community TEXT] [--json]",
+         "check TARGET... [--all] [--parallel N] [--package DIR] [--community TEXT] [--json] "
+         "[--fail-on STATE,...]",
          "analyse printers: state, model and system software version", checkCommand},
         {"upgrade",
-         "upgrade TARGET... [--all] [--parallel N] [--verify] [--yes] [--package DIR] "
+         "upgrade TARGET... [--all] [--parallel N] [--verify] [--yes] [--dry-run] [--package DIR] "
          "[--community TEXT] [--json]",
          "send every upgrade the package has to each printer (at most N at once, default 8)",
          upgradeCommand},

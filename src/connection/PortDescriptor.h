@@ -18,6 +18,25 @@ enum class PortType : std::int32_t {
     None = 9,
 };
 
+// The type's name in the tool's output ("TcpIp", "Usb", ...).
+inline const char* portTypeName(PortType type) {
+    switch (type) {
+        case PortType::TcpIp:
+            return "TcpIp";
+        case PortType::IpxSpx:
+            return "IpxSpx";
+        case PortType::Parallel:
+            return "Parallel";
+        case PortType::Usb:
+            return "Usb";
+        case PortType::File:
+            return "File";
+        case PortType::None:
+            return "None";
+    }
+    return "None";
+}
+
 // Channel numbers: which service of a port, or how a file name is placed.
 namespace channel {
 inline constexpr std::uint32_t kData = 0;        // raw print data (TCP 9100, SPX 0x400C)

@@ -42,13 +42,16 @@ TEST_F(DownloadCli, CheckListsTargetsInOrderWithTheirStates) {
         "[\n  {\"name\": \"" + sim.address(1) +
         "\", \"state\": \"notReachable\", \"effectiveState\": \"notReachable\", \"stateText\": "
         "\"Could not access\", \"model\": \"\", \"version\": \"\", \"modelText\": \"\", "
-        "\"versionText\": \"\", \"subsystems\": []},\n  {\"name\": \"" +
+        "\"versionText\": \"\", \"portType\": \"TcpIp\", \"port\": \"" +
+        sim.address(1) + "\", \"available\": null, \"subsystems\": []},\n  {\"name\": \"" +
         sim.address(0) +
         "\", \"state\": \"upToDate\", \"effectiveState\": \"upgradeAvailable\", \"stateText\": "
         "\"Upgrade available\", \"model\": \"Meridot-5200\", \"version\": \"6.00\", \"modelText\": "
-        "\"Meridot-5200 Finisher-F2 \", \"versionText\": \"6.00 F2.10 \", \"subsystems\": "
-        "[{\"model\": \"Finisher-F2\", \"version\": \"F2.10\", \"state\": "
-        "\"upgradeAvailable\"}]}\n]\n";
+        "\"Meridot-5200 Finisher-F2 \", \"versionText\": \"6.00 F2.10 \", \"portType\": \"TcpIp\", "
+        "\"port\": \"" +
+        sim.address(0) +
+        "\", \"available\": null, \"subsystems\": [{\"model\": \"Finisher-F2\", \"version\": "
+        "\"F2.10\", \"state\": \"upgradeAvailable\", \"available\": \"F2.30\"}]}\n]\n";
     EXPECT_EQ(r.out, expected);
     for (const char* refused : {"ipx:zz", "lpt:junk"})
         EXPECT_EQ(ctl({"check", refused}).exitCode, 2) << refused;
@@ -57,6 +60,20 @@ TEST_F(DownloadCli, CheckListsTargetsInOrderWithTheirStates) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("Meridot-4000  4.00"), std::string::npos) << r.out;
     EXPECT_EQ(ctl({"check"}).exitCode, 2);
+    // For monitoring: the states that make the check fail.
+    const struct {
+        std::string target, states;
+        int exitCode;
+    } failOn[] = {
+        {sim.address(1), "unreachable", 1},
+        {sim.address(0), "unreachable", 0},
+        {sim.address(0), "notReachable,upgrade", 1},
+        {sim.address(0), "bogus", 2},
+    };
+    for (const auto& c : failOn) {
+        EXPECT_EQ(ctl({"check", c.target, "--fail-on", c.states}).exitCode, c.exitCode)
+            << c.target << " " << c.states;
+    }
 }
 
 // A descriptor limit far below --parallel: the tool asks fewer printers at
@@ -92,6 +109,13 @@ TEST_F(DownloadCli, UpgradeDowngradeAndRefusals) {
     const std::string a = sim.address(0), silent = sim.address(2);
     const std::string emptyFile = ::testing::TempDir() + "upkeep-empty.fmw";
     std::ofstream(emptyFile).flush();
+    // A dry run says what would go, and sends nothing.
+    auto dry = ctl({"upgrade", a, "--dry-run", "--json"});
+    EXPECT_EQ(dry.exitCode, 0) << dry.err;
+    EXPECT_NE(dry.out.find("\"wouldSend\": [{\"model\": \"Meridot-4000\", \"from\": \"3.10\", "
+                           "\"to\": \"4.00\", \"file\": \"m4000_400.fmw\"}]"),
+              std::string::npos)
+        << dry.out;
     // Without a terminal to ask on, only --yes lets a download go.
     auto unconfirmed = test::runCtl({"upgrade", a, "--package", test::examplePackageDir()});
     EXPECT_EQ(unconfirmed.exitCode, 2);
