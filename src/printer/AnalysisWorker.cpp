@@ -39,6 +39,19 @@ bool AnalysisWorker::stop() {
     return false;
 }
 
+bool AnalysisWorker::release() {
+    if (!thread_.joinable())
+        return true;
+    cancel();
+    if (shared_->done.load()) {
+        thread_.join();
+        return true;
+    }
+    shared_->abandoned.store(true);
+    thread_.detach();
+    return false;
+}
+
 void AnalysisWorker::walk(std::shared_ptr<Shared> shared, std::shared_ptr<PrinterList> list,
                           std::shared_ptr<AnalysisSink> sink,
                           std::shared_ptr<const std::atomic<bool>> viewAll) {

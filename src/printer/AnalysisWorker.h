@@ -61,6 +61,10 @@ class AnalysisWorker {
     // still busy then (a printer that takes long to answer) is abandoned: it
     // owns what it uses and reports nothing more. Returns whether it ended.
     bool stop();
+    // Stops it without waiting: a walk still busy is abandoned at once (it
+    // holds its own references and stays silent), so that a restart never
+    // holds up the window. True when it had already ended.
+    bool release();
 
   private:
     struct Shared {

@@ -58,11 +58,13 @@ Printer::Printer(std::string_view name, const PortDescriptor& port) : name_(name
 Printer::~Printer() = default;
 
 void Printer::analyseIfNeeded() {
+    std::lock_guard analysing(analysing_);
     if (state() == PrinterState::NotAnalysed)
-        analyse();
+        identifyPrinter(*this);
 }
 
 void Printer::analyse() {
+    std::lock_guard analysing(analysing_);
     identifyPrinter(*this);
 }
 

@@ -105,6 +105,10 @@ class Printer {
     const FixedText<128> name_;
     const PortDescriptor port_;
     mutable std::mutex mutex_;
+    // Held for the length of an analysis: one walk asks a printer at a time,
+    // and a second one waits for the first's result rather than reading its
+    // temporary state (an abandoned walk may still be asking).
+    std::mutex analysing_;
     PrinterFacts facts_;
     std::shared_ptr<MediaProfileList> media_;  // guarded by mutex_
 };

@@ -382,6 +382,16 @@ TEST_F(MainWindowTest, WindowAnswersWhileAPrinterIsAsked) {
         EXPECT_LT(watch.longest().count(), 100) << "upgrade";
         EXPECT_EQ(script.messages, std::vector<std::string>{resources::text(259)});
     }
+    {
+        // A refresh while the walk waits on the silent printer lets the old
+        // walk go rather than wait for it.
+        window.commandAction(resources::command::kViewRefresh)->trigger();
+        waitUntil([] { return false; }, std::chrono::milliseconds(1500));  // shown, then asked
+        LoopWatch watch;
+        window.commandAction(resources::command::kViewRefresh)->trigger();
+        waitUntil([] { return false; }, std::chrono::milliseconds(300));
+        EXPECT_LT(watch.longest().count(), 100) << "refresh during a walk";
+    }
     ASSERT_TRUE(waitUntil([&] { return !controller.analysisRunning(); }, limit));
 }
 

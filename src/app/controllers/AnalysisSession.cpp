@@ -74,7 +74,12 @@ void AnalysisSession::start(std::shared_ptr<PrinterList> list,
                             std::shared_ptr<const std::atomic<bool>> viewAll) {
     if (shutDown_)
         return;
-    stop();
+    // The old walk is let go, not waited for: the window never waits on a
+    // printer, and the new walk waits for any printer the old one still asks.
+    if (worker_) {
+        worker_->release();
+        worker_.reset();
+    }
     ++run_;
     worker_ = std::make_unique<AnalysisWorker>(
         std::move(list), std::make_shared<Reports>(*this, run_), std::move(viewAll));
