@@ -33,7 +33,8 @@ const std::vector<Command>& commands() {
         {"catalogue", "catalogue [--package DIR] [--json]", "show the loaded firmware catalogue",
          catalogueCommand},
         {"check",
-         "check TARGET... [--all] [--parallel N] [--package DIR] [--community TEXT] [--json]",
+         "check TARGET... [--all] [--parallel N] [--package DIR] [--community TEXT] [--json | "
+         "--metrics]",
          "analyse printers: state, model and system software version", checkCommand},
         {"upgrade",
          "upgrade TARGET... [--all] [--parallel N] [--verify] [--yes] [--package DIR] "

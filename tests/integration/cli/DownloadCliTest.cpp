@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "integration/sim/SimHelpers.h"
@@ -42,13 +44,14 @@ TEST_F(DownloadCli, CheckListsTargetsInOrderWithTheirStates) {
         "[\n  {\"name\": \"" + sim.address(1) +
         "\", \"state\": \"notReachable\", \"effectiveState\": \"notReachable\", \"stateText\": "
         "\"Could not access\", \"model\": \"\", \"version\": \"\", \"modelText\": \"\", "
-        "\"versionText\": \"\", \"subsystems\": []},\n  {\"name\": \"" +
+        "\"versionText\": \"\", \"subsystems\": [], \"upgrades\": []},\n  {\"name\": \"" +
         sim.address(0) +
         "\", \"state\": \"upToDate\", \"effectiveState\": \"upgradeAvailable\", \"stateText\": "
         "\"Upgrade available\", \"model\": \"Meridot-5200\", \"version\": \"6.00\", \"modelText\": "
         "\"Meridot-5200 Finisher-F2 \", \"versionText\": \"6.00 F2.10 \", \"subsystems\": "
         "[{\"model\": \"Finisher-F2\", \"version\": \"F2.10\", \"state\": "
-        "\"upgradeAvailable\"}]}\n]\n";
+        "\"upgradeAvailable\"}], \"upgrades\": [{\"model\": \"Finisher-F2\", \"version\": "
+        "\"F2.30\", \"file\": \"finf2_230.fmw\"}]}\n]\n";
     EXPECT_EQ(r.out, expected);
     for (const char* refused : {"ipx:zz", "lpt:junk"})
         EXPECT_EQ(ctl({"check", refused}).exitCode, 2) << refused;
@@ -57,6 +60,50 @@ TEST_F(DownloadCli, CheckListsTargetsInOrderWithTheirStates) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("Meridot-4000  4.00"), std::string::npos) << r.out;
     EXPECT_EQ(ctl({"check"}).exitCode, 2);
+}
+
+// --metrics: the text exposition format, a sample per printer and metric,
+// label values escaped; never together with --json.
+TEST_F(DownloadCli, CheckMetricsDescribeEachPrinter) {
+    test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "3.10") +
+                         test::simPrinter(2, "", "", "snmp = silent\n") +
+                         test::simPrinter(3, "Meridot-4000", "4.00") +
+                         // An unknown model with a quote, a backslash and a newline.
+                         test::simPrinter(4, "\"A\\\"B\\\\C\\nD\"", "1.0"));
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const std::string dir = test::makeTempDir("metrics");
+    const std::string file = dir + "/upkeep.prom";
+    auto r = test::runCtl({"check", "--metrics", "--package", test::examplePackageDir(),
+                           sim.address(0), sim.address(1), sim.address(2), sim.address(3)},
+                          {}, file);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::ifstream in(file);
+    const std::string out((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto labels = [&](std::size_t i, const std::string& model, const std::string& version) {
+        return "{printer=\"" + sim.address(i) + "\",model=\"" + model + "\",version=\"" + version +
+               "\"";
+    };
+    const std::vector<std::string> expected = {
+        "# TYPE upkeep_printer_reachable gauge",
+        "upkeep_printer_reachable" + labels(0, "Meridot-4000", "3.10") + "} 1",
+        "upkeep_printer_reachable" + labels(1, "", "") + "} 0",
+        "upkeep_printer_upgrade_available" + labels(0, "Meridot-4000", "3.10") + "} 1",
+        "upkeep_printer_upgrade_available" + labels(2, "Meridot-4000", "4.00") + "} 0",
+        "upkeep_printer_state" + labels(0, "Meridot-4000", "3.10") +
+            ",state=\"upgradeAvailable\"} 1",
+        "upkeep_printer_state" + labels(1, "", "") + ",state=\"notReachable\"} 1",
+        "upkeep_printer_state" + labels(3, "A\\\"B\\\\C\\nD", "1.0") + ",state=\"unsupported\"} 1",
+        "# HELP upkeep_check_timestamp_seconds",
+        "upkeep_check_timestamp_seconds "};
+    for (const std::string& line : expected) {
+        EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+    }
+    if (::access("/usr/bin/promtool", X_OK) == 0) {
+        auto lint = test::runCommand({"/bin/sh", "-c", "promtool check metrics <\"$0\"", file});
+        EXPECT_EQ(lint.exitCode, 0) << lint.out << lint.err;
+    }
+    test::removeTree(dir);
+    EXPECT_EQ(test::runCtl({"check", "--json", "--metrics", sim.address(0)}).exitCode, 2);
 }
 
 // A descriptor limit far below --parallel: the tool asks fewer printers at
