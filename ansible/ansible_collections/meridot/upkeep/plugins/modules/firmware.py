@@ -41,7 +41,10 @@ options:
 attributes:
   check_mode:
     support: full
-    description: Nothing is sent; C(printers) tells what would be sent to each printer.
+    description:
+      - Nothing is sent; C(printers) tells what would be sent to each printer.
+      - A C(version) the package lists as newer than the printer's is refused by
+        C(upkeepctl) only when it is sent, so check mode reports it as a downgrade.
   diff_mode:
     support: full
     description: Each changed printer's versions before and after, one line per unit.
