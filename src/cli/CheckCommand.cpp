@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "cli/Command.h"
@@ -96,12 +98,17 @@ void printMetrics(const std::vector<std::shared_ptr<Printer>>& printers) {
         PrinterState effective;
     };
     std::vector<Sample> samples;
+    std::set<std::string> seen;
     for (const auto& p : printers) {
         const PrinterFacts f = p->facts();
-        samples.push_back({"printer=\"" + labelValue(p->name()) + "\",model=\"" +
-                               labelValue(f.model.view()) + "\",version=\"" +
-                               labelValue(f.version.view()) + "\"",
-                           f.effectiveState()});
+        std::string labels = "printer=\"" + labelValue(p->name()) + "\",model=\"" +
+                             labelValue(f.model.view()) + "\",version=\"" +
+                             labelValue(f.version.view()) + "\"";
+        // A collector refuses a whole file with a series in it twice, as
+        // a target named twice would give.
+        if (!seen.insert(labels).second)
+            continue;
+        samples.push_back({std::move(labels), f.effectiveState()});
     }
     auto answered = [](PrinterState s) {
         return s == PrinterState::UpToDate || s == PrinterState::UpgradeAvailable ||

@@ -73,9 +73,10 @@ TEST_F(DownloadCli, CheckMetricsDescribeEachPrinter) {
     ASSERT_TRUE(sim.ok()) << sim.error();
     const std::string dir = test::makeTempDir("metrics");
     const std::string file = dir + "/upkeep.prom";
-    auto r = test::runCtl({"check", "--metrics", "--package", test::examplePackageDir(),
-                           sim.address(0), sim.address(1), sim.address(2), sim.address(3)},
-                          {}, file);
+    auto r =
+        test::runCtl({"check", "--metrics", "--package", test::examplePackageDir(), sim.address(0),
+                      sim.address(1), sim.address(2), sim.address(3), sim.address(0)},
+                     {}, file);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::ifstream in(file);
     const std::string out((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -98,6 +99,9 @@ TEST_F(DownloadCli, CheckMetricsDescribeEachPrinter) {
     for (const std::string& line : expected) {
         EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
     }
+    // A target named twice is one series.
+    const std::string first = "upkeep_printer_reachable" + labels(0, "Meridot-4000", "3.10");
+    EXPECT_EQ(out.find(first, out.find(first) + 1), std::string::npos) << out;
     if (::access("/usr/bin/promtool", X_OK) == 0) {
         auto lint = test::runCommand({"/bin/sh", "-c", "promtool check metrics <\"$0\"", file});
         EXPECT_EQ(lint.exitCode, 0) << lint.out << lint.err;
