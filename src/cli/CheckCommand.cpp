@@ -3,7 +3,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "cli/Command.h"
@@ -11,6 +14,8 @@
 #include "cli/Json.h"
 #include "cli/Options.h"
 #include "cli/TerminalText.h"
+#include "cli/Utf8.h"
+#include "package/CatalogueEntry.h"
 #include "package/FirmwareCatalogue.h"
 #include "printer/Identification.h"
 #include "printer/Printer.h"
@@ -62,9 +67,100 @@ void printJson(const std::vector<std::shared_ptr<Printer>>& printers) {
                                   f.subsystemVersions[s].view())
                             .c_str());
         }
+        // What an upgrade would send: subsystems first, then the printer,
+        // in the order upgrade sends them.
+        std::printf("], \"upgrades\": [");
+        bool first = true;
+        if (effective == PrinterState::UpgradeAvailable) {
+            for (const CatalogueEntry* entry : p.upgradeEntries()) {
+                if (!entry)
+                    continue;
+                std::printf("%s{\"model\": %s, \"version\": %s, \"file\": %s}", first ? "" : ", ",
+                            jsonString(entry->model().str()).c_str(),
+                            jsonString(entry->version().str()).c_str(),
+                            jsonString(entry->fileName().str()).c_str());
+                first = false;
+            }
+        }
         std::printf("]}");
     }
     std::printf("%s]\n", printers.empty() ? "" : "\n");
+}
+
+// A label value of the text exposition format: valid UTF-8 (other bytes
+// become U+FFFD), with backslash, double quote and newline escaped.
+std::string labelValue(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const Utf8Piece piece = utf8Piece(text, i);
+        if (!piece.valid) {
+            out += "\xEF\xBF\xBD";
+        } else if (text[i] == '\\') {
+            out += "\\\\";
+        } else if (text[i] == '"') {
+            out += "\\\"";
+        } else if (text[i] == '\n') {
+            out += "\\n";
+        } else {
+            out.append(text.substr(i, piece.length));
+        }
+        i += piece.length;
+    }
+    return out;
+}
+
+// The fleet for a textfile collector: one sample per printer and metric,
+// labelled with the printer's name, model and version.
+void printMetrics(const std::vector<std::shared_ptr<Printer>>& printers) {
+    struct Sample {
+        std::string labels;
+        PrinterState effective;
+    };
+    std::vector<Sample> samples;
+    std::set<std::string> seen;
+    for (const auto& p : printers) {
+        const PrinterFacts f = p->facts();
+        std::string labels = "printer=\"" + labelValue(p->name()) + "\",model=\"" +
+                             labelValue(f.model.view()) + "\",version=\"" +
+                             labelValue(f.version.view()) + "\"";
+        // A collector refuses a whole file with a series in it twice, as
+        // a target named twice would give.
+        if (!seen.insert(labels).second)
+            continue;
+        samples.push_back({std::move(labels), f.effectiveState()});
+    }
+    auto answered = [](PrinterState s) {
+        return s == PrinterState::UpToDate || s == PrinterState::UpgradeAvailable ||
+               s == PrinterState::Unsupported;
+    };
+    std::printf(
+        "# HELP upkeep_printer_reachable Whether the printer answered the check (1) or not (0).\n"
+        "# TYPE upkeep_printer_reachable gauge\n");
+    for (const Sample& s : samples)
+        std::printf("upkeep_printer_reachable{%s} %d\n", s.labels.c_str(), answered(s.effective));
+    std::printf(
+        "# HELP upkeep_printer_upgrade_available Whether the package has an upgrade for the "
+        "printer or one of its subsystems (1) or not (0).\n"
+        "# TYPE upkeep_printer_upgrade_available gauge\n");
+    for (const Sample& s : samples) {
+        std::printf("upkeep_printer_upgrade_available{%s} %d\n", s.labels.c_str(),
+                    s.effective == PrinterState::UpgradeAvailable);
+    }
+    std::printf(
+        "# HELP upkeep_printer_state The printer's state, in the label state: upToDate, "
+        "upgradeAvailable, notReachable, unsupported or unsupportedConnection; the value is "
+        "always 1.\n"
+        "# TYPE upkeep_printer_state gauge\n");
+    for (const Sample& s : samples) {
+        std::printf("upkeep_printer_state{%s,state=\"%s\"} 1\n", s.labels.c_str(),
+                    stateName(s.effective));
+    }
+    std::printf(
+        "# HELP upkeep_check_timestamp_seconds When the check ended, in seconds since the "
+        "epoch.\n"
+        "# TYPE upkeep_check_timestamp_seconds gauge\n"
+        "upkeep_check_timestamp_seconds %lld\n",
+        static_cast<long long>(std::time(nullptr)));
 }
 
 void printTable(const std::vector<std::shared_ptr<Printer>>& printers) {
@@ -116,11 +212,13 @@ int checkCommand(const Args& args) {
     // with this many at once, a thousand printers of which a quarter are
     // silent cost under two time-outs, in some 25 MiB.
     options.parallel = 512;
-    if (auto code = parseOptions(
-            self(), args, options,
-            {"--json", "--parallel", "--package", "--community", "--all", "--fail-on"})) {
+    if (auto code = parseOptions(self(), args, options,
+                                 {"--json", "--metrics", "--parallel", "--package", "--community",
+                                  "--all", "--fail-on"})) {
         return *code;
     }
+    if (options.json && options.metrics)
+        return usageError(self(), "--json and --metrics exclude each other");
     std::vector<std::string> failing;
     for (const std::string& name : options.failOn) {
         std::optional<std::string> state = failOnState(name);
@@ -153,6 +251,8 @@ int checkCommand(const Args& args) {
         return fail(kExitFailed, *problem);
     if (options.json) {
         printJson(printers);
+    } else if (options.metrics) {
+        printMetrics(printers);
     } else {
         printTable(printers);
     }

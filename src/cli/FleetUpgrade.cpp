@@ -37,7 +37,7 @@ enum Phase { kWaiting, kSending, kVerifying, kDone };
 // fields and then publishes kDone; the main thread reads them only after.
 struct Job {
     std::shared_ptr<Printer> printer;
-    std::vector<std::string> items;    // the files it is to get
+    std::vector<std::string> items;  // the files it is to get
     struct Change {
         std::string model, from, to, file;
         std::string text() const { return model + " " + from + " -> " + to + " (" + file + ")"; }
@@ -224,17 +224,20 @@ int printDryRun(const std::vector<std::unique_ptr<Job>>& jobs, bool json) {
             std::string items;
             for (const Job::Change& c : job.changes) {
                 items += (items.empty() ? "" : ", ");
-                items += "{\"model\": " + jsonString(c.model) + ", \"from\": " + jsonString(c.from) +
-                         ", \"to\": " + jsonString(c.to) + ", \"file\": " + jsonString(c.file) + "}";
+                items += "{\"model\": " + jsonString(c.model) +
+                         ", \"from\": " + jsonString(c.from) + ", \"to\": " + jsonString(c.to) +
+                         ", \"file\": " + jsonString(c.file) + "}";
             }
-            std::printf("%s\n  {\"printer\": %s, \"wouldSend\": [%s], \"outcome\": %s, \"reason\": %s}",
-                        i ? "," : "", jsonString(job.printer->name()).c_str(), items.c_str(),
-                        jsonString(would ? "would upgrade" : job.outcome).c_str(),
-                        jsonString(job.reason).c_str());
+            std::printf(
+                "%s\n  {\"printer\": %s, \"wouldSend\": [%s], \"outcome\": %s, \"reason\": %s}",
+                i ? "," : "", jsonString(job.printer->name()).c_str(), items.c_str(),
+                jsonString(would ? "would upgrade" : job.outcome).c_str(),
+                jsonString(job.reason).c_str());
             continue;
         }
-        std::printf("%s: %s\n", terminalText(job.printer->name()).c_str(),
-                    would ? "would upgrade" : terminalText(job.outcome + ": " + job.reason).c_str());
+        std::printf(
+            "%s: %s\n", terminalText(job.printer->name()).c_str(),
+            would ? "would upgrade" : terminalText(job.outcome + ": " + job.reason).c_str());
         for (const Job::Change& c : job.changes)
             std::printf("  %s\n", terminalText(c.text()).c_str());
     }
@@ -286,10 +289,9 @@ int reportSingle(const Job& job, bool verify) {
 int upgradeCommand(const Args& args) {
     Options options;
     options.parallel = 8;
-    if (auto code = parseOptions(
-            self(), args, options,
-            {"--yes", "--package", "--community", "--all", "--parallel", "--verify", "--json",
-             "--dry-run"})) {
+    if (auto code = parseOptions(self(), args, options,
+                                 {"--yes", "--package", "--community", "--all", "--parallel",
+                                  "--verify", "--json", "--dry-run"})) {
         return *code;
     }
     if (options.positional.empty() && !options.all)

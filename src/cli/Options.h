@@ -18,6 +18,7 @@ namespace upkeep::cli {
 struct Options {
     std::vector<std::string> positional;
     bool json = false;
+    bool metrics = false;
     bool yes = false;
     bool all = false;
     bool verify = false;

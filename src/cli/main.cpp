@@ -33,8 +33,8 @@ const std::vector<Command>& commands() {
         {"catalogue", "catalogue [--package DIR] [--json]", "show the loaded firmware catalogue",
          catalogueCommand},
         {"check",
-         "check TARGET... [--all] [--parallel N] [--package DIR] [--community TEXT] [--json] "
-         "[--fail-on STATE,...]",
+         "check TARGET... [--all] [--parallel N] [--package DIR] [--community TEXT] [--json | "
+         "--metrics] [--fail-on STATE,...]",
          "analyse printers: state, model and system software version", checkCommand},
         {"upgrade",
          "upgrade TARGET... [--all] [--parallel N] [--verify] [--yes] [--dry-run] [--package DIR] "

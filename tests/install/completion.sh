@@ -32,6 +32,7 @@ expect() {
 expect "upkeepctl ch" "check"
 expect "upkeepctl --v" "--version"
 expect "upkeepctl check --p" "--package --parallel"
+expect "upkeepctl check --m" "--metrics"
 expect "upkeepctl add-profile --" "--yes"
 expect "upkeepctl catalogue --package $scratch/" "$scratch/package"
 expect "upkeepctl send 127.0.0.1 $scratch/" "$scratch/package $scratch/update.fmw"
