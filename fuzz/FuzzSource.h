@@ -24,7 +24,7 @@ class FuzzSource final : public Connection {
         return n > 0;
     }
     bool write(const std::uint8_t*, std::size_t) override { return false; }
-    std::uint32_t size() override { return static_cast<std::uint32_t>(size_); }
+    std::uint64_t size() override { return size_; }
     bool remove() override { return false; }
     bool create() override { return false; }
 
