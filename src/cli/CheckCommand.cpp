@@ -82,7 +82,8 @@ int checkCommand(const Args& args) {
     // silent cost under two time-outs, in some 25 MiB.
     options.parallel = 512;
     if (auto code = parseOptions(self(), args, options,
-                                 {"--json", "--parallel", "--package", "--community", "--all"})) {
+                                 {"--json", "--parallel", "--package", "--community", "--all",
+                                  "--keyring", "--require-signed"})) {
         return *code;
     }
     if (options.positional.empty() && !options.all)
