@@ -79,6 +79,12 @@ TEST(CatalogueCommand, SamplePackageAsATable) {
     EXPECT_EQ(table.exitCode, 0) << table.err;
     EXPECT_NE(table.out.find("[Finisher-F2]"), std::string::npos);
     EXPECT_NE(table.out.find("m4000_400.fmw"), std::string::npos);
+    // It ships signed by the example key, which the tests trust.
+    EXPECT_NE(table.out.find("package:   signed by DC48D7406BC63A5539FB6071F2E5AA20F2782895 "
+                             "Upkeep example package <example@upkeep.invalid>"),
+              std::string::npos)
+        << table.out;
+    EXPECT_NE(table.out.find("present, verified"), std::string::npos) << table.out;
 }
 
 TEST(CatalogueCommand, FallsBackToTheSettingsThenFails) {
