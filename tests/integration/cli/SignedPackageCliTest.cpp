@@ -125,6 +125,8 @@ TEST_F(SignedPackageCli, OnlyVerifiedBytesReachThePrinter) {
     const std::string signedPackage = package("signed", {});
     const std::string changed = package("changed", {});
     changeOneByte(changed + "/m4000_400.fmw");
+    const std::string changedOlder = package("changed-older", {});
+    changeOneByte(changedOlder + "/m4000_320.fmw");
     const std::string iniChanged = package("ini-changed", {});
     std::ofstream(iniChanged + "/firmware.ini", std::ios::app) << "; added after signing\n";
     const std::string stranger = package("stranger", {kStranger});
@@ -143,6 +145,7 @@ TEST_F(SignedPackageCli, OnlyVerifiedBytesReachThePrinter) {
         int exitCode;
         std::string text;  // in the output when it fails
         std::vector<std::pair<std::string, std::string>> env = {};
+        const char* printerVersion = "3.10";
     } cases[] = {
         {"intact and signed", {"upgrade", "--package", signedPackage, "--keyring", keyring}, 0, ""},
         {"ASCII-armoured signature",
@@ -198,10 +201,24 @@ TEST_F(SignedPackageCli, OnlyVerifiedBytesReachThePrinter) {
          {"send", ownFile, "--package", changed, "--keyring", keyring},
          0,
          ""},
+        // Each file stands on its own checksum.
+        {"an intact older version beside a changed file",
+         {"downgrade", "3.20", "--package", changed, "--keyring", keyring},
+         0,
+         "",
+         {},
+         "4.00"},
+        {"a changed older version",
+         {"downgrade", "3.20", "--package", changedOlder, "--keyring", keyring},
+         1,
+         "m4000_320.fmw: its SHA-256 differs from SHA256SUMS",
+         {},
+         "4.00"},
     };
     std::string config;
     for (std::size_t n = 1; n <= std::size(cases); ++n)
-        config += test::simPrinter(static_cast<int>(n), "Meridot-4000", "3.10");
+        config +=
+            test::simPrinter(static_cast<int>(n), "Meridot-4000", cases[n - 1].printerVersion);
     test::SimProcess sim(config);
     ASSERT_TRUE(sim.ok()) << sim.error();
     for (std::size_t i = 0; i < std::size(cases); ++i) {
