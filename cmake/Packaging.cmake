@@ -21,6 +21,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://support.meridot.example/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Signed packages are checked by gpgv, run as a program.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "gpgv")
 # Qt's own dialogs in the user's language; the spooler whose printers are
 # listed; the fonts the Japanese, Korean and Chinese texts need.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")

@@ -16,6 +16,17 @@ std::unique_ptr<Connection> createConnection(const PortDescriptor&) {
 Environment* Environment::instance() {
     return nullptr;
 }
+PackageTrust checkPackage(const std::string&, Connection*, const std::vector<std::string>&) {
+    return {};
+}
+std::vector<std::string> trustedKeyrings(Environment*) {
+    return {};
+}
+namespace platform {
+std::string workingDirectory() {
+    return {};
+}
+}  // namespace platform
 }  // namespace upkeep
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

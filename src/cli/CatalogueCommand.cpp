@@ -9,6 +9,7 @@
 #include "cli/TerminalText.h"
 #include "package/Environment.h"
 #include "package/FirmwareCatalogue.h"
+#include "package/PackageTrust.h"
 #include "platform/WorkingDirectory.h"
 
 namespace upkeep::cli {
@@ -25,6 +26,40 @@ std::string jsonOrNull(const Text* text) {
 
 std::string jsonOrNull(const std::string& text, bool present) {
     return present ? jsonString(text) : std::string("null");
+}
+
+// What the package's check says of an entry's file: "verified", why it
+// would be refused, "missing", or "unsigned" for a package without a list.
+std::string fileCheck(const FirmwareCatalogue& catalogue, const CatalogueEntry& entry) {
+    if (catalogue.trust().state == TrustState::Unsigned)
+        return "unsigned";
+    std::unique_ptr<Connection> file;
+    if (!entry.isUsable() || entry.openFile(&file) != CatalogueEntry::kFound || !file)
+        return "missing";
+    std::optional<std::string> refused = checkFileForSending(catalogue, entry, *file);
+    return refused ? "refused: " + *refused : "verified";
+}
+
+std::string trustJson(const PackageTrust& trust) {
+    const bool isSigned = trust.state == TrustState::Signed;
+    const bool isUntrusted = trust.state == TrustState::Untrusted;
+    std::string out = "{\"state\": " + jsonString(trust.stateText());
+    out += ", \"fingerprint\": " + jsonOrNull(trust.fingerprint, isSigned);
+    out += ", \"userId\": " + jsonOrNull(trust.userId, isSigned);
+    out += ", \"reason\": " + jsonOrNull(trust.reason, isUntrusted);
+    return out + "}";
+}
+
+std::string trustLine(const PackageTrust& trust) {
+    switch (trust.state) {
+        case TrustState::Signed:
+            return "signed by " + terminalText(trust.fingerprint) + " " +
+                   terminalText(trust.userId);
+        case TrustState::Untrusted:
+            return "untrusted: " + terminalText(trust.reason);
+        default:
+            return "unsigned (no SHA256SUMS)";
+    }
 }
 
 void printJson(const FirmwareCatalogue& catalogue) {
@@ -61,11 +96,12 @@ void printJson(const FirmwareCatalogue& catalogue) {
             out += std::string(", \"optional\": ") + (entry->isOptional() ? "true" : "false");
             out += std::string(", \"usable\": ") + (entry->isUsable() ? "true" : "false");
             out += std::string(", \"filePresent\": ") + (entry->fileExists() ? "true" : "false");
+            out += ", \"verification\": " + jsonString(fileCheck(catalogue, *entry));
             out += "}";
         }
         out += "]}";
     }
-    out += "]}\n";
+    out += "], \"signature\": " + trustJson(catalogue.trust()) + "}\n";
     std::fputs(out.c_str(), stdout);
 }
 
@@ -94,6 +130,7 @@ void printTable(const FirmwareCatalogue& catalogue) {
                 catalogue.location() ? shown(catalogue.location()->view(), "").c_str() : "-");
     std::printf("date:      %s\n",
                 catalogue.date() ? shown(catalogue.date()->view(), "").c_str() : "-");
+    std::printf("package:   %s\n", trustLine(catalogue.trust()).c_str());
     FirmwareCatalogue::Oid modelOid, versionOid;
     catalogue.systemPairAsRead(modelOid, versionOid);
     std::printf("system:    %s = %s%s\n", shown(modelOid).c_str(), shown(versionOid).c_str(),
@@ -116,9 +153,12 @@ void printTable(const FirmwareCatalogue& catalogue) {
             const char* state = !entry->isUsable()    ? "not usable"
                                 : entry->fileExists() ? "present"
                                                       : "missing";
-            std::printf("  %-12s %-28s %s%s\n", shown(entry->version().view(), "").c_str(),
+            const std::string check = catalogue.trust().state == TrustState::Unsigned
+                                          ? std::string()
+                                          : ", " + terminalText(fileCheck(catalogue, *entry));
+            std::printf("  %-12s %-28s %s%s%s\n", shown(entry->version().view(), "").c_str(),
                         shown(entry->fileName().view(), "").c_str(), state,
-                        entry->isOptional() ? ", optional" : "");
+                        entry->isOptional() ? ", optional" : "", check.c_str());
         }
     }
 }
@@ -133,6 +173,10 @@ int catalogueCommand(const Args& args) {
         const std::string& arg = args[i];
         if (arg == "--json") {
             json = true;
+        } else if (arg == "--keyring") {
+            if (i + 1 >= args.size() || args[i + 1].empty())
+                return usageError(self(), "--keyring needs a file");
+            addTrustedKeyring(args[++i]);
         } else if (arg == "--package") {
             if (i + 1 >= args.size() || args[i + 1].empty())
                 return usageError(self(), "--package needs a directory");

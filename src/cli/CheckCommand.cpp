@@ -214,7 +214,7 @@ int checkCommand(const Args& args) {
     options.parallel = 512;
     if (auto code = parseOptions(self(), args, options,
                                  {"--json", "--metrics", "--parallel", "--package", "--community",
-                                  "--all", "--fail-on"})) {
+                                  "--all", "--fail-on", "--keyring", "--require-signed"})) {
         return *code;
     }
     if (options.json && options.metrics)

@@ -84,8 +84,11 @@ int runDownload(SendRequest request, int successId, const std::string& fallbackL
     }
     if (sink->canceled())
         return fail(kExitFailed, "canceled: the download did not finish");
-    if (sink->outcome() == Operation::Failed)
+    if (sink->outcome() == Operation::Failed) {
+        if (!report.refused.empty())
+            return fail(kExitFailed, "refused: " + terminalText(report.refused));
         return fail(kExitFailed, report.busy.empty() ? sink->failure() : report.busy);
+    }
     std::printf("%s\n", message(successId).c_str());
     if (verify && system) {
         std::printf("%s\n", terminalText(verification.text).c_str());
@@ -129,8 +132,9 @@ std::shared_ptr<Printer> checkedPrinter(const Command& command, const std::strin
 int downgradeCommand(const Args& args) {
     const Command& self = commandNamed("downgrade");
     Options options;
-    if (auto usage =
-            parseOptions(self, args, options, {"--yes", "--package", "--community", "--verify"}))
+    if (auto usage = parseOptions(
+            self, args, options,
+            {"--yes", "--package", "--community", "--verify", "--keyring", "--require-signed"}))
         return *usage;
     if (options.positional.size() != 2)
         return usageError(self, "expected TARGET VERSION");
@@ -162,8 +166,9 @@ int downgradeCommand(const Args& args) {
 int sendCommand(const Args& args) {
     const Command& self = commandNamed("send");
     Options options;
-    if (auto code =
-            parseOptions(self, args, options, {"--yes", "--package", "--community", "--verify"}))
+    if (auto code = parseOptions(
+            self, args, options,
+            {"--yes", "--package", "--community", "--verify", "--keyring", "--require-signed"}))
         return *code;
     if (options.positional.size() != 2)
         return usageError(self, "expected TARGET FILE");
@@ -178,8 +183,13 @@ int sendCommand(const Args& args) {
         return fail(kExitFailed, message(181) + " (" + options.positional[1] + ")");
     if (!PortDescriptor::fits(file))
         return fail(kExitFailed, tooLong(file));
-    if (options.package)
-        loadPackage(options);
+    // A file inside the package is checked against it when sent; one from
+    // elsewhere is the user's own choice.
+    useKeyrings(options);
+    if (options.package || options.requireSigned) {
+        if (!loadPackage(options) && options.requireSigned)
+            return kExitFailed;
+    }
     if (auto refused = confirm(options, {message(192)}))
         return *refused;
     // A forced download: the printer's state is not examined, but with

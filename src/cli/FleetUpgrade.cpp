@@ -139,7 +139,9 @@ void run(Job& job, bool verify, const std::atomic<bool>& cancel) {
         job.reason = "the download did not finish";
     } else if (job.sink->outcome() == Operation::Failed) {
         job.outcome = "failed";
-        job.reason = report.busy.empty() ? job.sink->failure() : report.busy;
+        job.reason = !report.refused.empty() ? "refused: " + report.refused
+                     : report.busy.empty()   ? job.sink->failure()
+                                             : report.busy;
     } else if (verifying) {
         job.phase.store(kVerifying);
         Verification v = verifyPrinter(job.printer->name(), job.printer->portDescriptor(),
@@ -289,9 +291,10 @@ int reportSingle(const Job& job, bool verify) {
 int upgradeCommand(const Args& args) {
     Options options;
     options.parallel = 8;
-    if (auto code = parseOptions(self(), args, options,
-                                 {"--yes", "--package", "--community", "--all", "--parallel",
-                                  "--verify", "--json", "--dry-run"})) {
+    if (auto code =
+            parseOptions(self(), args, options,
+                         {"--yes", "--package", "--community", "--all", "--parallel", "--verify",
+                          "--json", "--dry-run", "--keyring", "--require-signed"})) {
         return *code;
     }
     if (options.positional.empty() && !options.all)

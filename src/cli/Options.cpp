@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "cli/TerminalText.h"
+#include "package/Environment.h"
 #include "package/FirmwareCatalogue.h"
 #include "platform/WorkingDirectory.h"
 #include "printer/Community.h"
@@ -60,6 +61,13 @@ std::optional<int> parseOptions(const Command& command, const Args& args, Option
             options.package = value();
             if (!options.package)
                 return usageError(command, "--package needs a directory");
+        } else if (arg == "--keyring") {
+            auto file = value();
+            if (!file || file->empty())
+                return usageError(command, "--keyring needs a file");
+            options.keyrings.push_back(*file);
+        } else if (arg == "--require-signed") {
+            options.requireSigned = true;
         } else if (arg == "--community") {
             auto text = value();
             if (!text)
@@ -117,6 +125,18 @@ void warnOfRefusedObjects(const FirmwareCatalogue& catalogue) {
 
 }  // namespace
 
+void useKeyrings(const Options& options) {
+    for (const std::string& keyring : options.keyrings)
+        addTrustedKeyring(keyring);
+}
+
+bool requiresSigned(const Options& options) {
+    if (options.requireSigned)
+        return true;
+    Environment* environment = Environment::instance();
+    return environment != nullptr && environment->requireSigned();
+}
+
 const FirmwareCatalogue* loadPackage(const Options& options) {
     if (options.package) {
         std::error_code error;
@@ -127,12 +147,21 @@ const FirmwareCatalogue* loadPackage(const Options& options) {
         }
         platform::setWorkingDirectory(std::filesystem::absolute(*options.package).string());
     }
+    useKeyrings(options);
     const FirmwareCatalogue* catalogue = FirmwareCatalogue::instance();
     if (!catalogue || catalogue->notLoaded() != 0) {
         std::fprintf(stderr, "upkeepctl: %s\n", message(180).c_str());
         return nullptr;
     }
     warnOfRefusedObjects(*catalogue);
+    const PackageTrust& trust = catalogue->trust();
+    if (trust.state != TrustState::Signed && requiresSigned(options)) {
+        std::fprintf(stderr, "upkeepctl: package refused: %s\n",
+                     trust.state == TrustState::Unsigned
+                         ? "it is unsigned (no SHA256SUMS), and a signed package is required"
+                         : terminalText("untrusted: " + trust.reason).c_str());
+        return nullptr;
+    }
     return catalogue;
 }
 

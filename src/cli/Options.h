@@ -27,6 +27,9 @@ struct Options {
     bool dryRun = false;
     // check: the states that make it fail (state names as --json gives them).
     std::vector<std::string> failOn;
+    // Keyrings trusted for this run besides the configured ones.
+    std::vector<std::string> keyrings;
+    bool requireSigned = false;
 };
 
 // Parses the shared options; flags a command does not take are refused.
@@ -39,8 +42,16 @@ std::optional<int> parseOptions(const Command& command, const Args& args, Option
 std::optional<std::string> communityProblem(const std::string& text);
 
 // Loads the catalogue as the program does (or from --package), printing the
-// program's message when it cannot be found.
+// program's message when it cannot be found. With --require-signed (or the
+// "RequireSigned" setting) a package that is not signed by a trusted key is
+// refused, with the reason.
 const FirmwareCatalogue* loadPackage(const Options& options);
+
+// Trusts the --keyring files for the package loaded after it.
+void useKeyrings(const Options& options);
+
+// --require-signed, or the "RequireSigned" setting.
+bool requiresSigned(const Options& options);
 
 // The text of a string-table entry in the current language.
 std::string message(int id);

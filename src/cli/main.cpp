@@ -30,21 +30,24 @@ const std::vector<Command>& commands() {
     static const std::vector<Command> table = {
         {"query", "query ADDRESS OID_A OID_B [--community TEXT] [--json]",
          "ask a network printer for two SNMP objects", queryCommand},
-        {"catalogue", "catalogue [--package DIR] [--json]", "show the loaded firmware catalogue",
-         catalogueCommand},
+        {"catalogue", "catalogue [--package DIR] [--keyring FILE] [--json]",
+         "show the loaded firmware catalogue", catalogueCommand},
         {"check",
-         "check TARGET... [--all] [--parallel N] [--package DIR] [--community TEXT] [--json | "
-         "--metrics] [--fail-on STATE,...]",
+         "check TARGET... [--all] [--parallel N] [--package DIR] [--keyring FILE] "
+         "[--require-signed] [--community TEXT] [--json | --metrics] [--fail-on STATE,...]",
          "analyse printers: state, model and system software version", checkCommand},
         {"upgrade",
          "upgrade TARGET... [--all] [--parallel N] [--verify] [--yes] [--dry-run] [--package DIR] "
-         "[--community TEXT] [--json]",
+         "[--keyring FILE] [--require-signed] [--community TEXT] [--json]",
          "send every upgrade the package has to each printer (at most N at once, default 8)",
          upgradeCommand},
         {"downgrade",
-         "downgrade TARGET VERSION [--verify] [--yes] [--package DIR] [--community TEXT]",
+         "downgrade TARGET VERSION [--verify] [--yes] [--package DIR] [--keyring FILE] "
+         "[--require-signed] [--community TEXT]",
          "send an older version of the package to the printer", downgradeCommand},
-        {"send", "send TARGET FILE [--verify] [--yes] [--package DIR] [--community TEXT]",
+        {"send",
+         "send TARGET FILE [--verify] [--yes] [--package DIR] [--keyring FILE] [--require-signed] "
+         "[--community TEXT]",
          "send a system software file of your choice (forced download)", sendCommand},
         {"profiles", "profiles TARGET [--community TEXT] [--json]",
          "list the media profiles installed in a printer", profilesCommand},

@@ -49,6 +49,11 @@ bool FileConnection::open() {
     return true;
 }
 
+void FileConnection::adopt(platform::UniqueFd file) {
+    file_ = std::move(file);
+    aheadStart_ = aheadEnd_ = 0;
+}
+
 bool FileConnection::read(std::uint8_t* buffer, std::size_t& length) {
     std::size_t capacity = length;
     length = 0;

@@ -38,6 +38,10 @@ class FileConnection final : public Connection {
     // The path fixed at construction (empty when it could not be made).
     const std::string& path() const { return path_; }
     bool isOpen() const { return file_.valid(); }
+    int descriptor() const { return file_.get(); }
+    // Reads from now on from `file`, at its current offset, in place of
+    // the file opened: a checked private copy of the bytes.
+    void adopt(platform::UniqueFd file);
 
     // The path a descriptor names: channels 3 and 4 place the name in the
     // working directory, every other channel uses it unchanged.

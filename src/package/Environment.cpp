@@ -93,6 +93,21 @@ bool LinuxEnvironment::languageSetting(std::uint8_t& out) {
     return true;
 }
 
+std::optional<std::string> LinuxEnvironment::keyringFile() {
+    return readTextSetting(kKeyringValue);
+}
+
+bool LinuxEnvironment::requireSigned() {
+    // A number, or a text for those who write it so: 0 or nothing is off.
+    std::optional<platform::RegistryKey> key = platform::Registry::system().openKey(kSettingsKey);
+    if (!key)
+        return false;
+    if (std::optional<std::uint32_t> number = key->readDword(kRequireSignedValue))
+        return *number != 0;
+    std::optional<std::string> text = key->readText(kRequireSignedValue);
+    return text && !text->empty() && *text != "0";
+}
+
 ScopedEnvironment::ScopedEnvironment(Environment* environment) {
     previous_ = Environment::exchangeOverride(environment, true, previousActive_);
 }

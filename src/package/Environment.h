@@ -29,6 +29,8 @@ class Environment {
     static constexpr const char* kCatalogueValue = "Firmware";
     static constexpr const char* kSoftwarePathValue = "Path";
     static constexpr const char* kLanguageValue = "LANG";
+    static constexpr const char* kKeyringValue = "Keyring";
+    static constexpr const char* kRequireSignedValue = "RequireSigned";
     static constexpr const char* kStartupFileName = "startup";
 
     Environment() = default;
@@ -46,6 +48,10 @@ class Environment {
     // The language setting ("LANG"): true and its lowest byte, or false.
     virtual bool languageSetting(std::uint8_t& out) = 0;
     virtual OsKind osKind() = 0;
+    // A keyring file whose keys sign packages ("Keyring"); none when unset.
+    virtual std::optional<std::string> keyringFile() { return std::nullopt; }
+    // Unsigned packages are refused ("RequireSigned" = 1).
+    virtual bool requireSigned() { return false; }
     virtual ~Environment() = default;
 
     // The start-up request file in the working directory.
@@ -69,6 +75,8 @@ class LinuxEnvironment final : public Environment {
     std::optional<std::string> systemSoftwarePath() override;
     bool languageSetting(std::uint8_t& out) override;
     OsKind osKind() override { return OsKind::Unknown; }
+    std::optional<std::string> keyringFile() override;
+    bool requireSigned() override;
 };
 
 // Makes instance() answer with the given environment (which may be null, to

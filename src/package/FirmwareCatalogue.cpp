@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <span>
 
 #include "package/Environment.h"
 #include "package/SectionReader.h"
+#include "platform/WorkingDirectory.h"
 
 namespace upkeep {
 namespace {
@@ -86,6 +88,7 @@ void FirmwareCatalogue::load(Environment* environment) {
         return;
     std::unique_ptr<Connection> file =
         createConnection(PortDescriptor(kFileName, PortType::File, channel::kWorkingDirCatalogue));
+    std::string directory = platform::workingDirectory();
     if (!file || !file->open()) {
         file.reset();
         std::optional<PortDescriptor> configured = environment->catalogueFileDescriptor();
@@ -94,8 +97,23 @@ void FirmwareCatalogue::load(Environment* environment) {
         file = createConnection(*configured);
         if (!file || !file->open())
             return;
+        directory = std::filesystem::path(configured->name().str()).parent_path().string();
     }
+    // The catalogue read is the one whose bytes were checked.
+    trust_ = checkPackage(directory, file.get(), trustedKeyrings(environment));
     read(*file);
+}
+
+bool FirmwareCatalogue::lists(const CatalogueEntry* entry) const {
+    if (entry == nullptr)
+        return false;
+    for (const CatalogueNode* group = groups_.get(); group; group = group->nextGroup()) {
+        for (const CatalogueNode* node = group; node; node = node->nextInGroup()) {
+            if (node->entry() == entry)
+                return true;
+        }
+    }
+    return false;
 }
 
 void FirmwareCatalogue::read(Connection& source) {

@@ -29,6 +29,7 @@
 
 #include "connection/Connection.h"
 #include "package/CatalogueEntry.h"
+#include "package/PackageTrust.h"
 #include "platform/FixedText.h"
 
 namespace upkeep {
@@ -156,6 +157,13 @@ class FirmwareCatalogue {
     // The model list, for showing it whole.
     const CatalogueNode* groups() const { return groups_.get(); }
 
+    // Whether the package's files may be sent: unsigned, signed by whom, or
+    // untrusted and why. Checked once, when load() found the catalogue.
+    const PackageTrust& trust() const { return trust_; }
+    // The entry is one of this catalogue's (not one made for a file the
+    // user chose).
+    bool lists(const CatalogueEntry* entry) const;
+
   private:
     friend class SubsystemIterator;
     void readItems(class SectionReader& reader);
@@ -175,6 +183,7 @@ class FirmwareCatalogue {
     std::array<Oid, kMaxSubsystems> subsystemModelOids_;
     std::array<Oid, kMaxSubsystems> subsystemVersionOids_;
     std::array<bool, kMaxSubsystems> subsystemUsable_{};
+    PackageTrust trust_;
 };
 
 }  // namespace upkeep

@@ -101,6 +101,15 @@ SendResult sendEntry(CatalogueEntry& entry, const PortDescriptor& port,
     // Where the entry was found: the package, or the path as given.
     if (auto* found = dynamic_cast<FileConnection*>(file.get()); found && control.sent)
         control.sent->path = found->path();
+    // Checked whole before the printer's connection opens: bytes hashed
+    // while they are sent would already be on the wire.
+    const FirmwareCatalogue* catalogue = analysisCatalogue();
+    if (std::optional<std::string> refused =
+            catalogue ? checkFileForSending(*catalogue, entry, *file) : std::nullopt) {
+        if (control.refusal)
+            *control.refusal = *refused;
+        return SendResult::Refused;
+    }
     return streamFile(*file, *printer, downgrade, control);
 }
 

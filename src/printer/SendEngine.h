@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "connection/Connection.h"
 
@@ -22,6 +23,7 @@ enum class SendResult {
     FileNotFound = 3,  // the entry's file is in none of its places
     Canceled = 4,      // stopped by the cancel word: not everything was sent
     EmptyFile = 5,     // the file holds no byte: nothing was sent
+    Refused = 6,       // a package file that failed its check: nothing was sent
 };
 
 // What a running transfer shares with whoever watches it.
@@ -32,6 +34,8 @@ struct TransferControl {
     std::atomic<int>& progress;
     // When set, given every byte the printer was written, and the file's path.
     history::SentBytes* sent = nullptr;
+    // When set, told why a file was refused (the file and the reason).
+    std::string* refusal = nullptr;
 };
 
 // The downgrade rewrite of a first block: the first line whose characters
@@ -45,7 +49,9 @@ SendResult streamFile(Connection& file, Connection& printer, bool downgrade,
                       const TransferControl& control);
 
 // Sends the entry's file to the port's data channel. Clears the entry's
-// downgrade mark once its first block was read.
+// downgrade mark once its first block was read. A file of a signed or
+// untrusted package is checked whole against the package's list before the
+// printer is spoken to, and the checked bytes are the ones sent.
 SendResult sendEntry(CatalogueEntry& entry, const PortDescriptor& port,
                      const TransferControl& control);
 

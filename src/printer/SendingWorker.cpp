@@ -49,7 +49,7 @@ class Recorder {
         }
     }
     void note(const CatalogueEntry* entry, SendResult result, history::SentBytes& bytes) {
-        if (!entry || result == SendResult::FileNotFound)
+        if (!entry || result == SendResult::FileNotFound || result == SendResult::Refused)
             return;  // nothing left this side
         history::Record record = base_;
         record.id = history::newId();
@@ -90,7 +90,7 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
     TransferControl control{shared->cancel, shared->progress};
     // A system software file's transfer also hands its bytes to the history.
     auto recorded = [&](history::SentBytes& bytes) {
-        return TransferControl{shared->cancel, shared->progress, &bytes};
+        return TransferControl{shared->cancel, shared->progress, &bytes, &shared->report.refused};
     };
     Operation outcome = request.operation;
     bool canceled = false;

@@ -62,6 +62,9 @@ struct DownloadReport {
     std::vector<Sent> sent;
     // Why nothing was sent when another download held the printer.
     std::string busy;
+    // Why a file of the package was refused before anything was sent: the
+    // file and the reason.
+    std::string refused;
 };
 
 class SendingWorker {

@@ -42,28 +42,33 @@ TEST(CatalogueCommand, MalformedCataloguesGiveWhatWasReadBeforeTheFault) {
          R"("date": "", "systemModelOid": "model.oid", "systemVersionOid": "version.oid", )"
          R"("subsystemPairs": [["s1m", "s1v"], ["s2m", "s2v"]], "models": [)"
          R"({"model": "Meridot-4000", "entries": [)"
-         R"({"version": "1.00", "fileName": "present.fmw", "optional": false, "usable": true, "filePresent": true}, )"
-         R"({"version": "2.00", "fileName": "missing.fmw", "optional": false, "usable": true, "filePresent": false}]}, )"
+         R"({"version": "1.00", "fileName": "present.fmw", "optional": false, "usable": true, "filePresent": true, "verification": "unsigned"}, )"
+         R"({"version": "2.00", "fileName": "missing.fmw", "optional": false, "usable": true, "filePresent": false, "verification": "unsigned"}]}, )"
          R"({"model": "Empty", "entries": []}, )"
          R"({"model": "Meridot-4000", "entries": [)"
-         R"({"version": "3.00", "fileName": "present.fmw", "optional": true, "usable": true, "filePresent": true}]}, )"
+         R"({"version": "3.00", "fileName": "present.fmw", "optional": true, "usable": true, "filePresent": true, "verification": "unsigned"}]}, )"
          R"({"model": "Meridot-4000", "entries": [)"
-         R"({"version": "4.00", "fileName": "missing.fmw", "optional": false, "usable": true, "filePresent": false}]}]})"},
+         R"({"version": "4.00", "fileName": "missing.fmw", "optional": false, "usable": true, "filePresent": false, "verification": "unsigned"}]}]})"},
         // The second file name is cut to the first: refused, not sent.
-        {"too-long", R"({"notLoaded": 0, "location": "", "date": "", "systemModelOid": "m", )"
-                     R"("systemVersionOid": "v", "subsystemPairs": [], "models": [)"
-                     R"({"model": "Meridot-4000", "entries": [{"version": "1.00", "fileName": ")" +
-                         file79 +
-                         R"(", "optional": false, "usable": true, "filePresent": true}, )"
-                         R"({"version": "2.00", "fileName": ")" +
-                         file79 +
-                         R"(", "optional": false, "usable": false, "filePresent": false}]}]})"},
+        {"too-long",
+         R"({"notLoaded": 0, "location": "", "date": "", "systemModelOid": "m", )"
+         R"("systemVersionOid": "v", "subsystemPairs": [], "models": [)"
+         R"({"model": "Meridot-4000", "entries": [{"version": "1.00", "fileName": ")" +
+             file79 +
+             R"(", "optional": false, "usable": true, "filePresent": true, "verification": "unsigned"}, )"
+             R"({"version": "2.00", "fileName": ")" +
+             file79 +
+             R"(", "optional": false, "usable": false, "filePresent": false, "verification": "unsigned"}]}]})"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dir);
         test::CommandResult result = catalogue({"--json", "--package", fixture(c.dir)});
         EXPECT_EQ(result.exitCode, 0) << result.err;
-        EXPECT_EQ(result.out, c.json + "\n");
+        // None of these packages lists checksums: each ends saying so.
+        const std::string unsignedPackage =
+            R"(, "signature": {"state": "unsigned", "fingerprint": null, "userId": null, )"
+            R"("reason": null})";
+        EXPECT_EQ(result.out, c.json.substr(0, c.json.size() - 1) + unsignedPackage + "}\n");
     }
 }
 
@@ -74,6 +79,12 @@ TEST(CatalogueCommand, SamplePackageAsATable) {
     EXPECT_EQ(table.exitCode, 0) << table.err;
     EXPECT_NE(table.out.find("[Finisher-F2]"), std::string::npos);
     EXPECT_NE(table.out.find("m4000_400.fmw"), std::string::npos);
+    // It ships signed by the example key, which the tests trust.
+    EXPECT_NE(table.out.find("package:   signed by DC48D7406BC63A5539FB6071F2E5AA20F2782895 "
+                             "Upkeep example package <example@upkeep.invalid>"),
+              std::string::npos)
+        << table.out;
+    EXPECT_NE(table.out.find("present, verified"), std::string::npos) << table.out;
 }
 
 TEST(CatalogueCommand, FallsBackToTheSettingsThenFails) {

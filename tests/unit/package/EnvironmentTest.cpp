@@ -31,6 +31,32 @@ TEST_F(LinuxEnvironmentSettings, AnswersFromTheSettingsKey) {
     ASSERT_TRUE(catalogue.has_value());
     EXPECT_EQ(*catalogue, PortDescriptor("/opt/upkeep/firmware.ini", PortType::File, 6));
     EXPECT_EQ(environment.systemSoftwarePath(), std::optional<std::string>("/opt/upkeep/fmw/"));
+    EXPECT_FALSE(environment.keyringFile().has_value());
+    EXPECT_FALSE(environment.requireSigned());
+}
+
+TEST_F(LinuxEnvironmentSettings, KeyringAndRequireSigned) {
+    struct Case {
+        const char* values;
+        std::optional<std::string> keyring;
+        bool requireSigned;
+    };
+    const std::vector<Case> cases = {
+        {"\"Keyring\"=\"/etc/meridot/signing.gpg\"", "/etc/meridot/signing.gpg", false},
+        {"\"RequireSigned\"=dword:00000001", std::nullopt, true},
+        {"\"RequireSigned\"=dword:00000100", std::nullopt, true},  // any number but 0
+        {"\"RequireSigned\"=dword:00000000", std::nullopt, false},
+        {"\"RequireSigned\"=\"1\"", std::nullopt, true},
+        {"\"RequireSigned\"=\"0\"", std::nullopt, false},
+        {"\"RequireSigned\"=\"\"", std::nullopt, false},
+        {"\"Other\"=dword:00000001", std::nullopt, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.values);
+        useSettings(std::string(c.values) + "\n");
+        EXPECT_EQ(environment.keyringFile(), c.keyring);
+        EXPECT_EQ(environment.requireSigned(), c.requireSigned);
+    }
 }
 
 TEST_F(LinuxEnvironmentSettings, LanguageOfAnyTypeCountsByItsLowestByte) {

@@ -1,0 +1,291 @@
+// Signed packages: upkeepctl sends a package's file only when its bytes are
+// the ones a trusted key signed for, and shows what it found. Keys are made
+// here, in a private GnuPG home.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "integration/sim/SimHelpers.h"
+#include "support/ChildProcess.h"
+#include "support/CommandRunner.h"
+#include "support/Paths.h"
+#include "support/SimProcess.h"
+
+namespace upkeep {
+namespace {
+
+constexpr const char* kSigner = "Test Signer <signer@example.org>";
+constexpr const char* kStranger = "Stranger <stranger@example.org>";
+
+// Two signing keys, made once for the whole run: the signer's public key
+// is in `keyring`, the stranger's in none.
+struct Keys {
+    Keys()
+        : dir(test::makeTempDir("signing-keys")),
+          home(dir + "/gnupg"),
+          keyring(dir + "/trusted.gpg") {
+        std::filesystem::create_directories(home);
+        std::filesystem::permissions(home, std::filesystem::perms::owner_all);
+        for (const char* user : {kSigner, kStranger}) {
+            auto made =
+                gpg({"--passphrase", "", "--quick-gen-key", user, "ed25519", "sign", "never"});
+            ok = ok && made.exitCode == 0;
+            problem += made.err;
+        }
+        ok = ok && gpg({"--output", keyring, "--export", "signer@example.org"}).exitCode == 0;
+        // The first "fpr" record is the primary key's: its tenth field.
+        std::istringstream records(gpg({"--with-colons", "--list-keys", "signer@example.org"}).out);
+        for (std::string line; fingerprint.empty() && std::getline(records, line);) {
+            std::vector<std::string> fields;
+            std::istringstream split(line);
+            for (std::string field; std::getline(split, field, ':');)
+                fields.push_back(field);
+            if (fields.size() > 9 && fields[0] == "fpr")
+                fingerprint = fields[9];
+        }
+        ok = ok && fingerprint.size() == 40;
+    }
+    ~Keys() { test::removeTree(dir); }
+    test::CommandResult gpg(std::vector<std::string> args) const {
+        args.insert(args.begin(), {"/usr/bin/gpg", "--batch", "--yes", "--quiet"});
+        return test::runCommand(args, {{"GNUPGHOME", home}});
+    }
+
+    std::string dir, home, keyring, fingerprint, problem;
+    bool ok = true;
+};
+
+const Keys& keys() {
+    static const Keys made;
+    return made;
+}
+
+class SignedPackageCli : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(keys().ok) << keys().problem;
+        dir_ = test::makeTempDir("signed-cli");
+    }
+    void TearDown() override { test::removeTree(dir_); }
+
+    struct Signing {
+        const char* signer = kSigner;  // nullptr: no SHA256SUMS at all
+        const char* listed = "firmware.ini *.fmw";
+        bool armoured = false;
+    };
+
+    // A copy of the sample package's catalogue and Meridot-4000 files,
+    // listed and signed as asked.
+    std::string package(const std::string& name, const Signing& signing) {
+        const std::string dir = dir_ + "/" + name;
+        std::filesystem::create_directories(dir);
+        for (const char* file : {"firmware.ini", "m4000_310.fmw", "m4000_320.fmw", "m4000_400.fmw"})
+            std::filesystem::copy(test::examplePackageDir() + "/" + file, dir);
+        if (signing.signer == nullptr)
+            return dir;
+        auto listed = test::runCommand(
+            {"/bin/sh", "-c",
+             "cd \"$0\" && sha256sum " + std::string(signing.listed) + " > SHA256SUMS", dir});
+        EXPECT_EQ(listed.exitCode, 0) << listed.err;
+        std::vector<std::string> sign = {"--local-user", signing.signer, "--output",
+                                         dir + "/SHA256SUMS.gpg"};
+        if (signing.armoured)
+            sign.push_back("--armor");
+        sign.insert(sign.end(), {"--detach-sign", dir + "/SHA256SUMS"});
+        auto signed_ = keys().gpg(sign);
+        EXPECT_EQ(signed_.exitCode, 0) << signed_.err;
+        return dir;
+    }
+
+    // Changes one byte of a file of the package, after it was signed.
+    static void changeOneByte(const std::string& path) {
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekg(-1, std::ios::end);
+        char last = 0;
+        file.get(last);
+        file.seekp(-1, std::ios::end);
+        file.put(static_cast<char>(last ^ 1));
+    }
+
+    std::string registry(const std::string& name, const std::string& values) {
+        const std::string path = dir_ + "/" + name + ".reg";
+        std::ofstream(path) << "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnholt\\Meridot "
+                               "Upkeep]\n"
+                            << values;
+        return path;
+    }
+
+    std::string dir_;
+};
+
+TEST_F(SignedPackageCli, OnlyVerifiedBytesReachThePrinter) {
+    const std::string signedPackage = package("signed", {});
+    const std::string changed = package("changed", {});
+    changeOneByte(changed + "/m4000_400.fmw");
+    const std::string changedOlder = package("changed-older", {});
+    changeOneByte(changedOlder + "/m4000_320.fmw");
+    const std::string iniChanged = package("ini-changed", {});
+    std::ofstream(iniChanged + "/firmware.ini", std::ios::app) << "; added after signing\n";
+    const std::string stranger = package("stranger", {kStranger});
+    const std::string unlisted = package("unlisted", {kSigner, "firmware.ini m4000_3*.fmw"});
+    const std::string armoured = package("armoured", {kSigner, "firmware.ini *.fmw", true});
+    const std::string unsignedPackage = package("unsigned", {nullptr});
+    const std::string ownFile = dir_ + "/own.fmw";
+    std::filesystem::copy(changed + "/m4000_400.fmw", ownFile);
+    const std::string keyring = keys().keyring;
+    const std::string noKeys = dir_ + "/no-keys";
+    std::filesystem::create_directories(noKeys);
+
+    const struct Case {
+        const char* what;
+        std::vector<std::string> args;  // the printer's address goes second
+        int exitCode;
+        std::string text;  // in the output when it fails
+        std::vector<std::pair<std::string, std::string>> env = {};
+        const char* printerVersion = "3.10";
+    } cases[] = {
+        {"intact and signed", {"upgrade", "--package", signedPackage, "--keyring", keyring}, 0, ""},
+        {"ASCII-armoured signature",
+         {"upgrade", "--package", armoured, "--keyring", keyring},
+         0,
+         ""},
+        {"the keyring of the settings",
+         {"upgrade", "--package", signedPackage},
+         0,
+         "",
+         {{"UPKEEP_REGISTRY", registry("keyring", "\"Keyring\"=\"" + keyring + "\"\n")}}},
+        {"the trusted directory",
+         {"upgrade", "--package", signedPackage},
+         0,
+         "",
+         {{"UPKEEP_TRUSTED_DIR", keys().dir}}},
+        {"one byte changed",
+         {"upgrade", "--package", changed, "--keyring", keyring},
+         1,
+         "m4000_400.fmw: its SHA-256 differs from SHA256SUMS"},
+        {"the catalogue changed",
+         {"upgrade", "--package", iniChanged, "--keyring", keyring},
+         1,
+         "firmware.ini: its SHA-256 differs from SHA256SUMS"},
+        {"a file left out of the list",
+         {"upgrade", "--package", unlisted, "--keyring", keyring},
+         1,
+         "m4000_400.fmw: not listed in SHA256SUMS"},
+        {"a key not in the keyring",
+         {"upgrade", "--package", stranger, "--keyring", keyring},
+         1,
+         "signed by a key that is not trusted"},
+        {"no key trusted at all",
+         {"upgrade", "--package", signedPackage},
+         1,
+         "no trusted keyring",
+         {{"UPKEEP_TRUSTED_DIR", noKeys}}},
+        {"unsigned, a signature required",
+         {"upgrade", "--package", unsignedPackage, "--require-signed"},
+         1,
+         "it is unsigned"},
+        {"unsigned, a signature required by the settings",
+         {"upgrade", "--package", unsignedPackage},
+         1,
+         "it is unsigned",
+         {{"UPKEEP_REGISTRY", registry("require-signed", "\"RequireSigned\"=dword:00000001\n")}}},
+        {"unsigned", {"upgrade", "--package", unsignedPackage}, 0, ""},
+        {"a changed file of the package sent by hand",
+         {"send", changed + "/m4000_400.fmw", "--package", changed, "--keyring", keyring},
+         1,
+         "m4000_400.fmw: its SHA-256 differs from SHA256SUMS"},
+        {"a file from elsewhere sent by hand",
+         {"send", ownFile, "--package", changed, "--keyring", keyring},
+         0,
+         ""},
+        // Each file stands on its own checksum.
+        {"an intact older version beside a changed file",
+         {"downgrade", "3.20", "--package", changed, "--keyring", keyring},
+         0,
+         "",
+         {},
+         "4.00"},
+        {"a changed older version",
+         {"downgrade", "3.20", "--package", changedOlder, "--keyring", keyring},
+         1,
+         "m4000_320.fmw: its SHA-256 differs from SHA256SUMS",
+         {},
+         "4.00"},
+    };
+    std::string config;
+    for (std::size_t n = 1; n <= std::size(cases); ++n)
+        config +=
+            test::simPrinter(static_cast<int>(n), "Meridot-4000", cases[n - 1].printerVersion);
+    test::SimProcess sim(config);
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.what);
+        const std::string address = sim.address(i);
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin() + 1, address);
+        args.push_back("--yes");
+        auto r = test::runCtl(args, c.env);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.out << r.err;
+        if (c.exitCode == 0) {
+            EXPECT_TRUE(sim.waitForLine("applied " + address + " ")) << r.out << r.err;
+        } else {
+            EXPECT_NE((r.out + r.err).find(c.text), std::string::npos) << r.out << r.err;
+            EXPECT_FALSE(
+                sim.waitForLine("received " + address + " ", std::chrono::milliseconds(300)));
+        }
+    }
+}
+
+TEST_F(SignedPackageCli, CatalogueShowsWhoSignedAndEachFilesCheck) {
+    const std::string signedPackage = package("signed", {});
+    const std::string changed = package("changed", {});
+    changeOneByte(changed + "/m4000_320.fmw");
+    const std::string stranger = package("stranger", {kStranger});
+    const std::string unsignedPackage = package("unsigned", {nullptr});
+    const std::string& fpr = keys().fingerprint;
+    const struct Case {
+        std::string package;
+        std::vector<std::string> json;   // parts of --json
+        std::vector<std::string> table;  // parts of the table
+    } cases[] = {
+        {signedPackage,
+         {R"("signature": {"state": "signed", "fingerprint": ")" + fpr +
+              R"(", "userId": "Test Signer <signer@example.org>", "reason": null})",
+          R"("fileName": "m4000_400.fmw", "optional": false, "usable": true, "filePresent": true, "verification": "verified"})"},
+         {"package:   signed by " + fpr + " Test Signer <signer@example.org>",
+          "present, verified"}},
+        {changed,
+         {R"("state": "signed")",
+          R"("verification": "refused: m4000_320.fmw: its SHA-256 differs from SHA256SUMS")",
+          R"("fileName": "m4000_310.fmw", "optional": false, "usable": true, "filePresent": true, "verification": "verified")"},
+         {"present, refused: m4000_320.fmw: its SHA-256 differs"}},
+        {stranger,
+         {R"("signature": {"state": "untrusted", "fingerprint": null, "userId": null, "reason": "signed by a key that is not trusted)",
+          R"("verification": "refused: m4000_400.fmw: the package is untrusted)"},
+         {"package:   untrusted: signed by a key that is not trusted"}},
+        {unsignedPackage,
+         {R"("signature": {"state": "unsigned", "fingerprint": null, "userId": null, "reason": null})",
+          R"("filePresent": true, "verification": "unsigned"})"},
+         {"package:   unsigned (no SHA256SUMS)"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.package);
+        auto json = test::runCtl(
+            {"catalogue", "--json", "--package", c.package, "--keyring", keys().keyring});
+        EXPECT_EQ(json.exitCode, 0) << json.err;
+        for (const std::string& part : c.json)
+            EXPECT_NE(json.out.find(part), std::string::npos) << part << "\n" << json.out;
+        auto table =
+            test::runCtl({"catalogue", "--package", c.package, "--keyring", keys().keyring});
+        EXPECT_EQ(table.exitCode, 0) << table.err;
+        for (const std::string& part : c.table)
+            EXPECT_NE(table.out.find(part), std::string::npos) << part << "\n" << table.out;
+    }
+}
+
+}  // namespace
+}  // namespace upkeep
