@@ -122,6 +122,10 @@ def environment(scratch):
         "UPKEEP_TIME_SCALE": "0.01",
         "UPKEEP_HISTORY": os.path.join(scratch, "history.jsonl"),
         "UPKEEP_LOCK_DIR": os.path.join(scratch, "locks"),
+        # The sample package is signed: its key is trusted as an
+        # administrator would install it.
+        "UPKEEP_TRUSTED_DIR": os.path.join(os.path.dirname(os.path.abspath(PACKAGE)),
+                                           "trusted.gpg.d"),
     })
     return env
 

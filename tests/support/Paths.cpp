@@ -14,6 +14,12 @@ const bool exampleKeyTrusted = [] {
     return ::setenv("UPKEEP_TRUSTED_DIR", dir.c_str(), 0) == 0;
 }();
 
+// Nor do their download locks go where the system's are.
+const bool ownLocks = [] {
+    const std::string dir = std::string(UPKEEP_BINARY_DIR) + "/test-locks";
+    return ::setenv("UPKEEP_LOCK_DIR", dir.c_str(), 0) == 0;
+}();
+
 }  // namespace
 
 std::string sourceDir() {
