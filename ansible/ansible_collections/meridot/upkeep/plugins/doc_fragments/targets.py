@@ -31,6 +31,17 @@ options:
       - Without it, C(upkeepctl) loads the package as the desktop program does
         (the working directory, then the settings file).
     type: path
+  keyring:
+    description:
+      - A keyring file whose keys are trusted to sign the package, besides those
+        in C(/etc/upkeep/trusted.gpg.d/) and the settings' C(Keyring).
+      - A signed package whose signature no trusted key made is refused.
+    type: path
+  require_signed:
+    description:
+      - Refuse a package that is not signed by a trusted key.
+    type: bool
+    default: false
   community:
     description:
       - The SNMP community for network printers (1 to 63 characters).

@@ -15,6 +15,8 @@ def target_argument_spec():
         printers=dict(type="list", elements="str"),
         all=dict(type="bool", default=False),
         package=dict(type="path"),
+        keyring=dict(type="path"),
+        require_signed=dict(type="bool", default=False),
         community=dict(type="str", no_log=True),
         parallel=dict(type="int"),
         upkeepctl=dict(type="path"),
@@ -41,6 +43,10 @@ def shared_options(module, parallel=True):
     args = []
     if module.params["package"]:
         args += ["--package", module.params["package"]]
+    if module.params["keyring"]:
+        args += ["--keyring", module.params["keyring"]]
+    if module.params["require_signed"]:
+        args.append("--require-signed")
     if module.params["community"] is not None:
         args += ["--community", module.params["community"]]
     if parallel and module.params["parallel"] is not None:
