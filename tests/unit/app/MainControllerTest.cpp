@@ -448,18 +448,26 @@ TEST_F(MainControllerTest, AddProfileCommandStartsTheInstallation) {
     controller->command(resources::command::kMediaAddProfiles);  // file dialog canceled
     EXPECT_EQ(view->fileDialogs, 1);
     EXPECT_EQ(view->sendingOpens, 0);
+    // A path longer than a port name holds would be cut into another file's:
+    // refused before any download starts.
+    view->file = "/tmp/" + std::string(251, 'a') + ".pdw";
+    controller->command(resources::command::kMediaAddProfiles);
+    EXPECT_EQ(view->sendingOpens, 0);
+    EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(258)});
+    view->messages.clear();
+    view->file.reset();
 
     // A double-click in media mode without an argument runs the same command.
     view->file = "/tmp/paper.pdw";
     controller->doubleClick();
-    EXPECT_EQ(view->fileDialogs, 2);
+    EXPECT_EQ(view->fileDialogs, 3);
     EXPECT_EQ(view->sendingOpens, 1);
     EXPECT_TRUE(view->messages.empty());
     ASSERT_TRUE(settle());
     // The start-up's mode is used up: a double-click now upgrades.
     forget();
     controller->doubleClick();
-    EXPECT_EQ(view->fileDialogs, 2);
+    EXPECT_EQ(view->fileDialogs, 3);
     EXPECT_EQ(view->webLinks.size(), 1u);
 }
 
