@@ -7,6 +7,7 @@
 #include "cli/Command.h"
 #include "cli/Json.h"
 #include "cli/TerminalText.h"
+#include "cli/Texts.h"
 #include "package/Environment.h"
 #include "package/FirmwareCatalogue.h"
 #include "package/PackageTrust.h"
@@ -175,15 +176,15 @@ int catalogueCommand(const Args& args) {
             json = true;
         } else if (arg == "--keyring") {
             if (i + 1 >= args.size() || args[i + 1].empty())
-                return usageError(self(), "--keyring needs a file");
+                return usageError(self(), message(text::kNeedsValue, {"--keyring"}));
             addTrustedKeyring(args[++i]);
         } else if (arg == "--package") {
             if (i + 1 >= args.size() || args[i + 1].empty())
-                return usageError(self(), "--package needs a directory");
+                return usageError(self(), message(text::kNeedsValue, {"--package"}));
             package = args[++i];
             packageGiven = true;
         } else {
-            return usageError(self(), "unexpected argument " + arg);
+            return usageError(self(), message(text::kUnexpectedArgument, {arg}));
         }
     }
     if (packageGiven)

@@ -14,6 +14,7 @@
 #include "cli/Options.h"
 #include "cli/Progress.h"
 #include "cli/TerminalText.h"
+#include "cli/Texts.h"
 #include "cli/Verify.h"
 #include "package/CatalogueEntry.h"
 #include "package/FirmwareCatalogue.h"
@@ -29,8 +30,19 @@ int addProfileCommand(const Args& args);
 namespace {
 
 std::string tooLong(const std::string& file) {
-    return "the path is longer than " + std::to_string(PortDescriptor::Text::kCapacity) +
-           " characters, or holds a zero byte: " + terminalText(file);
+    return message(text::kPathTooLong,
+                   {std::to_string(PortDescriptor::Text::kCapacity), terminalText(file)});
+}
+
+// "FILE (N bytes) sent to PRINTER.": a forced download has no other name.
+std::string sentLine(const DownloadReport& report, const std::string& printer) {
+    for (const history::Record& r : report.records) {
+        if (r.outcome == "sent") {
+            return message(text::kSentFile, {terminalText(r.file.path), std::to_string(r.file.size),
+                                             terminalText(printer)});
+        }
+    }
+    return message(152);
 }
 
 // Runs the request to its end; Ctrl-C cancels it. With `verify`, a
@@ -83,15 +95,20 @@ int runDownload(SendRequest request, int successId, const std::string& fallbackL
         completeHistory(report, verification.text);
     }
     if (sink->canceled())
-        return fail(kExitFailed, "canceled: the download did not finish");
+        return fail(kExitFailed,
+                    message(text::kCanceledBecause, {message(text::kDidNotFinish, {})}));
     if (sink->outcome() == Operation::Failed) {
         if (!report.refused.empty())
-            return fail(kExitFailed, "refused: " + terminalText(report.refused));
+            return fail(kExitFailed, message(text::kRefused, {terminalText(report.refused)}));
         return fail(kExitFailed, report.busy.empty() ? sink->failure() : report.busy);
     }
-    std::printf("%s\n", message(successId).c_str());
+    if (forced) {
+        std::printf("%s\n", sentLine(report, name).c_str());
+    } else {
+        std::printf("%s\n", message(successId).c_str());
+    }
     if (verify && system) {
-        std::printf("%s\n", terminalText(verification.text).c_str());
+        std::printf("%s\n", terminalText(shown(verification.text)).c_str());
         if (!verification.verified)
             return kExitFailed;
     }
@@ -118,6 +135,10 @@ std::shared_ptr<Printer> checkedPrinter(const Command& command, const std::strin
         code = usageError(command, targetError(target));
         return nullptr;
     }
+    if (auto missing = missingPort(*port)) {
+        code = fail(kExitFailed, *missing);
+        return nullptr;
+    }
     auto printer = std::make_shared<Printer>(target, *port);
     printer->analyseIfNeeded();
     if (int id = unusableMessage(printer->effectiveState())) {
@@ -137,7 +158,7 @@ int downgradeCommand(const Args& args) {
             {"--yes", "--package", "--community", "--verify", "--keyring", "--require-signed"}))
         return *usage;
     if (options.positional.size() != 2)
-        return usageError(self, "expected TARGET VERSION");
+        return usageError(self, message(text::kExpected, {"TARGET VERSION"}));
     if (!loadPackage(options))
         return kExitFailed;
     int code = kExitFailed;
@@ -148,12 +169,17 @@ int downgradeCommand(const Args& args) {
     // The printer's own version, not the text that adds its subsystems'.
     const std::string current = printer->facts().version.str();
     if (equalsIgnoringCase(version, current))
-        return fail(kExitFailed, message(255));
+        return fail(kExitFailed, message(text::kAlreadyRuns, {terminalText(current)}));
     const int wanted = catalogueRank(*printer, version);
+    if (wanted < 0) {
+        return fail(kExitFailed, message(text::kVersionNotListed,
+                                         {terminalText(version), terminalText(printer->model())}));
+    }
     const int now = catalogueRank(*printer, current);
-    if (wanted >= 0 && now >= 0 && wanted > now) {
+    if (now >= 0 && wanted > now) {
         return fail(kExitFailed,
-                    message(256) + " (" + version + " is newer than " + current + "; use upgrade)");
+                    message(256) + " " +
+                        message(text::kNewer, {terminalText(version), terminalText(current)}));
     }
     if (!printer->versionFilePresent(printer->model(), version))
         return fail(kExitFailed, message(181));
@@ -171,10 +197,12 @@ int sendCommand(const Args& args) {
             {"--yes", "--package", "--community", "--verify", "--keyring", "--require-signed"}))
         return *code;
     if (options.positional.size() != 2)
-        return usageError(self, "expected TARGET FILE");
+        return usageError(self, message(text::kExpected, {"TARGET FILE"}));
     auto port = parseTarget(options.positional[0]);
     if (!port)
         return usageError(self, targetError(options.positional[0]));
+    if (auto missing = missingPort(*port))
+        return fail(kExitFailed, *missing);
     // Made whole before --package moves the working directory, and so that
     // the entry takes it as it stands rather than looking in the package.
     std::error_code error;
@@ -211,13 +239,13 @@ int addProfileCommand(const Args& args) {
     if (auto code = parseOptions(self, args, options, {"--yes"}))
         return *code;
     if (options.positional.size() != 2)
-        return usageError(self, "expected TARGET FILE");
+        return usageError(self, message(text::kExpected, {"TARGET FILE"}));
     auto port = parseTarget(options.positional[0]);
     if (!port)
         return usageError(self, targetError(options.positional[0]));
     const std::string& file = options.positional[1];
     if (::access(file.c_str(), R_OK) != 0)
-        return fail(kExitFailed, "cannot read '" + file + "'");
+        return fail(kExitFailed, message(text::kCannotRead, {terminalText(file)}));
     // Refused before anything is sent: a path cut to fit names another file.
     if (!PortDescriptor::fits(file))
         return fail(kExitFailed, tooLong(file));

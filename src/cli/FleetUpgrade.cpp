@@ -18,6 +18,7 @@
 #include "cli/Json.h"
 #include "cli/Options.h"
 #include "cli/TerminalText.h"
+#include "cli/Texts.h"
 #include "cli/Verify.h"
 #include "package/CatalogueEntry.h"
 
@@ -107,7 +108,7 @@ void plan(Job& job) {
 void run(Job& job, bool verify, const std::atomic<bool>& cancel) {
     if (cancel.load()) {
         job.outcome = "canceled";
-        job.reason = "canceled before it started";
+        job.reason = english(text::kCanceledBeforeStart);
         job.phase.store(kDone);
         return;
     }
@@ -136,10 +137,10 @@ void run(Job& job, bool verify, const std::atomic<bool>& cancel) {
     recordHistory(report, verifying);
     if (job.sink->canceled()) {
         job.outcome = "canceled";
-        job.reason = "the download did not finish";
+        job.reason = english(text::kDidNotFinish);
     } else if (job.sink->outcome() == Operation::Failed) {
         job.outcome = "failed";
-        job.reason = !report.refused.empty() ? "refused: " + report.refused
+        job.reason = !report.refused.empty() ? english(text::kRefused, {report.refused})
                      : report.busy.empty()   ? job.sink->failure()
                                              : report.busy;
     } else if (verifying) {
@@ -176,7 +177,7 @@ class FleetDisplay {
             const int phase = job.phase.load();
             const std::string name = terminalText(job.printer->name());
             if (phase == kDone && !reported_[i] && !job.items.empty()) {
-                out += name + "  " + job.outcome + "\n";
+                out += name + "  " + shown(job.outcome) + "\n";
                 reported_[i] = true;
             } else if (phase == kSending && !last) {
                 const int percent = std::clamp(job.progress.load(), 0, 100);
@@ -186,7 +187,7 @@ class FleetDisplay {
                           terminalText(job.sink->label()) + "\n";
                 ++drawn_;
             } else if (phase == kVerifying && !last) {
-                active += name + "  verifying\n";
+                active += name + "  " + message(text::kVerifying, {}) + "\n";
                 ++drawn_;
             }
         }
@@ -237,9 +238,9 @@ int printDryRun(const std::vector<std::unique_ptr<Job>>& jobs, bool json) {
                 jsonString(job.reason).c_str());
             continue;
         }
-        std::printf(
-            "%s: %s\n", terminalText(job.printer->name()).c_str(),
-            would ? "would upgrade" : terminalText(job.outcome + ": " + job.reason).c_str());
+        std::printf("%s: %s\n", terminalText(job.printer->name()).c_str(),
+                    would ? message(text::kWouldUpgrade, {}).c_str()
+                          : terminalText(shown(job.outcome) + ": " + shown(job.reason)).c_str());
         for (const Job::Change& c : job.changes)
             std::printf("  %s\n", terminalText(c.text()).c_str());
     }
@@ -249,40 +250,31 @@ int printDryRun(const std::vector<std::unique_ptr<Job>>& jobs, bool json) {
 }
 
 void printTable(const std::vector<std::unique_ptr<Job>>& jobs) {
-    struct Row {
-        std::string name, items, outcome, reason;
-    };
-    std::vector<Row> rows{{message(160), "Items sent", "Outcome", "Reason"}};
-    std::size_t nameWidth = 0, itemsWidth = 0, outcomeWidth = 0;
+    std::vector<std::vector<std::string>> rows{{message(160), message(text::kItemsSent, {}),
+                                                message(text::kOutcome, {}),
+                                                message(text::kReason, {})}};
     for (const auto& job : jobs) {
         rows.push_back({terminalText(job->printer->name()),
                         std::to_string(job->sent.size()) + "/" + std::to_string(job->items.size()),
-                        job->outcome, terminalText(job->reason)});
+                        shown(job->outcome), terminalText(shown(job->reason))});
     }
-    for (const Row& r : rows) {
-        nameWidth = std::max(nameWidth, r.name.size());
-        itemsWidth = std::max(itemsWidth, r.items.size());
-        outcomeWidth = std::max(outcomeWidth, r.outcome.size());
-    }
-    for (const Row& r : rows) {
-        std::printf("%-*s  %-*s  %-*s  %s\n", static_cast<int>(nameWidth), r.name.c_str(),
-                    static_cast<int>(itemsWidth), r.items.c_str(), static_cast<int>(outcomeWidth),
-                    r.outcome.c_str(), r.reason.c_str());
-    }
+    std::fputs(columns(rows).c_str(), stdout);
 }
 
 // One printer named on its own: the messages of a single download.
 int reportSingle(const Job& job, bool verify) {
     if (!job.succeeded())
-        return fail(kExitFailed, terminalText(job.outcome == "canceled" ? "canceled: " + job.reason
-                                                                        : job.reason));
+        return fail(kExitFailed,
+                    terminalText(job.outcome == "canceled"
+                                     ? message(text::kCanceledBecause, {shown(job.reason)})
+                                     : shown(job.reason)));
     if (job.outcome == "up to date") {
         std::printf("%s\n", terminalText(job.reason).c_str());
         return kExitOk;
     }
     std::printf("%s\n", message(264).c_str());
     if (verify)
-        std::printf("%s\n", terminalText(job.reason).c_str());
+        std::printf("%s\n", terminalText(shown(job.reason)).c_str());
     return kExitOk;
 }
 
@@ -298,7 +290,7 @@ int upgradeCommand(const Args& args) {
         return *code;
     }
     if (options.positional.empty() && !options.all)
-        return usageError(self(), "expected TARGET... or --all");
+        return usageError(self(), message(text::kExpected, {"TARGET... | --all"}));
     std::vector<std::shared_ptr<Printer>> printers;
     for (const std::string& target : options.positional) {
         auto port = parseTarget(target);
@@ -311,7 +303,7 @@ int upgradeCommand(const Args& args) {
     if (options.all) {
         auto found = discoveredPrinters();
         if (!found)
-            return fail(kExitFailed, "the print spooler cannot be asked for its printers");
+            return fail(kExitFailed, message(text::kSpoolerNotAsked, {}));
         printers.insert(printers.begin(), found->begin(), found->end());
     }
     mergeSamePrinters(printers);
@@ -336,8 +328,8 @@ int upgradeCommand(const Args& args) {
     }
     for (const auto& job : jobs) {
         if (job->phase.load() == kDone) {
-            question.push_back(terminalText(job->printer->name()) +
-                               ": skipped: " + terminalText(job->reason));
+            question.push_back(message(text::kSkipped, {terminalText(job->printer->name()),
+                                                        terminalText(shown(job->reason))}));
         }
     }
     question.push_back(message(193));

@@ -9,6 +9,7 @@
 #include "cli/Options.h"
 #include "cli/Target.h"
 #include "cli/TerminalText.h"
+#include "cli/Texts.h"
 #include "connection/TcpIpConnection.h"
 #include "printer/Community.h"
 #include "printer/SnmpQuery.h"
@@ -25,18 +26,18 @@ int queryCommand(const Args& args) {
             json = true;
         } else if (arg == "--community") {
             if (i + 1 >= args.size())
-                return usageError(self, "--community needs a value");
+                return usageError(self, message(text::kNeedsValue, {"--community"}));
             if (auto problem = communityProblem(args[i + 1]))
                 return usageError(self, *problem);
             setCommunity(args[++i]);
         } else if (arg.rfind("--", 0) == 0) {
-            return usageError(self, "unknown option " + arg);
+            return usageError(self, message(text::kUnknownOption, {arg}));
         } else {
             positional.push_back(arg);
         }
     }
     if (positional.size() != 3)
-        return usageError(self, "expected ADDRESS OID_A OID_B");
+        return usageError(self, message(text::kExpected, {"ADDRESS OID_A OID_B"}));
     const std::string& address = positional[0];
     if (!isNetworkAddress(address))
         return usageError(self, "not a network address: '" + address + "'");

@@ -4,6 +4,7 @@
 
 #include "cli/Json.h"
 #include "cli/TerminalText.h"
+#include "cli/Utf8.h"
 
 namespace upkeep::cli {
 namespace {
@@ -48,6 +49,26 @@ TEST(TerminalText, EscapesControlsAndBrokenBytes) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(terminalText(c.in), c.out) << c.in;
+}
+
+// Columns a terminal gives a text, and a table padded by them.
+TEST(TerminalText, DisplayWidthLinesUpColumns) {
+    const struct {
+        std::string in;
+        std::size_t width;
+    } cases[] = {
+        {"Name", 4},
+        {"Prüfung", 7},                   // two-byte letters: one column
+        {"u\xcc\x88", 1},                 // a combining diaeresis: none
+        {"\xe6\x99\x82\xe5\x88\xbb", 4},  // 時刻: two wide characters
+        {"\xe3\x83\x8f\xe3\x82\x9a", 2},  // ハ and a combining mark
+        {"\xef\xbc\xa1", 2},              // a fullwidth A
+        {"caf\xe9", 4},                   // a broken byte shows as one
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(displayWidth(c.in), c.width) << c.in;
+    EXPECT_EQ(columns({{"\xe6\x99\x82\xe5\x88\xbb", "x"}, {"ab", "y"}, {"abcdef"}}),
+              "\xe6\x99\x82\xe5\x88\xbb  x\nab    y\nabcdef\n");
 }
 
 }  // namespace
