@@ -88,8 +88,7 @@ std::optional<std::string> resourceProblem() {
     const int error = platform::resourceShortage();
     if (error == 0)
         return std::nullopt;
-    return std::string("out of resources while asking the printers (") + std::strerror(error) +
-           "): raise the limit of open files (ulimit -n) or lower --parallel";
+    return message(text::kOutOfResources, {std::strerror(error)});
 }
 
 void analyseAll(const std::vector<std::shared_ptr<Printer>>& printers, unsigned parallel,

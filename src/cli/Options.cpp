@@ -106,8 +106,9 @@ void warnOfRefusedObjects(const FirmwareCatalogue& catalogue) {
                        const FirmwareCatalogue::Oid& version) {
             for (const auto* oid : {&model, &version}) {
                 if (auto problem = FirmwareCatalogue::oidProblem(oid->view())) {
-                    std::fprintf(stderr, "upkeepctl: %s line refused: %s\n", section,
-                                 terminalText(*problem).c_str());
+                    std::fprintf(
+                        stderr, "upkeepctl: %s\n",
+                        message(text::kLineRefused, {section, terminalText(*problem)}).c_str());
                     return;
                 }
             }

@@ -40,25 +40,24 @@ int queryCommand(const Args& args) {
         return usageError(self, message(text::kExpected, {"ADDRESS OID_A OID_B"}));
     const std::string& address = positional[0];
     if (!isNetworkAddress(address))
-        return usageError(self, "not a network address: '" + address + "'");
+        return usageError(self, message(text::kNotANetworkAddress, {address}));
     for (const std::string& oid : {positional[1], positional[2]}) {
         if (auto problem = oidProblem(oid))
             return usageError(self, *problem);
     }
     if (!snmp::encodeGetRequest(snmp::oidFromText(positional[1]), snmp::oidFromText(positional[2]),
                                 community())) {
-        return usageError(self, "the two OIDs do not fit in one request of " +
-                                    std::to_string(SnmpQuery::kMessageLimit) + " bytes");
+        return usageError(self,
+                          message(text::kOidsDoNotFit, {std::to_string(SnmpQuery::kMessageLimit)}));
     }
     if (!resolveNetworkName(address)) {
-        return fail(kExitFailed, "cannot resolve address '" + address + "'");
+        return fail(kExitFailed, message(text::kCannotResolve, {address}));
     }
 
     SnmpQuery query(PortDescriptor(address, PortType::TcpIp, channel::kUnset));
     std::string a, b;
     if (!query.query(positional[1], positional[2], a, b)) {
-        return fail(kExitFailed, "no valid response from " + address +
-                                     " (no answer, wrong community, or an error status)");
+        return fail(kExitFailed, message(text::kNoValidResponse, {address}));
     }
     if (json) {
         std::printf("{\"a\": %s, \"b\": %s}\n", jsonString(a).c_str(), jsonString(b).c_str());

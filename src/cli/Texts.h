@@ -75,6 +75,12 @@ inline constexpr int kVersionNotListed = 382;
 inline constexpr int kNoParallelPort = 383;
 inline constexpr int kNewer = 384;
 inline constexpr int kAnswered = 385;
+inline constexpr int kCannotResolve = 386;
+inline constexpr int kNoValidResponse = 387;
+inline constexpr int kNotANetworkAddress = 388;
+inline constexpr int kOutOfResources = 389;
+inline constexpr int kOidsDoNotFit = 405;
+inline constexpr int kLineRefused = 406;
 // Help.
 inline constexpr int kCommands = 390;
 inline constexpr int kOptions = 391;
