@@ -11,7 +11,9 @@
 #include "cli/Command.h"
 #include "cli/Downloads.h"
 #include "cli/Interrupt.h"
+#include "cli/Json.h"
 #include "cli/Options.h"
+#include "cli/Outcome.h"
 #include "cli/Progress.h"
 #include "cli/TerminalText.h"
 #include "cli/Verify.h"
@@ -33,9 +35,41 @@ std::string tooLong(const std::string& file) {
            " characters, or holds a zero byte: " + terminalText(file);
 }
 
+// What one download command says at its end: the message on the terminal,
+// or with --json one object in the words every command uses.
+struct Reply {
+    const Options& options;
+    std::string command, printer, port, file, version;
+
+    int operator()(const Outcome& outcome, const std::vector<std::string>& lines = {}) const {
+        if (options.json) {
+            auto orNull = [](const std::string& t) {
+                return t.empty() ? std::string("null") : jsonString(t);
+            };
+            std::printf(
+                "{\"printer\": %s, \"port\": %s, \"operation\": %s, \"file\": %s, "
+                "\"version\": %s, %s}\n",
+                jsonString(printer).c_str(), orNull(port).c_str(), jsonString(command).c_str(),
+                orNull(file).c_str(), orNull(version).c_str(), outcomeFields(outcome).c_str());
+            return outcome.succeeded() ? kExitOk : kExitFailed;
+        }
+        if (!outcome.succeeded())
+            return fail(kExitFailed, terminalText(outcome.reason));
+        for (const std::string& line : lines)
+            std::printf("%s\n", terminalText(line).c_str());
+        return kExitOk;
+    }
+    int failed(const std::string& code, const std::string& reason) const {
+        return (*this)({"failed", code, reason});
+    }
+};
+
 // Runs the request to its end; Ctrl-C cancels it. With `verify`, a
 // download that was sent is only a success once the printer runs it.
-int runDownload(SendRequest request, int successId, const std::string& fallbackLabel, bool verify) {
+int runDownload(SendRequest request, int successId, const std::string& fallbackLabel,
+                const Reply& reply) {
+    const Options& options = reply.options;
+    const bool verify = options.verify;
     auto sink = std::make_shared<DownloadSink>(1);
     sink->setFileText(fallbackLabel);
     const std::string name = request.printer->name();
@@ -77,25 +111,30 @@ int runDownload(SendRequest request, int successId, const std::string& fallbackL
         // A file of the user's choice names no version the catalogue knows.
         verification =
             verifyPrinter(name, port, forced ? std::vector<DownloadReport::Sent>{} : report.sent,
-                          versionBefore, cancel);
+                          versionBefore, cancel, options.verifyLimit);
         cancel.store(true);
         watch.join();
         completeHistory(report, verification.text);
     }
     if (sink->canceled())
-        return fail(kExitFailed, "canceled: the download did not finish");
+        return reply({"canceled", "canceled", "canceled: the download did not finish"});
     if (sink->outcome() == Operation::Failed) {
         if (!report.refused.empty())
-            return fail(kExitFailed, "refused: " + terminalText(report.refused));
-        return fail(kExitFailed, report.busy.empty() ? sink->failure() : report.busy);
+            return reply.failed("refusedFile", "refused: " + report.refused);
+        return reply.failed(report.failure, report.busy.empty() ? sink->failure() : report.busy);
     }
-    std::printf("%s\n", message(successId).c_str());
     if (verify && system) {
-        std::printf("%s\n", terminalText(verification.text).c_str());
-        if (!verification.verified)
-            return kExitFailed;
+        Outcome outcome = verificationOutcome(verification);
+        if (!outcome.succeeded()) {
+            // The download itself went through: say so before why it is
+            // not a success.
+            if (!options.json)
+                std::printf("%s\n", message(successId).c_str());
+            return reply(outcome);
+        }
+        return reply(outcome, {message(successId), verification.text});
     }
-    return kExitOk;
+    return reply({"sent", "", message(successId)}, {message(successId)});
 }
 
 // Position of a version in its model's section, oldest first; -1 if absent.
@@ -112,16 +151,18 @@ int catalogueRank(const Printer& printer, std::string_view version) {
 // Analyses the target and applies the checks every command makes: a
 // printer that is not usable ends the command with the program's message.
 std::shared_ptr<Printer> checkedPrinter(const Command& command, const std::string& target,
-                                        int& code) {
+                                        Reply& reply, int& code) {
     auto port = parseTarget(target);
     if (!port) {
         code = usageError(command, targetError(target));
         return nullptr;
     }
+    reply.port = port->name().str();
     auto printer = std::make_shared<Printer>(target, *port);
     printer->analyseIfNeeded();
-    if (int id = unusableMessage(printer->effectiveState())) {
-        code = fail(kExitFailed, message(id));
+    const PrinterState effective = printer->effectiveState();
+    if (int id = unusableMessage(effective)) {
+        code = reply.failed(unusableCode(effective), message(id));
         return nullptr;
     }
     return printer;
@@ -132,57 +173,62 @@ std::shared_ptr<Printer> checkedPrinter(const Command& command, const std::strin
 int downgradeCommand(const Args& args) {
     const Command& self = commandNamed("downgrade");
     Options options;
-    if (auto usage = parseOptions(
-            self, args, options,
-            {"--yes", "--package", "--community", "--verify", "--keyring", "--require-signed"}))
+    if (auto usage = parseOptions(self, args, options,
+                                  {"--yes", "--package", "--community", "--verify",
+                                   "--verify-timeout", "--keyring", "--require-signed", "--json"}))
         return *usage;
     if (options.positional.size() != 2)
         return usageError(self, "expected TARGET VERSION");
     if (!loadPackage(options))
         return kExitFailed;
+    const std::string& version = options.positional[1];
+    Reply reply{options, "downgrade", options.positional[0], "", "", version};
     int code = kExitFailed;
-    auto printer = checkedPrinter(self, options.positional[0], code);
+    auto printer = checkedPrinter(self, options.positional[0], reply, code);
     if (!printer)
         return code;
-    const std::string& version = options.positional[1];
     // The printer's own version, not the text that adds its subsystems'.
     const std::string current = printer->facts().version.str();
     if (equalsIgnoringCase(version, current))
-        return fail(kExitFailed, message(255));
+        return reply.failed("sameVersion", message(255));
     const int wanted = catalogueRank(*printer, version);
     const int now = catalogueRank(*printer, current);
     if (wanted >= 0 && now >= 0 && wanted > now) {
-        return fail(kExitFailed,
-                    message(256) + " (" + version + " is newer than " + current + "; use upgrade)");
+        return reply.failed("newerVersion", message(256) + " (" + version + " is newer than " +
+                                                current + "; use upgrade)");
     }
+    if (wanted < 0)
+        return reply.failed("versionNotListed", message(181));
     if (!printer->versionFilePresent(printer->model(), version))
-        return fail(kExitFailed, message(181));
+        return reply.failed("fileNotFound", message(181));
     if (auto refused = confirm(options, {message(202), message(203)}))
         return *refused;
-    return runDownload({Operation::Downgrade, printer, nullptr, version}, 254, version,
-                       options.verify);
+    return runDownload({Operation::Downgrade, printer, nullptr, version}, 254, version, reply);
 }
 
 int sendCommand(const Args& args) {
     const Command& self = commandNamed("send");
     Options options;
-    if (auto code = parseOptions(
-            self, args, options,
-            {"--yes", "--package", "--community", "--verify", "--keyring", "--require-signed"}))
+    if (auto code = parseOptions(self, args, options,
+                                 {"--yes", "--package", "--community", "--verify",
+                                  "--verify-timeout", "--keyring", "--require-signed", "--json"}))
         return *code;
     if (options.positional.size() != 2)
         return usageError(self, "expected TARGET FILE");
     auto port = parseTarget(options.positional[0]);
     if (!port)
         return usageError(self, targetError(options.positional[0]));
+    Reply reply{options, "send", options.positional[0], port->name().str(), options.positional[1],
+                ""};
     // Made whole before --package moves the working directory, and so that
     // the entry takes it as it stands rather than looking in the package.
     std::error_code error;
     const std::string file = std::filesystem::absolute(options.positional[1], error).string();
     if (error || ::access(file.c_str(), R_OK) != 0)
-        return fail(kExitFailed, message(181) + " (" + options.positional[1] + ")");
+        return reply.failed("fileNotFound", message(181) + " (" + options.positional[1] + ")");
     if (!PortDescriptor::fits(file))
-        return fail(kExitFailed, tooLong(file));
+        return reply.failed("pathTooLong", tooLong(file));
+    reply.file = file;
     // A file inside the package is checked against it when sent; one from
     // elsewhere is the user's own choice.
     useKeyrings(options);
@@ -198,7 +244,7 @@ int sendCommand(const Args& args) {
     if (options.verify)
         printer->analyse();
     auto entry = std::make_shared<CatalogueEntry>("Forced", "Forced", file);
-    return runDownload({Operation::SendFile, printer, entry, {}}, 152, file, options.verify);
+    return runDownload({Operation::SendFile, printer, entry, {}}, 152, file, reply);
 }
 
 }  // namespace upkeep::cli
@@ -208,7 +254,7 @@ namespace upkeep::cli {
 int addProfileCommand(const Args& args) {
     const Command& self = commandNamed("add-profile");
     Options options;
-    if (auto code = parseOptions(self, args, options, {"--yes"}))
+    if (auto code = parseOptions(self, args, options, {"--yes", "--json"}))
         return *code;
     if (options.positional.size() != 2)
         return usageError(self, "expected TARGET FILE");
@@ -216,13 +262,15 @@ int addProfileCommand(const Args& args) {
     if (!port)
         return usageError(self, targetError(options.positional[0]));
     const std::string& file = options.positional[1];
+    Reply reply{options, "add-profile", options.positional[0], port->name().str(), file, ""};
     if (::access(file.c_str(), R_OK) != 0)
-        return fail(kExitFailed, "cannot read '" + file + "'");
+        return reply.failed("fileNotFound", "cannot read '" + file + "'");
     // Refused before anything is sent: a path cut to fit names another file.
     if (!PortDescriptor::fits(file))
-        return fail(kExitFailed, tooLong(file));
+        return reply.failed("pathTooLong", tooLong(file));
     auto printer = std::make_shared<Printer>(options.positional[0], *port);
-    return runDownload({Operation::AddProfile, printer, nullptr, file}, 240, file, false);
+    options.verify = false;
+    return runDownload({Operation::AddProfile, printer, nullptr, file}, 240, file, reply);
 }
 
 }  // namespace upkeep::cli

@@ -37,16 +37,19 @@ const std::vector<Command>& commands() {
          "[--require-signed] [--community TEXT] [--json | --metrics] [--fail-on STATE,...]",
          "analyse printers: state, model and system software version", checkCommand},
         {"upgrade",
-         "upgrade TARGET... [--all] [--parallel N] [--verify] [--yes] [--dry-run] [--package DIR] "
+         "upgrade TARGET... [--all] [--parallel N] [--verify] [--verify-timeout S] [--yes] "
+         "[--dry-run] [--package DIR] "
          "[--keyring FILE] [--require-signed] [--community TEXT] [--json]",
          "send every upgrade the package has to each printer (at most N at once, default 8)",
          upgradeCommand},
         {"downgrade",
-         "downgrade TARGET VERSION [--verify] [--yes] [--package DIR] [--keyring FILE] "
+         "downgrade TARGET VERSION [--verify] [--verify-timeout S] [--yes] [--package DIR] "
+         "[--keyring FILE] "
          "[--require-signed] [--community TEXT]",
          "send an older version of the package to the printer", downgradeCommand},
         {"send",
-         "send TARGET FILE [--verify] [--yes] [--package DIR] [--keyring FILE] [--require-signed] "
+         "send TARGET FILE [--verify] [--verify-timeout S] [--yes] [--package DIR] [--keyring "
+         "FILE] [--require-signed] "
          "[--community TEXT]",
          "send a system software file of your choice (forced download)", sendCommand},
         {"profiles", "profiles TARGET [--community TEXT] [--json]",
