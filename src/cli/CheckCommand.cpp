@@ -54,7 +54,8 @@ void printJson(const std::vector<std::shared_ptr<Printer>>& printers) {
             "\"portType\": %s, \"port\": %s, \"available\": %s, \"subsystems\": [",
             i ? "," : "", jsonString(p.name()).c_str(), jsonString(stateName(f.state)).c_str(),
             jsonString(stateName(effective)).c_str(),
-            jsonString(message(stateDisplay(effective).stringId)).c_str(),
+            // English, as all of --json: the same in every language.
+            jsonString(english(stateDisplay(effective).stringId)).c_str(),
             jsonString(f.model.view()).c_str(), jsonString(f.version.view()).c_str(),
             jsonString(f.modelText()).c_str(), jsonString(f.versionText()).c_str(),
             jsonString(portTypeName(port.portType())).c_str(),
@@ -233,7 +234,7 @@ int checkCommand(const Args& args) {
         // Its row reads "Could not access"; this says why.
         if (auto missing = missingPort(*port))
             std::fprintf(stderr, "upkeepctl: %s: %s\n", terminalText(target).c_str(),
-                         missing->c_str());
+                         shown(*missing).c_str());
         printers.push_back(std::make_shared<Printer>(target, *port));
     }
     {

@@ -21,7 +21,8 @@ void DownloadSink::advanceStep() {
 
 void DownloadSink::showFailure(int stringId, int code) {
     std::lock_guard lock(mutex_);
-    failure_ = message(stringId);
+    // English, as --json keeps it: shown() translates it for the terminal.
+    failure_ = english(stringId);
     if (code != 0)
         failure_ += " (" + std::to_string(code) + ")";
 }

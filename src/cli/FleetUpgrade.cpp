@@ -17,6 +17,7 @@
 #include "cli/Interrupt.h"
 #include "cli/Json.h"
 #include "cli/Options.h"
+#include "cli/Outcome.h"
 #include "cli/TerminalText.h"
 #include "cli/Texts.h"
 #include "cli/Verify.h"
@@ -48,11 +49,15 @@ struct Job {
     std::atomic<int> phase{kWaiting};
     std::atomic<int> progress{0};
     std::vector<std::string> sent;
-    std::string outcome;  // sent, verified, not verified, up to date, failed, canceled
+    std::string outcome;  // the words of Outcome
+    std::string code;
     std::string reason;
 
-    bool succeeded() const {
-        return outcome == "sent" || outcome == "verified" || outcome == "up to date";
+    bool succeeded() const { return Outcome{outcome, code, reason}.succeeded(); }
+    void end(const Outcome& o) {
+        outcome = o.word;
+        code = o.code;
+        reason = o.reason;
     }
 };
 
@@ -61,18 +66,16 @@ void plan(Job& job) {
     Printer& p = *job.printer;
     const PrinterState effective = p.effectiveState();
     if (int id = unusableMessage(effective)) {
-        job.outcome = "failed";
-        job.reason = message(id);
+        job.end({"failed", unusableCode(effective), english(id)});
     } else if (effective == PrinterState::UpToDate) {
-        job.outcome = "up to date";
-        job.reason = message(255);
+        job.end({"upToDate", "", english(255)});
     } else if (!p.upgradeFilesPresent()) {
-        job.outcome = "failed";
-        job.reason = message(181);
+        job.end({"failed", "fileNotFound", english(181)});
         // A refused catalogue line is newer than the printer, but cannot be
         // sent: say why rather than only that no file was found.
         for (const CatalogueEntry* entry : p.upgradeEntries()) {
             if (entry && !entry->isUsable()) {
+                job.code = "notUsable";
                 job.reason = "the package's newest line for " + entry->model().str() + " (" +
                              entry->version().str() +
                              ") is not usable: a text of it is longer than 79 characters";
@@ -105,10 +108,10 @@ void plan(Job& job) {
     job.phase.store(kDone);
 }
 
-void run(Job& job, bool verify, const std::atomic<bool>& cancel) {
+void run(Job& job, const Options& options, const std::atomic<bool>& cancel) {
+    const bool verify = options.verify;
     if (cancel.load()) {
-        job.outcome = "canceled";
-        job.reason = english(text::kCanceledBeforeStart);
+        job.end({"canceled", "canceled", english(text::kCanceledBeforeStart)});
         job.phase.store(kDone);
         return;
     }
@@ -136,23 +139,20 @@ void run(Job& job, bool verify, const std::atomic<bool>& cancel) {
         verify && !job.sink->canceled() && job.sink->outcome() != Operation::Failed;
     recordHistory(report, verifying);
     if (job.sink->canceled()) {
-        job.outcome = "canceled";
-        job.reason = english(text::kDidNotFinish);
+        job.end({"canceled", "canceled", english(text::kDidNotFinish)});
     } else if (job.sink->outcome() == Operation::Failed) {
-        job.outcome = "failed";
-        job.reason = !report.refused.empty() ? english(text::kRefused, {report.refused})
-                     : report.busy.empty()   ? job.sink->failure()
-                                             : report.busy;
+        job.end({"failed", report.refused.empty() ? report.failure : "refusedFile",
+                 !report.refused.empty() ? english(text::kRefused, {report.refused})
+                 : report.busy.empty()   ? job.sink->failure()
+                                         : report.busy});
     } else if (verifying) {
         job.phase.store(kVerifying);
         Verification v = verifyPrinter(job.printer->name(), job.printer->portDescriptor(),
-                                       report.sent, versionBefore, cancel);
+                                       report.sent, versionBefore, cancel, options.verifyLimit);
         completeHistory(report, v.text);
-        job.outcome = v.verified ? "verified" : "not verified";
-        job.reason = v.text;
+        job.end(verificationOutcome(v));
     } else {
-        job.outcome = "sent";
-        job.reason = message(264);
+        job.end({"sent", "", english(264)});
     }
     job.phase.store(kDone);
 }
@@ -177,7 +177,7 @@ class FleetDisplay {
             const int phase = job.phase.load();
             const std::string name = terminalText(job.printer->name());
             if (phase == kDone && !reported_[i] && !job.items.empty()) {
-                out += name + "  " + shown(job.outcome) + "\n";
+                out += name + "  " + outcomeShown(job.outcome) + "\n";
                 reported_[i] = true;
             } else if (phase == kSending && !last) {
                 const int percent = std::clamp(job.progress.load(), 0, 100);
@@ -209,9 +209,10 @@ void printJson(const std::vector<std::unique_ptr<Job>>& jobs) {
         std::string sent;
         for (std::size_t k = 0; k < job.sent.size(); ++k)
             sent += (k ? ", " : "") + jsonString(job.sent[k]);
-        std::printf("%s\n  {\"printer\": %s, \"itemsSent\": [%s], \"outcome\": %s, \"reason\": %s}",
-                    i ? "," : "", jsonString(job.printer->name()).c_str(), sent.c_str(),
-                    jsonString(job.outcome).c_str(), jsonString(job.reason).c_str());
+        std::printf("%s\n  {\"printer\": %s, \"port\": %s, \"itemsSent\": [%s], %s}", i ? "," : "",
+                    jsonString(job.printer->name()).c_str(),
+                    jsonString(job.printer->portDescriptor().name().view()).c_str(), sent.c_str(),
+                    outcomeFields({job.outcome, job.code, job.reason}).c_str());
     }
     std::printf("%s]\n", jobs.empty() ? "" : "\n");
 }
@@ -231,16 +232,19 @@ int printDryRun(const std::vector<std::unique_ptr<Job>>& jobs, bool json) {
                          ", \"from\": " + jsonString(c.from) + ", \"to\": " + jsonString(c.to) +
                          ", \"file\": " + jsonString(c.file) + "}";
             }
-            std::printf(
-                "%s\n  {\"printer\": %s, \"wouldSend\": [%s], \"outcome\": %s, \"reason\": %s}",
-                i ? "," : "", jsonString(job.printer->name()).c_str(), items.c_str(),
-                jsonString(would ? "would upgrade" : job.outcome).c_str(),
-                jsonString(job.reason).c_str());
+            std::printf("%s\n  {\"printer\": %s, \"port\": %s, \"wouldSend\": [%s], %s}",
+                        i ? "," : "", jsonString(job.printer->name()).c_str(),
+                        jsonString(job.printer->portDescriptor().name().view()).c_str(),
+                        items.c_str(),
+                        outcomeFields(would ? Outcome{"wouldUpgrade", "", ""}
+                                            : Outcome{job.outcome, job.code, job.reason})
+                            .c_str());
             continue;
         }
-        std::printf("%s: %s\n", terminalText(job.printer->name()).c_str(),
-                    would ? message(text::kWouldUpgrade, {}).c_str()
-                          : terminalText(shown(job.outcome) + ": " + shown(job.reason)).c_str());
+        std::printf(
+            "%s: %s\n", terminalText(job.printer->name()).c_str(),
+            would ? outcomeShown("wouldUpgrade").c_str()
+                  : terminalText(outcomeShown(job.outcome) + ": " + shown(job.reason)).c_str());
         for (const Job::Change& c : job.changes)
             std::printf("  %s\n", terminalText(c.text()).c_str());
     }
@@ -256,7 +260,7 @@ void printTable(const std::vector<std::unique_ptr<Job>>& jobs) {
     for (const auto& job : jobs) {
         rows.push_back({terminalText(job->printer->name()),
                         std::to_string(job->sent.size()) + "/" + std::to_string(job->items.size()),
-                        shown(job->outcome), terminalText(shown(job->reason))});
+                        outcomeShown(job->outcome), terminalText(shown(job->reason))});
     }
     std::fputs(columns(rows).c_str(), stdout);
 }
@@ -268,8 +272,8 @@ int reportSingle(const Job& job, bool verify) {
                     terminalText(job.outcome == "canceled"
                                      ? message(text::kCanceledBecause, {shown(job.reason)})
                                      : shown(job.reason)));
-    if (job.outcome == "up to date") {
-        std::printf("%s\n", terminalText(job.reason).c_str());
+    if (job.outcome == "upToDate") {
+        std::printf("%s\n", terminalText(shown(job.reason)).c_str());
         return kExitOk;
     }
     std::printf("%s\n", message(264).c_str());
@@ -283,10 +287,10 @@ int reportSingle(const Job& job, bool verify) {
 int upgradeCommand(const Args& args) {
     Options options;
     options.parallel = 8;
-    if (auto code =
-            parseOptions(self(), args, options,
-                         {"--yes", "--package", "--community", "--all", "--parallel", "--verify",
-                          "--json", "--dry-run", "--keyring", "--require-signed"})) {
+    if (auto code = parseOptions(
+            self(), args, options,
+            {"--yes", "--package", "--community", "--all", "--parallel", "--verify",
+             "--verify-timeout", "--json", "--dry-run", "--keyring", "--require-signed"})) {
         return *code;
     }
     if (options.positional.empty() && !options.all)
@@ -351,7 +355,7 @@ int upgradeCommand(const Args& args) {
         for (std::size_t t = 0; t < count; ++t) {
             pool.emplace_back([&] {
                 for (std::size_t i; (i = next.fetch_add(1)) < pending.size();)
-                    run(*pending[i], options.verify, cancel);
+                    run(*pending[i], options, cancel);
             });
         }
         FleetDisplay display;

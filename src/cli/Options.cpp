@@ -47,6 +47,14 @@ std::optional<int> parseOptions(const Command& command, const Args& args, Option
             options.all = true;
         } else if (arg == "--verify") {
             options.verify = true;
+        } else if (arg == "--verify-timeout") {
+            auto text = value();
+            char* end = nullptr;
+            long n = text ? std::strtol(text->c_str(), &end, 10) : 0;
+            if (!text || text->empty() || *end != '\0' || n < 1 || n > 86400)
+                return usageError(command, message(text::kNeedsSeconds, {arg}));
+            options.verifyLimit = std::chrono::seconds(n);
+            options.verify = true;
         } else if (arg == "--dry-run") {
             options.dryRun = true;
         } else if (arg == "--fail-on") {

@@ -1,6 +1,7 @@
 #pragma once
 // The options the printer commands share, and the package they load.
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ struct Options {
     bool yes = false;
     bool all = false;
     bool verify = false;
+    // --verify-timeout: how long a verification waits for the printer.
+    std::chrono::seconds verifyLimit{600};
     unsigned parallel = 16;
     std::optional<std::string> package;
     bool dryRun = false;

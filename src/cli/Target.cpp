@@ -157,7 +157,7 @@ std::optional<std::string> missingPort(const PortDescriptor& port) {
     struct stat status {};
     if (::stat(path.c_str(), &status) == 0 || errno != ENOENT)
         return std::nullopt;
-    return message(text::kNoParallelPort, {path});
+    return english(text::kNoParallelPort, {path});
 }
 
 }  // namespace upkeep::cli

@@ -50,6 +50,9 @@ inline constexpr int kNotVerifiedReports = 353;
 inline constexpr int kVerifying = 354;
 inline constexpr int kPending = 355;
 inline constexpr int kNotAsked = 356;
+inline constexpr int kNotApplied = 357;  // an outcome
+inline constexpr int kWouldDowngrade = 358;
+inline constexpr int kNotAppliedReports = 359;
 // Outcomes of a download (canceled is kCanceled).
 inline constexpr int kSent = 360;
 inline constexpr int kOutcomeVerified = 361;
@@ -88,7 +91,8 @@ inline constexpr int kTargets = 392;
 inline constexpr int kExitCodes = 393;
 inline constexpr int kHelpOption = 394;
 inline constexpr int kFirstSummary = 395;  // the commands' summaries, in help order
-inline constexpr int kFirstOption = 410;   // --json, then the others (Options.cpp)
+inline constexpr int kFirstOption = 410;   // --json, then the others (main.cpp)
+inline constexpr int kNeedsSeconds = 424;
 
 }  // namespace upkeep::cli::text
 
@@ -101,9 +105,13 @@ std::string message(int id, std::initializer_list<std::string_view> args);
 // The same in English: for what scripts and files keep.
 std::string english(int id, std::initializer_list<std::string_view> args = {});
 
-// A value english() made from one of the texts scripts keep (outcomes,
-// verification, cancel and refusal reasons), in the current language;
-// any other text as it is.
+// A value english() made from an entry of the tables (a reason, a
+// verification), in the current language, also with a detail in brackets
+// after it; any other text as it is.
 std::string shown(std::string_view value);
+
+// An outcome word of --json and the history (sent, upToDate, notVerified,
+// ...) as the tables show it.
+std::string outcomeShown(std::string_view word);
 
 }  // namespace upkeep::cli

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "connection/CancelScope.h"
 #include "package/CatalogueEntry.h"
 
 namespace upkeep::cli {
@@ -41,6 +42,9 @@ Verification verifyPrinter(const std::string& name, const PortDescriptor& port,
                            const std::string& versionBefore, const std::atomic<bool>& cancel,
                            platform::Millis limit) {
     const platform::Deadline deadline(limit);
+    const platform::Deadline applied(std::min(limit, kAppliedWithin));
+    // The printer's exchanges end with the tool, not at their time-out.
+    CancelScope scope(cancel);
     platform::Millis wait{1000};
     bool wasSilent = false;
     std::string last;
@@ -57,20 +61,41 @@ Verification verifyPrinter(const std::string& name, const PortDescriptor& port,
                                                return runs(facts, item);
                                            });
             if (ok)
-                return {true, "verified: " + last};
+                return {Verification::Result::Verified, true, "verified: " + last};
             // Back from a restart with other versions: it did not take the file.
             if (wasSilent)
                 break;
+            if (applied.expired()) {
+                return {Verification::Result::NotApplied, false,
+                        "not applied: the printer kept answering, without a restart, and still "
+                        "reports " +
+                            last};
+            }
         }
         if (deadline.expired())
             break;
-        pause(wait, deadline, cancel);
+        pause(wasSilent ? wait : std::min(wait, platform::Millis{10'000}), deadline, cancel);
         wait = std::min(wait * 2, platform::Millis{30'000});
     }
     if (cancel.load())
-        return {false, "not verified: canceled"};
-    return {false, last.empty() ? "not verified: the printer did not answer"
-                                : "not verified: the printer reports " + last};
+        return {Verification::Result::Canceled, false, "not verified: canceled"};
+    return {Verification::Result::NotVerified, false,
+            last.empty() ? "not verified: the printer did not answer"
+                         : "not verified: the printer reports " + last};
+}
+
+Outcome verificationOutcome(const Verification& v) {
+    switch (v.result) {
+        case Verification::Result::Verified:
+            return {"verified", "", v.text};
+        case Verification::Result::NotApplied:
+            return {"notApplied", "notApplied", v.text};
+        case Verification::Result::Canceled:
+            return {"canceled", "canceled", v.text};
+        case Verification::Result::NotVerified:
+            break;
+    }
+    return {"notVerified", "notVerified", v.text};
 }
 
 }  // namespace upkeep::cli

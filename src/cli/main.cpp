@@ -43,15 +43,18 @@ const std::vector<Command>& commands() {
          "[--require-signed] [--community TEXT] [--json | --metrics] [--fail-on STATE,...]",
          text::kFirstSummary + 2, checkCommand},
         {"upgrade",
-         "upgrade TARGET... [--all] [--parallel N] [--verify] [--yes] [--dry-run] [--package DIR] "
+         "upgrade TARGET... [--all] [--parallel N] [--verify] [--verify-timeout S] [--yes] "
+         "[--dry-run] [--package DIR] "
          "[--keyring FILE] [--require-signed] [--community TEXT] [--json]",
          text::kFirstSummary + 3, upgradeCommand},
         {"downgrade",
-         "downgrade TARGET VERSION [--verify] [--yes] [--package DIR] [--keyring FILE] "
+         "downgrade TARGET VERSION [--verify] [--verify-timeout S] [--yes] [--package DIR] "
+         "[--keyring FILE] "
          "[--require-signed] [--community TEXT]",
          text::kFirstSummary + 4, downgradeCommand},
         {"send",
-         "send TARGET FILE [--verify] [--yes] [--package DIR] [--keyring FILE] [--require-signed] "
+         "send TARGET FILE [--verify] [--verify-timeout S] [--yes] [--package DIR] [--keyring "
+         "FILE] [--require-signed] "
          "[--community TEXT]",
          text::kFirstSummary + 5, sendCommand},
         {"profiles", "profiles TARGET [--community TEXT] [--json]", text::kFirstSummary + 6,
@@ -115,7 +118,7 @@ constexpr OptionText kOptionTexts[] = {
     {"--community", text::kFirstOption + 6}, {"--metrics", text::kFirstOption + 7},
     {"--fail-on", text::kFirstOption + 8},   {"--verify", text::kFirstOption + 9},
     {"--yes", text::kFirstOption + 10},      {"--dry-run", text::kFirstOption + 11},
-    {"--printer", text::kFirstOption + 12},
+    {"--printer", text::kFirstOption + 12},  {"--verify-timeout", text::kFirstOption + 13},
 };
 
 // "upkeepctl COMMAND --help": the usage, what the command does, and each

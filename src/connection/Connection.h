@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "connection/PortDescriptor.h"
 
@@ -52,6 +53,10 @@ class Connection {
     // only found nothing: it threw the connection away (a reset), or ended
     // its side with bytes it had acknowledged still unread.
     virtual bool peerDropped() const { return false; }
+    // After a failed write or finishing wait, a stable word for why:
+    // "closedEarly" (the receiver ended or reset the stream) or "stalled"
+    // (it stopped taking bytes); empty for kinds that cannot tell.
+    virtual std::string failureCode() const { return canceled() ? std::string() : "stalled"; }
 
     // A word that, once true, ends any wait of open, a write or a finishing
     // wait in failure: a transfer must end when it is canceled, however long

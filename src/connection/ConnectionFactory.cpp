@@ -1,3 +1,4 @@
+#include "connection/CancelScope.h"
 #include "connection/Connection.h"
 #include "connection/FileConnection.h"
 #include "connection/IpxSpxConnection.h"
@@ -7,7 +8,9 @@
 
 namespace upkeep {
 
-std::unique_ptr<Connection> createConnection(const PortDescriptor& descriptor) {
+namespace {
+
+std::unique_ptr<Connection> made(const PortDescriptor& descriptor) {
     switch (descriptor.portType()) {
         case PortType::TcpIp:
             return std::make_unique<TcpIpConnection>(descriptor);
@@ -23,6 +26,15 @@ std::unique_ptr<Connection> createConnection(const PortDescriptor& descriptor) {
             break;
     }
     return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<Connection> createConnection(const PortDescriptor& descriptor) {
+    std::unique_ptr<Connection> connection = made(descriptor);
+    if (connection)
+        connection->watchCancel(CancelScope::current());
+    return connection;
 }
 
 }  // namespace upkeep

@@ -137,4 +137,19 @@ bool TcpIpConnection::read(std::uint8_t* buffer, std::size_t& length) {
     return false;
 }
 
+std::string TcpIpConnection::failureCode() const {
+    if (canceled())
+        return {};
+    int error = 0;
+    socklen_t size = sizeof error;
+    const int fd = socket_.get();
+    if (fd >= 0)
+        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
+    // A stream the printer ended or threw away, against one it merely
+    // stopped reading.
+    if (dropped_ || error == ECONNRESET || error == EPIPE || socketio::peerEnded(fd))
+        return "closedEarly";
+    return "stalled";
+}
+
 }  // namespace upkeep

@@ -38,6 +38,7 @@ class TcpIpConnection final : public Connection {
     bool awaitTaken(const UnconfirmedReport& report) override;
     std::uint64_t unconfirmed() const override;
     bool peerDropped() const override { return dropped_; }
+    std::string failureCode() const override;
     std::uint64_t size() override { return 0; }
     bool remove() override { return false; }
     bool create() override { return false; }

@@ -45,6 +45,18 @@ bool rewriteForDowngrade(std::uint8_t* block, std::size_t length) {
     return false;
 }
 
+namespace {
+
+SendResult failed(const Connection& printer, const TransferControl& control) {
+    if (control.cancel.load())
+        return SendResult::Canceled;
+    if (control.failure)
+        *control.failure = printer.failureCode();
+    return SendResult::WriteFailed;
+}
+
+}  // namespace
+
 SendResult streamFile(Connection& file, Connection& printer, bool downgrade,
                       const TransferControl& control) {
     control.progress.store(0);
@@ -78,7 +90,7 @@ SendResult streamFile(Connection& file, Connection& printer, bool downgrade,
             downgrade = false;
         }
         if (!printer.write(block.get(), length))
-            return control.cancel.load() ? SendResult::Canceled : SendResult::WriteFailed;
+            return failed(printer, control);
         // The bytes as written: for a downgrade, with the rewritten flag
         // line, so its digest is not the file's on disk.
         if (control.sent)
@@ -93,7 +105,7 @@ SendResult streamFile(Connection& file, Connection& printer, bool downgrade,
     if (sent != total)
         return SendResult::WriteFailed;
     if (!printer.finishSending(showTaken))
-        return control.cancel.load() ? SendResult::Canceled : SendResult::WriteFailed;
+        return failed(printer, control);
     control.progress.store(100);
     return SendResult::Sent;
 }

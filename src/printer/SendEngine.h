@@ -36,6 +36,8 @@ struct TransferControl {
     history::SentBytes* sent = nullptr;
     // When set, told why a file was refused (the file and the reason).
     std::string* refusal = nullptr;
+    // When set, given the printer connection's word for a failed transfer.
+    std::string* failure = nullptr;
 };
 
 // The downgrade rewrite of a first block: the first line whose characters

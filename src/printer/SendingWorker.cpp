@@ -20,6 +20,29 @@ void pause(const std::atomic<bool>& cancel, platform::Millis nominal) {
     }
 }
 
+}  // namespace
+
+std::string failureWord(SendResult result, const std::string& connectionWord) {
+    switch (result) {
+        case SendResult::Sent:
+        case SendResult::Canceled:
+            return {};
+        case SendResult::NoConnection:
+            return "notReachable";
+        case SendResult::FileNotFound:
+            return "fileNotFound";
+        case SendResult::EmptyFile:
+            return "emptyFile";
+        case SendResult::Refused:
+            return "refusedFile";
+        case SendResult::WriteFailed:
+            break;
+    }
+    return connectionWord.empty() ? "transferFailed" : connectionWord;
+}
+
+namespace {
+
 const char* outcomeText(SendResult result) {
     switch (result) {
         case SendResult::Sent:
@@ -87,16 +110,23 @@ void SendingWorker::join() {
 
 void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
                         std::shared_ptr<SendingSink> sink) {
-    TransferControl control{shared->cancel, shared->progress};
+    std::string connectionWord;
+    TransferControl control{shared->cancel, shared->progress, nullptr, nullptr, &connectionWord};
     // A system software file's transfer also hands its bytes to the history.
     auto recorded = [&](history::SentBytes& bytes) {
-        return TransferControl{shared->cancel, shared->progress, &bytes, &shared->report.refused};
+        return TransferControl{shared->cancel, shared->progress, &bytes, &shared->report.refused,
+                               &connectionWord};
     };
     Operation outcome = request.operation;
     bool canceled = false;
     auto fail = [&](int stringId, int code = 0) {
         outcome = Operation::Failed;
         sink->showFailure(stringId, code);
+    };
+    // The same with the transfer's reason word.
+    auto failWith = [&](SendResult result, int stringId) {
+        shared->report.failure = failureWord(result, connectionWord);
+        fail(result == SendResult::EmptyFile ? kEmptyFile : stringId);
     };
     Printer* printer = request.printer.get();
     Recorder recorder(shared->report, printer);
@@ -107,6 +137,7 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
     if (printer)
         lock = DownloadLock::take(printer->portDescriptor(), shared->report.busy);
     if (printer && !lock) {
+        shared->report.failure = "busy";
         fail(kBusy);
     } else {
         switch (request.operation) {
@@ -119,6 +150,7 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
                 const std::size_t n = entries.size();
                 if (n == 0) {
                     // Nothing to send is no upgrade sent.
+                    shared->report.failure = "nothingToSend";
                     fail(kUpgradeFailed);
                     break;
                 }
@@ -136,7 +168,7 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
                         break;
                     }
                     if (result != SendResult::Sent) {
-                        fail(result == SendResult::EmptyFile ? kEmptyFile : kUpgradeFailed);
+                        failWith(result, kUpgradeFailed);
                         break;
                     }
                     sink->redrawPrinters();
@@ -164,7 +196,7 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
                 if (result == SendResult::Canceled) {
                     canceled = true;
                 } else if (result != SendResult::Sent) {
-                    fail(result == SendResult::EmptyFile ? kEmptyFile : kDowngradeFailed);
+                    failWith(result, kDowngradeFailed);
                 }
                 break;
             }
@@ -177,7 +209,7 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
                 if (result == SendResult::Canceled) {
                     canceled = true;
                 } else if (result != SendResult::Sent) {
-                    fail(result == SendResult::EmptyFile ? kEmptyFile : kUpgradeFailed);
+                    failWith(result, kUpgradeFailed);
                 }
                 break;
             }
@@ -189,11 +221,14 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
                 if (result == InstallResult::Canceled) {
                     canceled = true;
                 } else if (result == InstallResult::EmptyFile) {
+                    shared->report.failure = "emptyFile";
                     fail(kEmptyFile);
                 } else if (result == InstallResult::Refused) {
                     // The printer's own number helps whoever reads the message.
+                    shared->report.failure = "refusedByPrinter";
                     fail(kProfileFailed, static_cast<int>(answer));
                 } else if (result != InstallResult::Installed) {
+                    shared->report.failure = "transferFailed";
                     fail(kProfileFailed);
                 }
                 break;

@@ -65,7 +65,14 @@ struct DownloadReport {
     // Why a file of the package was refused before anything was sent: the
     // file and the reason.
     std::string refused;
+    // Why the download failed, in a word scripts can rely on: busy,
+    // notReachable, fileNotFound, emptyFile, refusedFile, stalled,
+    // closedEarly, refusedByPrinter, transferFailed; empty otherwise.
+    std::string failure;
 };
+
+// The reason word for a transfer's result (empty for Sent and Canceled).
+std::string failureWord(SendResult result, const std::string& connectionWord);
 
 class SendingWorker {
   public:

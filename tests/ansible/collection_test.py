@@ -178,9 +178,9 @@ meridot.upkeep.firmware:
         would = results["would_upgrade"]
         expect(would.get("changed") is True and not would.get("failed"), "check mode: %s" % would)
         outcomes = by_name(would.get("printers", []))
-        expect(outcomes.get(new, {}).get("outcome") == "would upgrade"
+        expect(outcomes.get(new, {}).get("outcome") == "wouldUpgrade"
                and outcomes[new]["items_sent"] == ["m4000_400.fmw"]
-               and outcomes.get(current, {}).get("outcome") == "up to date",
+               and outcomes.get(current, {}).get("outcome") == "upToDate",
                "check mode outcomes: %s" % outcomes)
         diff = would.get("diff", [])
         expect(len(diff) == 1 and "3.10" in diff[0]["before"] and "4.00" in diff[0]["after"],
@@ -209,7 +209,7 @@ meridot.upkeep.firmware:
                and outcomes.get(new, {}).get("outcome") == "sent"
                and outcomes[new]["items_sent"] == ["m4000_400.fmw"]
                and outcomes[new]["version_after"] == "4.00"
-               and outcomes.get(current, {}).get("outcome") == "up to date",
+               and outcomes.get(current, {}).get("outcome") == "upToDate",
                "upgrade: %s" % upgrade)
         diff = upgrade.get("diff", [])
         expect(len(diff) == 1 and "3.10" in diff[0]["before"] and "4.00" in diff[0]["after"],
@@ -220,7 +220,7 @@ meridot.upkeep.firmware:
         outcomes = by_name(failing.get("printers", []))
         expect(failing.get("failed") is True and silent in failing.get("msg", "")
                and "could not be contacted" in failing.get("msg", "").lower()
-               and outcomes.get(new, {}).get("outcome") == "up to date"
+               and outcomes.get(new, {}).get("outcome") == "upToDate"
                and outcomes.get(silent, {}).get("outcome") == "failed"
                and failing.get("changed") is False,
                "a silent printer: %s" % failing)

@@ -257,6 +257,16 @@ TEST_F(DownloadCli, SpeaksTheLanguageOfTheLocale) {
         {"de_DE.UTF-8", {"check", "--bogus"}, 2, "unbekannte Option --bogus\nAufruf: upkeepctl"},
         {"de_DE.UTF-8", {"upgrade", sim.address(0)}, 2, "Bestätigung nötig: --yes angeben"},
         {"de_DE.UTF-8", {"--help"}, 0, "Befehle:"},
+        // A reason made in English for --json is shown translated, and --json
+        // itself stays the same in every language.
+        {"de_DE.UTF-8",
+         {"downgrade", sim.address(0), "2.50"},
+         1,
+         "Das Paket enthält keine Version 2.50 für Meridot-4000."},
+        {"de_DE.UTF-8",
+         {"downgrade", sim.address(0), "2.50", "--json"},
+         1,
+         R"("reason": "The package lists no version 2.50 for Meridot-4000.")"},
         {"ja_JP.UTF-8", {"history"}, 0, "時刻"},
         {"ja_JP.UTF-8", {"check", "--bogus"}, 2, "不明なオプション --bogus"},
         {"ja_JP.UTF-8", {"upgrade", sim.address(0)}, 2, "確認が必要です"},
@@ -265,7 +275,7 @@ TEST_F(DownloadCli, SpeaksTheLanguageOfTheLocale) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.locale) + " " + c.args[0]);
         std::vector<std::string> args = c.args;
-        if (args[0] == "upgrade")
+        if (args[0] == "upgrade" || args[0] == "downgrade")
             args.insert(args.end(), {"--package", test::examplePackageDir()});
         auto r = test::runCtl(
             args,

@@ -83,19 +83,23 @@ TEST_F(FleetCli, UpgradesAFleetAndReportsEachPrinterTruthfully) {
     EXPECT_EQ(r.exitCode, 1) << r.err;
     auto rows = nlohmann::json::parse(r.out, nullptr, false);
     ASSERT_TRUE(rows.is_array() && rows.size() == kinds.size()) << r.out;
+    // A printer that took the file in and kept answering with its old
+    // version never applied it: that is known in minutes, not at the limit.
     const struct {
-        const char *outcome, *reason;
+        const char *outcome, *code, *reason;
         std::size_t sent;
     } expected[] = {
-        {"verified", "verified: Meridot-4000 4.00", 1},
-        {"failed", "could not be contacted", 0},
-        {"not verified", "not verified: the printer reports Meridot-4000 3.10", 1},
+        {"verified", nullptr, "verified: Meridot-4000 4.00", 1},
+        {"failed", "notReachable", "could not be contacted", 0},
+        {"notApplied", "notApplied", "without a restart, and still reports Meridot-4000 3.10", 1},
     };
     for (std::size_t i = 0; i < kinds.size(); ++i) {
         SCOPED_TRACE(rows[i].dump());
         const auto& e = expected[kinds[i]];
         EXPECT_EQ(rows[i]["printer"], queue(i));
         EXPECT_EQ(rows[i]["outcome"], e.outcome);
+        EXPECT_EQ(rows[i]["code"], e.code ? nlohmann::json(e.code) : nlohmann::json());
+        EXPECT_EQ(rows[i]["port"], sim.address(i));
         EXPECT_NE(rows[i]["reason"].get<std::string>().find(e.reason), std::string::npos);
         EXPECT_EQ(rows[i]["itemsSent"].size(), e.sent);
     }
@@ -116,7 +120,7 @@ TEST_F(FleetCli, UpgradesAFleetAndReportsEachPrinterTruthfully) {
     }
     auto one = ctl({"history", "--printer", queue(18)});
     EXPECT_EQ(one.exitCode, 0);
-    EXPECT_NE(one.out.find("not verified"), std::string::npos) << one.out;
+    EXPECT_NE(one.out.find("not applied"), std::string::npos) << one.out;
     EXPECT_EQ(one.out.find(queue(0) + " "), std::string::npos) << one.out;
 }
 
@@ -138,8 +142,12 @@ TEST_F(FleetCli, DowngradeAndSendVerifyAndRefuseWhatIsNotOlder) {
         {{"downgrade", a, "4.00"}, 1, "is newer than 3.20"},
         {{"downgrade", a, "3.10", "--verify"}, 0, "verified: Meridot-4000 3.10, Finisher-F2 F2.30"},
         {{"send", a, file, "--verify"}, 0, "verified: Meridot-4000 4.00, Finisher-F2 F2.30"},
-        {{"send", b, file, "--verify"}, 1, "not verified: the printer reports Meridot-4000 3.10"},
-        {{"upgrade", b, "--verify"}, 1, "not verified"},
+        {{"send", b, file, "--verify"}, 1, "not applied: the printer kept answering"},
+        {{"upgrade", b, "--verify-timeout", "60"}, 1, "not applied"},
+        // With --json every download command answers in the same words.
+        {{"downgrade", a, "4.00", "--json"}, 1, R"("outcome": "failed", "code": "sameVersion")"},
+        {{"downgrade", a, "2.50", "--json"}, 1, R"("code": "versionNotListed")"},
+        {{"send", b, file, "--verify", "--json"}, 1, R"("outcome": "notApplied")"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args[0] + " " + c.args.back());
@@ -150,7 +158,7 @@ TEST_F(FleetCli, DowngradeAndSendVerifyAndRefuseWhatIsNotOlder) {
     // Each download shows its verification's outcome, once.
     auto h = ctl({"history", "--json"});
     auto lines = nlohmann::json::parse(h.out, nullptr, false);
-    ASSERT_TRUE(lines.is_array() && lines.size() == 4u) << h.out;
+    ASSERT_TRUE(lines.is_array() && lines.size() == 5u) << h.out;
     EXPECT_EQ(h.out.find(history::kPending), std::string::npos) << h.out;
     // A history that cannot be written never fails the download.
     auto r = ctl({"send", a, file}, {{"UPKEEP_HISTORY", file + "/history.jsonl"}});
@@ -159,30 +167,45 @@ TEST_F(FleetCli, DowngradeAndSendVerifyAndRefuseWhatIsNotOlder) {
 }
 
 // The tool ended while it waits for the printer to come back: the printer
-// has the file, and so has the history.
+// has the file, and so has the history. Ctrl-C ends the wait at once, even
+// while the printer, silent in its restart, is being asked.
 TEST_F(FleetCli, HistoryKeepsADownloadWhoseVerificationNeverEnded) {
-    test::SimProcess sim(rejecting(1));
-    ASSERT_TRUE(sim.ok()) << sim.error();
     const std::string file = test::examplePackageDir() + "/m4000_400.fmw";
-    // At real time, so that the verification waits its full ten minutes.
-    pid_t pid =
-        test::spawn({test::ctlPath(), "send", sim.address(0), file, "--verify", "--yes"},
-                    dir_ + "/stderr", -1, {"LANG=C", "LC_ALL=", "UPKEEP_HISTORY=" + history()});
-    ASSERT_GT(pid, 0);
-    ASSERT_TRUE(sim.waitForLine("received " + sim.address(0) + " 1 "));
-    const bool recorded = test::waitUntilReady(
-        pid, [&] { return !test::readFile(history()).empty(); }, std::chrono::seconds(5));
-    if (pid > 0) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
+    for (int signal : {SIGKILL, SIGINT}) {
+        SCOPED_TRACE(signal);
+        std::filesystem::remove(history());
+        test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "3.10", "restart-ms = 600000\n"));
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        // At real time, so that the verification would wait its full ten
+        // minutes and each question to the printer its 10 s.
+        pid_t pid =
+            test::spawn({test::ctlPath(), "send", sim.address(0), file, "--verify", "--yes"},
+                        dir_ + "/stderr", -1, {"LANG=C", "LC_ALL=", "UPKEEP_HISTORY=" + history()});
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(sim.waitForLine("received " + sim.address(0) + " 1 "));
+        const bool recorded = test::waitUntilReady(
+            pid, [&] { return !test::readFile(history()).empty(); }, std::chrono::seconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        int status = -1;
+        const auto start = std::chrono::steady_clock::now();
+        if (pid > 0) {
+            ::kill(pid, signal);
+            ::waitpid(pid, &status, 0);
+        }
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_TRUE(recorded) << test::readFile(dir_ + "/stderr");
+        if (signal == SIGINT) {
+            EXPECT_LT(took, std::chrono::seconds(1));
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+        }
+        auto h = ctl({"history", "--json"});
+        EXPECT_EQ(h.exitCode, 0) << h.err;
+        auto lines = nlohmann::json::parse(h.out, nullptr, false);
+        ASSERT_TRUE(lines.is_array() && lines.size() == 1u) << h.out;
+        EXPECT_EQ(lines[0]["outcome"], "sent");
+        EXPECT_EQ(lines[0]["verification"],
+                  signal == SIGINT ? "not verified: canceled" : history::kPending);
     }
-    EXPECT_TRUE(recorded) << test::readFile(dir_ + "/stderr");
-    auto h = ctl({"history", "--json"});
-    EXPECT_EQ(h.exitCode, 0) << h.err;
-    auto lines = nlohmann::json::parse(h.out, nullptr, false);
-    ASSERT_TRUE(lines.is_array() && lines.size() == 1u) << h.out;
-    EXPECT_EQ(lines[0]["outcome"], "sent");
-    EXPECT_EQ(lines[0]["verification"], history::kPending);
 }
 
 // Piped output does not skip the question: only standard input decides.

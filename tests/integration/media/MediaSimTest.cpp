@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 
 #include "integration/sim/SimHelpers.h"
 #include "media/MediaProfileList.h"
@@ -105,9 +106,13 @@ TEST(MediaSim, CommandLineTool) {
     const std::string usb = "usb:" + sim.ptyPath(0);
     auto json = test::runCtl({"profiles", sim.address(0), "--json"});
     EXPECT_EQ(json.exitCode, 0) << json.err;
-    EXPECT_EQ(json.out,
-              "[\"Fine Art             Canvas\", \"Fine Art             Rag\", "
-              "\"Photo                Glossy\", \"Photo                Matte 7\"]\n");
+    // Fields a script can use, and each line as the list shows it.
+    auto listed = nlohmann::json::parse(json.out, nullptr, false);
+    ASSERT_TRUE(listed.is_array() && listed.size() == 4u) << json.out;
+    EXPECT_EQ(listed[0]["inkSet"], "Fine Art");
+    EXPECT_EQ(listed[0]["media"], "Canvas");
+    EXPECT_EQ(listed[3]["media"], "Matte 7");
+    EXPECT_EQ(listed[3]["text"], "Photo                Matte 7");
     auto overUsb = test::runCtl({"profiles", usb, "--json"});
     EXPECT_EQ(overUsb.out, json.out) << overUsb.err;
 
@@ -121,13 +126,15 @@ TEST(MediaSim, CommandLineTool) {
     auto added = test::runCtl({"add-profile", sim.address(0), profilePath()});
     EXPECT_EQ(added.exitCode, 0) << added.err;
     EXPECT_EQ(added.out, "Installed Media Profile\n");
-    auto refused = test::runCtl({"add-profile", sim.address(1), profilePath()});
+    auto refused = test::runCtl({"add-profile", sim.address(1), profilePath(), "--json"});
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_NE(
-        refused.err.find(
-            "Could not add the media profile.\n\nCheck that the printer is on and working. (12)"),
-        std::string::npos)
-        << refused.err;
+    EXPECT_NE(refused.out.find(R"("outcome": "failed", "code": "refusedByPrinter")"),
+              std::string::npos)
+        << refused.out;
+    EXPECT_NE(refused.out.find("Could not add the media profile.\\n\\nCheck that the printer is on "
+                               "and working. (12)"),
+              std::string::npos)
+        << refused.out;
     auto overPty = test::runCtl({"add-profile", usb, profilePath()});
     EXPECT_EQ(overPty.exitCode, 0) << overPty.err;
 

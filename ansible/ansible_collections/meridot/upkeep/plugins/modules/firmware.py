@@ -89,10 +89,15 @@ printers:
       sample: 192.0.2.10
     outcome:
       description:
-        - C(sent), C(verified), C(not verified), C(up to date), C(failed) or C(canceled) as
-          upkeepctl reports it; C(would upgrade) or C(would downgrade) in check mode.
+        - C(sent), C(verified), C(notVerified), C(notApplied), C(upToDate), C(failed) or
+          C(canceled) as upkeepctl reports it; C(wouldUpgrade) or C(wouldDowngrade) in check mode.
       type: str
       sample: sent
+    code:
+      description: upkeepctl's stable reason code for an outcome that is not a success (for
+        example C(notReachable), C(busy), C(stalled), C(refusedFile), C(notApplied)); null otherwise.
+      type: str
+      sample: notReachable
     reason:
       description: upkeepctl's words on the outcome.
       type: str
@@ -131,14 +136,15 @@ from ansible_collections.meridot.upkeep.plugins.module_utils.upkeepctl import (
 )
 
 # upkeepctl's outcomes that leave a printer as the task wants it.
-GOOD = ("sent", "verified", "up to date")
+GOOD = ("sent", "verified", "upToDate")
 
 
-def outcome(info, name, result, items, upgrades, reason):
+def outcome(info, name, result, items, upgrades, reason, code=None):
     brought = dict((u["model"], u["version"]) for u in upgrades)
     return dict(
         name=name,
         outcome=result,
+        code=code,
         reason=reason,
         items_sent=items,
         model=info["model"] if info else "",
@@ -158,7 +164,7 @@ def diff_of(info, upgrades):
 
 def finish(module, results, diffs):
     changed = any(r["items_sent"] for r in results)
-    failed = [r for r in results if r["outcome"] not in GOOD + ("would upgrade", "would downgrade")]
+    failed = [r for r in results if r["outcome"] not in GOOD + ("wouldUpgrade", "wouldDowngrade")]
     extra = dict(changed=changed, printers=results)
     if module._diff:
         extra["diff"] = diffs
@@ -174,11 +180,11 @@ def latest(module, before):
         for info in before:
             if info["state"] == "upgradeAvailable":
                 files = [os.path.basename(u["file"]) for u in info["upgrades"]]
-                results.append(outcome(info, info["name"], "would upgrade", files, info["upgrades"],
+                results.append(outcome(info, info["name"], "wouldUpgrade", files, info["upgrades"],
                                        "would be sent: " + ", ".join(files)))
                 diffs.append(diff_of(info, info["upgrades"]))
             elif info["state"] == "upToDate":
-                results.append(outcome(info, info["name"], "up to date", [], [], info["state_text"]))
+                results.append(outcome(info, info["name"], "upToDate", [], [], info["state_text"]))
             else:
                 results.append(outcome(info, info["name"], "failed", [], [], info["state_text"]))
         finish(module, results, diffs)
@@ -195,7 +201,7 @@ def latest(module, before):
         upgrades = [u for u in (info["upgrades"] if info else [])
                     if os.path.basename(u["file"]) in sent]
         results.append(outcome(info, entry["printer"], entry["outcome"], sent, upgrades,
-                               entry.get("reason", "")))
+                               entry.get("reason", ""), entry.get("code")))
         if sent and info:
             diffs.append(diff_of(info, upgrades))
     if rc != 0 and all(r["outcome"] in GOOD for r in results):
@@ -213,23 +219,22 @@ def downgrade(module, before):
         reason = info["state_text"] if info else "not analysed"
         finish(module, [outcome(info, name, "failed", [], [], reason)], [])
     if info["version"] == version:
-        finish(module, [outcome(info, name, "up to date", [], [], "runs " + version)], [])
+        finish(module, [outcome(info, name, "upToDate", [], [], "runs " + version)], [])
     wanted = [dict(model=info["model"], version=version, file=version)]
     change = diff_of(info, wanted)
     if module.check_mode:
-        finish(module, [outcome(info, name, "would downgrade", [version], wanted,
+        finish(module, [outcome(info, name, "wouldDowngrade", [version], wanted,
                                 "would be sent: version " + version)], [change])
 
     args = ["downgrade", name, version] + shared_options(module, parallel=False) + ["--yes"]
     if module.params["verify"]:
         args.append("--verify")
-    rc, out, err = run(module, args)
-    text = (out.strip() + "\n" + err.strip()).strip()
-    if rc != 0:
+    rc, entry = run_json(module, args, accept_failure=True)
+    result, reason, code = entry["outcome"], entry.get("reason", ""), entry.get("code")
+    if result not in GOOD and result not in ("notVerified", "notApplied"):
         # Nothing may have arrived, or all of it: the history tells which.
-        finish(module, [outcome(info, name, "failed", [], [], text)], [])
-    result = "verified" if module.params["verify"] else "sent"
-    finish(module, [outcome(info, name, result, [version], wanted, text)], [change])
+        finish(module, [outcome(info, name, result, [], [], reason, code)], [])
+    finish(module, [outcome(info, name, result, [version], wanted, reason, code)], [change])
 
 
 def main():
