@@ -42,6 +42,14 @@ std::string terminalText(std::string_view text) {
     return out;
 }
 
+std::string padded(std::string_view text, std::size_t width) {
+    std::string out(text);
+    const std::size_t used = displayWidth(text);
+    if (used < width)
+        out.append(width - used, ' ');
+    return out;
+}
+
 std::string columns(const std::vector<std::vector<std::string>>& rows) {
     std::vector<std::size_t> widths;
     for (const auto& row : rows) {

@@ -18,4 +18,7 @@ std::string terminalText(std::string_view text);
 // Japanese columns line up as English ones do. Cells are shown as given.
 std::string columns(const std::vector<std::vector<std::string>>& rows);
 
+// The text with blanks after it up to `width` columns of display width.
+std::string padded(std::string_view text, std::size_t width);
+
 }  // namespace upkeep::cli

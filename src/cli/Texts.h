@@ -84,6 +84,7 @@ inline constexpr int kNotANetworkAddress = 388;
 inline constexpr int kOutOfResources = 389;
 inline constexpr int kOidsDoNotFit = 405;
 inline constexpr int kLineRefused = 406;
+inline constexpr int kNoCatalogue = 407;
 // Help.
 inline constexpr int kCommands = 390;
 inline constexpr int kOptions = 391;
@@ -93,6 +94,27 @@ inline constexpr int kHelpOption = 394;
 inline constexpr int kFirstSummary = 395;  // the commands' summaries, in help order
 inline constexpr int kFirstOption = 410;   // --json, then the others (main.cpp)
 inline constexpr int kNeedsSeconds = 424;
+// The catalogue's table.
+inline constexpr int kLoaded = 430;
+inline constexpr int kLocation = 431;
+inline constexpr int kDate = 432;
+inline constexpr int kPackage = 433;
+inline constexpr int kSystem = 434;
+inline constexpr int kSubsystem = 435;
+inline constexpr int kYes = 436;
+inline constexpr int kNo = 437;
+inline constexpr int kSignedBy = 438;
+inline constexpr int kUntrusted = 439;
+inline constexpr int kUnsigned = 440;
+inline constexpr int kTooLongToUse = 441;
+inline constexpr int kNotUsableBecause = 442;
+inline constexpr int kOptional = 443;
+inline constexpr int kPresent = 444;
+inline constexpr int kMissing = 445;
+inline constexpr int kNotUsable = 446;
+inline constexpr int kFileVerified = 447;
+inline constexpr int kFileUnsigned = 448;
+inline constexpr int kCatalogueNotMade = 449;
 
 }  // namespace upkeep::cli::text
 
