@@ -76,9 +76,8 @@ void plan(Job& job) {
         for (const CatalogueEntry* entry : p.upgradeEntries()) {
             if (entry && !entry->isUsable()) {
                 job.code = "notUsable";
-                job.reason = "the package's newest line for " + entry->model().str() + " (" +
-                             entry->version().str() +
-                             ") is not usable: a text of it is longer than 79 characters";
+                job.reason =
+                    english(text::kLineNotUsable, {entry->model().str(), entry->version().str()});
                 break;
             }
         }

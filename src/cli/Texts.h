@@ -60,6 +60,7 @@ inline constexpr int kOutcomeNotVerified = 362;
 inline constexpr int kUpToDate = 363;
 inline constexpr int kFailed = 364;
 inline constexpr int kWouldUpgrade = 365;
+inline constexpr int kLineNotUsable = 366;
 // Column headings.
 inline constexpr int kTime = 370;
 inline constexpr int kBefore = 371;
