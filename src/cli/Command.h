@@ -1,7 +1,7 @@
 #pragma once
 // One upkeepctl command: its name, a one-line usage, what it does and its
-// body. Bodies
-// return the exit code: 0 success, 1 the operation failed, 2 usage error.
+// body. Bodies return the exit code: 0 success, 1 the operation failed,
+// 2 usage error.
 
 #include <string>
 #include <string_view>
