@@ -106,7 +106,7 @@ void analyseAll(const std::vector<std::shared_ptr<Printer>>& printers, unsigned 
             }
         });
     }
-    if (progress) {
+    if (progress && !printers.empty()) {
         for (std::size_t done; (done = answered.load()) < printers.size();) {
             progress(done, printers.size());
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
