@@ -4,7 +4,9 @@
 
 #include "cli/Json.h"
 #include "cli/TerminalText.h"
+#include "cli/Texts.h"
 #include "cli/Utf8.h"
+#include "resources/Strings.h"
 
 namespace upkeep::cli {
 namespace {
@@ -69,6 +71,32 @@ TEST(TerminalText, DisplayWidthLinesUpColumns) {
         EXPECT_EQ(displayWidth(c.in), c.width) << c.in;
     EXPECT_EQ(columns({{"\xe6\x99\x82\xe5\x88\xbb", "x"}, {"ab", "y"}, {"abcdef"}}),
               "\xe6\x99\x82\xe5\x88\xbb  x\nab    y\nabcdef\n");
+}
+
+// What --json and the history keep in English is shown in the user's
+// language, details and all; anything else stays as it is.
+TEST(Texts, EnglishValuesAreShownInTheCurrentLanguage) {
+    resources::setCurrentTable(resources::Table::German);
+    const struct {
+        std::string value, shown;
+    } cases[] = {
+        {english(text::kCanceledBecause, {english(text::kDidNotFinish)}),
+         "abgebrochen: die Übertragung wurde nicht beendet"},
+        {english(text::kVersionNotListed, {"2.50", "M-4000"}),
+         "Das Paket enthält keine Version 2.50 für M-4000."},
+        {english(text::kPathTooLong, {"79", "/a b"}),
+         "der Pfad ist länger als 79 Zeichen oder enthält ein Null-Byte: /a b"},
+        {"not verified: the printer reports M 1.0", "nicht bestätigt: der Drucker meldet M 1.0"},
+        {english(181) + " (x.fmw)", std::string(resources::text(181)) + " (x.fmw)"},
+        {"a printer's own words (5)", "a printer's own words (5)"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(shown(c.value), c.shown) << c.value;
+    EXPECT_EQ(outcomeShown("upToDate"), "aktuell");
+    EXPECT_EQ(outcomeShown("somethingNew"), "somethingNew");
+    resources::setCurrentTable(resources::Table::EnglishUS);
+    EXPECT_EQ(shown(english(text::kDidNotFinish)), "the download did not finish");
 }
 
 }  // namespace
