@@ -117,11 +117,19 @@ TEST_F(FleetCli, UpgradesAFleetAndReportsEachPrinterTruthfully) {
         EXPECT_EQ(line["version"], "3.10");
         EXPECT_EQ(line["size"], 2653);
         EXPECT_EQ(line["sha256"].get<std::string>().size(), 64u);
+        EXPECT_EQ(line["operation"], "upgrade");
+        EXPECT_EQ(line["targetVersion"], "4.00");
+        EXPECT_EQ(line["package"], "signed");
+        EXPECT_FALSE(line["user"].get<std::string>().empty());
+        EXPECT_FALSE(line["host"].get<std::string>().empty());
     }
-    auto one = ctl({"history", "--printer", queue(18)});
-    EXPECT_EQ(one.exitCode, 0);
-    EXPECT_NE(one.out.find("not applied"), std::string::npos) << one.out;
-    EXPECT_EQ(one.out.find(queue(0) + " "), std::string::npos) << one.out;
+    // A printer is found by its queue's name or by its address.
+    for (const std::string& printer : {queue(18), sim.address(18)}) {
+        auto one = ctl({"history", "--printer", printer});
+        EXPECT_EQ(one.exitCode, 0);
+        EXPECT_NE(one.out.find("not applied"), std::string::npos) << one.out;
+        EXPECT_EQ(one.out.find(queue(0) + " "), std::string::npos) << one.out;
+    }
 }
 
 // One printer at a time: what --verify says after a downgrade and a file of
