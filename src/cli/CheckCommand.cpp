@@ -239,7 +239,7 @@ int checkCommand(const Args& args) {
         printers = std::move(*found);
     }
     for (const std::string& target : options.positional) {
-        auto port = parseTarget(target);
+        auto port = resolveTarget(target);
         if (!port)
             return usageError(self(), targetError(target));
         printers.push_back(std::make_shared<Printer>(target, *port));

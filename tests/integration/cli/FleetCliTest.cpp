@@ -104,6 +104,12 @@ TEST_F(FleetCli, UpgradesAFleetAndReportsEachPrinterTruthfully) {
         EXPECT_EQ(rows[i]["itemsSent"].size(), e.sent);
     }
 
+    // A queue's name stands for its printer.
+    auto byQueue = ctl({"check", queue(0), "--json"}, spooler);
+    EXPECT_EQ(byQueue.exitCode, 0) << byQueue.err;
+    EXPECT_NE(byQueue.out.find(R"("port": ")" + sim.address(0) + "\""), std::string::npos)
+        << byQueue.out;
+
     // Every download is in the history, with how it was verified.
     std::ofstream(history(), std::ios::app) << "damaged line\n";
     auto h = ctl({"history", "--json"});
