@@ -45,16 +45,16 @@ const std::vector<Command>& commands() {
         {"downgrade",
          "downgrade TARGET VERSION [--verify] [--verify-timeout S] [--yes] [--package DIR] "
          "[--keyring FILE] "
-         "[--require-signed] [--community TEXT]",
+         "[--require-signed] [--community TEXT] [--json]",
          "send an older version of the package to the printer", downgradeCommand},
         {"send",
          "send TARGET FILE [--verify] [--verify-timeout S] [--yes] [--package DIR] [--keyring "
          "FILE] [--require-signed] "
-         "[--community TEXT]",
+         "[--community TEXT] [--json]",
          "send a system software file of your choice (forced download)", sendCommand},
         {"profiles", "profiles TARGET [--community TEXT] [--json]",
          "list the media profiles installed in a printer", profilesCommand},
-        {"add-profile", "add-profile TARGET FILE [--yes]",
+        {"add-profile", "add-profile TARGET FILE [--yes] [--json]",
          "install a media profile file (.pdw) into a printer", addProfileCommand},
         {"printers", "printers [--json]",
          "list the printers the print spooler knows, with their ports", printersCommand},
