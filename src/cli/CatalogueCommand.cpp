@@ -42,6 +42,11 @@ std::string fileCheck(const FirmwareCatalogue& catalogue, const CatalogueEntry& 
     return refused ? "refused: " + *refused : "verified";
 }
 
+// An entry's file: "present", "missing", or "notUsable" for a refused line.
+std::string entryState(const CatalogueEntry& entry) {
+    return !entry.isUsable() ? "notUsable" : entry.fileExists() ? "present" : "missing";
+}
+
 std::string trustJson(const PackageTrust& trust) {
     const bool isSigned = trust.state == TrustState::Signed;
     const bool isUntrusted = trust.state == TrustState::Untrusted;
@@ -77,46 +82,55 @@ std::string fileCheckShown(const std::string& check) {
     return terminalText(check);
 }
 
+// The table's own names: loaded, location, date, package, system,
+// subsystems, and per model its entries with version, file, state and check.
 void printJson(const FirmwareCatalogue& catalogue) {
     FirmwareCatalogue::Oid modelOid, versionOid;
-    catalogue.systemPair(modelOid, versionOid);
-    bool hasSystem = catalogue.hasSystemPair();
+    catalogue.systemPairAsRead(modelOid, versionOid);
+    const bool hasSystem = catalogue.hasSystemPair() || catalogue.systemPairRefused();
+    auto pair = [](const FirmwareCatalogue::Oid& model, const FirmwareCatalogue::Oid& version,
+                   bool present, bool usable) {
+        return "{\"model\": " + jsonOrNull(model.str(), present) +
+               ", \"version\": " + jsonOrNull(version.str(), present) +
+               ", \"usable\": " + (usable ? "true" : "false") + "}";
+    };
 
     std::string out = "{";
-    out += "\"notLoaded\": " + std::to_string(catalogue.notLoaded());
+    out += std::string("\"loaded\": ") + (catalogue.notLoaded() ? "false" : "true");
     out += ", \"location\": " + jsonOrNull(catalogue.location());
     out += ", \"date\": " + jsonOrNull(catalogue.date());
-    out += ", \"systemModelOid\": " + jsonOrNull(modelOid.str(), hasSystem);
-    out += ", \"systemVersionOid\": " + jsonOrNull(versionOid.str(), hasSystem);
-    out += ", \"subsystemPairs\": [";
-    if (auto pairs = catalogue.subsystemPairs()) {
+    out += ", \"package\": " + trustJson(catalogue.trust());
+    out += ", \"system\": " +
+           pair(modelOid, versionOid, hasSystem, hasSystem && !catalogue.systemPairRefused());
+    out += ", \"subsystems\": [";
+    for (std::size_t i = 0; i < catalogue.subsystemCount(); ++i) {
         FirmwareCatalogue::Oid model, version;
-        for (bool first = true; pairs->next(model, version); first = false) {
-            out += first ? "" : ", ";
-            out += "[" + jsonString(model.view()) + ", " + jsonString(version.view()) + "]";
-        }
+        const bool usable = catalogue.subsystemPair(i, model, version);
+        out += (i ? ", " : "") + pair(model, version, true, usable);
     }
     out += "], \"models\": [";
     for (const CatalogueNode* group = catalogue.groups(); group != nullptr;
          group = group->nextGroup()) {
         out += group == catalogue.groups() ? "" : ", ";
-        out += "{\"model\": " + jsonString(group->sectionName()) + ", \"entries\": [";
+        out += "{\"model\": " + jsonString(group->sectionName());
+        out += std::string(", \"optional\": ") + (group->sectionOptional() ? "true" : "false");
+        out += std::string(", \"usable\": ") + (group->sectionUsable() ? "true" : "false");
+        out += ", \"entries\": [";
         for (const CatalogueNode* node = group; node != nullptr; node = node->nextInGroup()) {
             const CatalogueEntry* entry = node->entry();
             if (entry == nullptr)
                 continue;
             out += node == group ? "" : ", ";
             out += "{\"version\": " + jsonString(entry->version().view());
-            out += ", \"fileName\": " + jsonString(entry->fileName().view());
+            out += ", \"file\": " + jsonString(entry->fileName().view());
+            out += ", \"state\": " + jsonString(entryState(*entry));
             out += std::string(", \"optional\": ") + (entry->isOptional() ? "true" : "false");
-            out += std::string(", \"usable\": ") + (entry->isUsable() ? "true" : "false");
-            out += std::string(", \"filePresent\": ") + (entry->fileExists() ? "true" : "false");
-            out += ", \"verification\": " + jsonString(fileCheck(catalogue, *entry));
+            out += ", \"check\": " + jsonString(fileCheck(catalogue, *entry));
             out += "}";
         }
         out += "]}";
     }
-    out += "], \"signature\": " + trustJson(catalogue.trust()) + "}\n";
+    out += "]}\n";
     std::fputs(out.c_str(), stdout);
 }
 

@@ -228,7 +228,7 @@ int checkCommand(const Args& args) {
         printers = std::move(*found);
     }
     for (const std::string& target : options.positional) {
-        auto port = parseTarget(target);
+        auto port = resolveTarget(target);
         if (!port)
             return usageError(self(), targetError(target));
         // Its row reads "Could not access"; this says why.

@@ -167,7 +167,7 @@ int catalogueRank(const Printer& printer, std::string_view version) {
 // printer that is not usable ends the command with the program's message.
 std::shared_ptr<Printer> checkedPrinter(const Command& command, const std::string& target,
                                         Reply& reply, int& code) {
-    auto port = parseTarget(target);
+    auto port = resolveTarget(target);
     if (!port) {
         code = usageError(command, targetError(target));
         return nullptr;
@@ -235,7 +235,7 @@ int sendCommand(const Args& args) {
         return *code;
     if (options.positional.size() != 2)
         return usageError(self, message(text::kExpected, {"TARGET FILE"}));
-    auto port = parseTarget(options.positional[0]);
+    auto port = resolveTarget(options.positional[0]);
     if (!port)
         return usageError(self, targetError(options.positional[0]));
     Reply reply{options, "send", options.positional[0], port->name().str(), options.positional[1],
@@ -280,7 +280,7 @@ int addProfileCommand(const Args& args) {
         return *code;
     if (options.positional.size() != 2)
         return usageError(self, message(text::kExpected, {"TARGET FILE"}));
-    auto port = parseTarget(options.positional[0]);
+    auto port = resolveTarget(options.positional[0]);
     if (!port)
         return usageError(self, targetError(options.positional[0]));
     const std::string& file = options.positional[1];

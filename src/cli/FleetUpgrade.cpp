@@ -296,7 +296,7 @@ int upgradeCommand(const Args& args) {
         return usageError(self(), message(text::kExpected, {"TARGET... | --all"}));
     std::vector<std::shared_ptr<Printer>> printers;
     for (const std::string& target : options.positional) {
-        auto port = parseTarget(target);
+        auto port = resolveTarget(target);
         if (!port)
             return usageError(self(), targetError(target));
         printers.push_back(std::make_shared<Printer>(target, *port));

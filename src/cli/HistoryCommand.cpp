@@ -62,7 +62,9 @@ int historyCommand(const Args& args) {
         std::fprintf(stderr, "upkeepctl: %s\n", message(text::kWarning, {warning}).c_str());
     std::vector<history::Record> records;
     for (history::Record& r : contents.records) {
-        if (!printer || r.printer == *printer)
+        // A printer by the name it was sent under (a queue, a typed
+        // address) or by its port (the address and data port as used).
+        if (!printer || r.printer == *printer || r.port == *printer)
             records.push_back(std::move(r));
     }
     if (options.json) {

@@ -57,7 +57,7 @@ int profilesCommand(const Args& args) {
         return *code;
     if (options.positional.size() != 1)
         return usageError(*self, message(text::kExpected, {"TARGET"}));
-    auto port = parseTarget(options.positional[0]);
+    auto port = resolveTarget(options.positional[0]);
     if (!port)
         return usageError(*self, targetError(options.positional[0]));
 

@@ -60,7 +60,10 @@ int queryCommand(const Args& args) {
         return fail(kExitFailed, message(text::kNoValidResponse, {address}));
     }
     if (json) {
-        std::printf("{\"a\": %s, \"b\": %s}\n", jsonString(a).c_str(), jsonString(b).c_str());
+        // The table's two columns for each object asked.
+        std::printf("[{\"oid\": %s, \"value\": %s}, {\"oid\": %s, \"value\": %s}]\n",
+                    jsonString(positional[1]).c_str(), jsonString(a).c_str(),
+                    jsonString(positional[2]).c_str(), jsonString(b).c_str());
     } else {
         std::printf("%s\t%s\n%s\t%s\n", positional[1].c_str(), terminalText(a).c_str(),
                     positional[2].c_str(), terminalText(b).c_str());

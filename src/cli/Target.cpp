@@ -2,6 +2,7 @@
 #include "cli/Texts.h"
 
 #include "connection/ParallelConnection.h"
+#include "discovery/FindPrinters.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -136,6 +137,16 @@ std::optional<PortDescriptor> parseTarget(const std::string& target) {
     if (target.rfind("lpt:", 0) == 0 || !isNetworkTarget(target))
         return std::nullopt;
     return PortDescriptor(target, PortType::TcpIp, channel::kUnset);
+}
+
+std::optional<PortDescriptor> resolveTarget(const std::string& target) {
+    const bool literal = target.find(':') != std::string::npos || isDottedQuad(target) ||
+                         (!target.empty() && target.front() == '[');
+    if (!literal && !target.empty()) {
+        if (auto queue = discovery::findSystemQueue(target))
+            return queue;
+    }
+    return parseTarget(target);
 }
 
 std::string targetError(const std::string& target) {

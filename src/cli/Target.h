@@ -20,6 +20,11 @@ namespace upkeep::cli {
 // nobody named.
 std::optional<PortDescriptor> parseTarget(const std::string& target);
 
+// A target as the commands take it: the name of one of the print spooler's
+// queues stands for that queue's printer; anything else is read by
+// parseTarget. Addresses and prefixed targets never ask the spooler.
+std::optional<PortDescriptor> resolveTarget(const std::string& target);
+
 // What to tell the user of a target parseTarget refused: a raw parallel
 // port node names the device to use instead.
 std::string targetError(const std::string& target);

@@ -50,16 +50,16 @@ const std::vector<Command>& commands() {
         {"downgrade",
          "downgrade TARGET VERSION [--verify] [--verify-timeout S] [--yes] [--package DIR] "
          "[--keyring FILE] "
-         "[--require-signed] [--community TEXT]",
+         "[--require-signed] [--community TEXT] [--json]",
          text::kFirstSummary + 4, downgradeCommand},
         {"send",
          "send TARGET FILE [--verify] [--verify-timeout S] [--yes] [--package DIR] [--keyring "
          "FILE] [--require-signed] "
-         "[--community TEXT]",
+         "[--community TEXT] [--json]",
          text::kFirstSummary + 5, sendCommand},
         {"profiles", "profiles TARGET [--community TEXT] [--json]", text::kFirstSummary + 6,
          profilesCommand},
-        {"add-profile", "add-profile TARGET FILE [--yes]", text::kFirstSummary + 7,
+        {"add-profile", "add-profile TARGET FILE [--yes] [--json]", text::kFirstSummary + 7,
          addProfileCommand},
         {"printers", "printers [--json]", text::kFirstSummary + 8, printersCommand},
         {"history", "history [--printer NAME] [--json]", text::kFirstSummary + 9, historyCommand},

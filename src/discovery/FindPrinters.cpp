@@ -90,4 +90,48 @@ bool findSystemPrinters(PrinterList& list, std::vector<QueueReport>* report) {
     return findPrinters(list, spooler, platform::Registry::system(), usb, &dnssd, report);
 }
 
+namespace {
+
+// The spooler with one printer left: a lookup by name classifies, and
+// resolves the names of, that queue only.
+class OneQueue : public platform::Spooler {
+  public:
+    OneQueue(platform::Spooler& spooler, std::string name)
+        : spooler_(spooler), name_(std::move(name)) {}
+    bool printers(std::vector<platform::SpoolerPrinter>& out) override {
+        std::vector<platform::SpoolerPrinter> all;
+        if (!spooler_.printers(all))
+            return false;
+        out.clear();
+        for (platform::SpoolerPrinter& p : all) {
+            if (p.name == name_)
+                out.push_back(std::move(p));
+        }
+        return true;
+    }
+    bool ports(std::vector<platform::SpoolerPort>& out) override { return spooler_.ports(out); }
+
+  private:
+    platform::Spooler& spooler_;
+    std::string name_;
+};
+
+}  // namespace
+
+std::optional<PortDescriptor> findSystemQueue(const std::string& queue) {
+    platform::CupsSpooler cups;
+    OneQueue spooler(cups, queue);
+    platform::SysfsUsbDevices usb;
+    platform::AvahiDnssdResolver dnssd;
+    PrinterList list(PrinterList::kUnbounded);
+    if (!findPrinters(list, spooler, platform::Registry::system(), usb, &dnssd))
+        return std::nullopt;
+    for (std::size_t i = 0; i < list.count(); ++i) {
+        auto printer = list.item(i);
+        if (printer && printer->name() == queue && !printer->portDescriptor().name().empty())
+            return printer->portDescriptor();
+    }
+    return std::nullopt;
+}
+
 }  // namespace upkeep::discovery

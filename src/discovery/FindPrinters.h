@@ -2,6 +2,7 @@
 // Fills a printer list with the printers installed in the print spooler,
 // one printer per port.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,5 +49,10 @@ bool findPrinters(PrinterList& list, platform::Spooler& spooler, const platform:
 // The same over this computer's spooler, settings registry, USB devices and
 // DNS-SD resolver.
 bool findSystemPrinters(PrinterList& list, std::vector<QueueReport>* report = nullptr);
+
+// The port of this computer's spooler printer named `queue`, classified as
+// the search classifies it; nothing when there is none (or it has no
+// usable port). Only that queue's names are looked up.
+std::optional<PortDescriptor> findSystemQueue(const std::string& queue);
 
 }  // namespace upkeep::discovery

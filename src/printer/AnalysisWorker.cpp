@@ -29,14 +29,7 @@ bool AnalysisWorker::stop() {
     while (!shared_->done.load() && !deadline.expired()) {
         std::this_thread::sleep_for(std::min(platform::Millis{10}, deadline.remaining()));
     }
-    if (shared_->done.load()) {
-        thread_.join();
-        return true;
-    }
-    // Never killed: it holds its own references and stays silent from now on.
-    shared_->abandoned.store(true);
-    thread_.detach();
-    return false;
+    return release();
 }
 
 bool AnalysisWorker::release() {
@@ -47,6 +40,7 @@ bool AnalysisWorker::release() {
         thread_.join();
         return true;
     }
+    // Never killed: it holds its own references and stays silent from now on.
     shared_->abandoned.store(true);
     thread_.detach();
     return false;

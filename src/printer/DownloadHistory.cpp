@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -109,6 +110,21 @@ std::string path() {
     return state + "/upkeep/history.jsonl";
 }
 
+std::string currentUser() {
+    if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_name)
+        return entry->pw_name;
+    const char* name = std::getenv("USER");
+    return name ? name : std::to_string(::geteuid());
+}
+
+std::string currentHost() {
+    std::string name(256, '\0');
+    if (::gethostname(name.data(), name.size() - 1) != 0)
+        return {};
+    name.resize(std::strlen(name.c_str()));
+    return name;
+}
+
 std::string toLine(const Record& r) {
     nlohmann::ordered_json line = {
         {"id", r.id},
@@ -122,6 +138,12 @@ std::string toLine(const Record& r) {
         {"sha256", r.file.sha256},
         {"outcome", r.outcome},
         {"verification", r.verification},
+        {"operation", r.operation},
+        {"targetVersion", r.targetVersion},
+        {"package", r.package},
+        {"user", r.user},
+        {"host", r.host},
+        {"durationMs", r.durationMs},
     };
     // Printer texts are not always UTF-8: replace what is not, never throw.
     return line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
@@ -153,6 +175,14 @@ std::optional<Record> fromLine(std::string_view text) {
         return std::nullopt;
     }
     r.file.size = size->get<std::uint64_t>();
+    // Added later: lines without them are read as they are.
+    field("operation", r.operation);
+    field("targetVersion", r.targetVersion);
+    field("package", r.package);
+    field("user", r.user);
+    field("host", r.host);
+    if (auto ms = line.find("durationMs"); ms != line.end() && ms->is_number_unsigned())
+        r.durationMs = ms->get<std::uint64_t>();
     return r;
 }
 

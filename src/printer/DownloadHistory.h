@@ -61,7 +61,17 @@ struct Record {
     FileFacts file;
     std::string outcome;                   // sent, failed, canceled
     std::string verification = kNotAsked;  // verified, not verified: ..., not asked, pending
+    // What was asked and by whom; empty (0) in lines of older versions.
+    std::string operation;      // upgrade, downgrade, send
+    std::string targetVersion;  // the version the file brings; empty for a file of one's choice
+    std::string package;        // the package's state (signed, unsigned, untrusted), or "none"
+    std::string user, host;
+    std::uint64_t durationMs = 0;  // the transfer, from the first byte read to its end
 };
+
+// Who runs this process, and on which computer, for new records.
+std::string currentUser();
+std::string currentHost();
 
 // The current time for a record.
 std::string now();

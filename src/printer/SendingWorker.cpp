@@ -57,7 +57,8 @@ const char* outcomeText(SendResult result) {
 // Notes one file's transfer for the history, and what the printer took.
 class Recorder {
   public:
-    Recorder(DownloadReport& report, const Printer* printer) : report_(report) {
+    Recorder(DownloadReport& report, const SendRequest& request) : report_(report) {
+        const Printer* printer = request.printer.get();
         if (!printer)
             return;
         const PrinterFacts facts = printer->facts();
@@ -70,7 +71,15 @@ class Recorder {
             base_.version +=
                 ", " + facts.subsystemModels[i].str() + " " + facts.subsystemVersions[i].str();
         }
+        forced_ = request.operation == Operation::SendFile;
+        base_.operation = request.operation == Operation::Upgrade     ? "upgrade"
+                          : request.operation == Operation::Downgrade ? "downgrade"
+                                                                      : "send";
+        base_.user = history::currentUser();
+        base_.host = history::currentHost();
     }
+    // Called as a file's transfer starts.
+    void start() { started_ = platform::Clock::tickMs(); }
     void note(const CatalogueEntry* entry, SendResult result, history::SentBytes& bytes) {
         if (!entry || result == SendResult::FileNotFound || result == SendResult::Refused)
             return;  // nothing left this side
@@ -81,14 +90,32 @@ class Recorder {
         if (record.file.path.empty())
             record.file.path = entry->fileName().str();
         record.outcome = outcomeText(result);
+        record.durationMs = platform::Clock::tickMs() - started_;
+        if (!forced_)
+            record.targetVersion = entry->version().str();
+        record.package = packageState(record.file.path);
         report_.records.push_back(std::move(record));
         if (result == SendResult::Sent)
             report_.sent.push_back({entry->model().str(), entry->version().str()});
     }
 
   private:
+    // The package's state for a file inside it; "none" for a file of the
+    // user's own choice from elsewhere.
+    std::string packageState(const std::string& path) const {
+        const FirmwareCatalogue* catalogue = analysisCatalogue();
+        if (!catalogue)
+            return "none";
+        const PackageTrust& trust = catalogue->trust();
+        const bool inside =
+            !forced_ || (!trust.directory.empty() && path.rfind(trust.directory + "/", 0) == 0);
+        return inside ? trust.stateText() : "none";
+    }
+
     DownloadReport& report_;
     history::Record base_;
+    bool forced_ = false;
+    std::uint64_t started_ = platform::Clock::tickMs();
 };
 
 }  // namespace
@@ -129,7 +156,7 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
         fail(result == SendResult::EmptyFile ? kEmptyFile : stringId);
     };
     Printer* printer = request.printer.get();
-    Recorder recorder(shared->report, printer);
+    Recorder recorder(shared->report, request);
 
     // One download to a printer at a time, whichever process starts it; the
     // lock is the kernel's, so a process that dies leaves none behind.
@@ -160,6 +187,7 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
                         sink->setFileText(entry ? entry->fileName().str() : std::string());
                     shared->progress.store(0);
                     history::SentBytes bytes;
+                    recorder.start();
                     SendResult result = entry ? printer->sendEntry(*entry, recorded(bytes))
                                               : SendResult::FileNotFound;
                     recorder.note(entry, result, bytes);
@@ -190,6 +218,7 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
                         ? catalogue->findEntry(printer->facts().model, request.sendText)
                         : nullptr;
                 history::SentBytes bytes;
+                recorder.start();
                 SendResult result = printer ? printer->downgrade(request.sendText, recorded(bytes))
                                             : SendResult::NoConnection;
                 recorder.note(entry, result, bytes);
@@ -202,6 +231,7 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
             }
             case Operation::SendFile: {
                 history::SentBytes bytes;
+                recorder.start();
                 SendResult result = printer && request.entry
                                         ? printer->sendEntry(*request.entry, recorded(bytes))
                                         : SendResult::NoConnection;

@@ -472,9 +472,10 @@ TEST_F(DownloadCli, HistoryTableEscapesEveryField) {
     const std::string bad =
         "a\x1b]0;title\x07"
         "b";
-    std::ofstream(history) << history::toLine(
-                                  {bad, bad, bad, bad, bad, bad, {bad, 1, bad}, bad, bad})
-                           << "\n";
+    std::ofstream(history)
+        << history::toLine(
+               {bad, bad, bad, bad, bad, bad, {bad, 1, bad}, bad, bad, bad, bad, bad, bad, bad, 0})
+        << "\n";
     auto r = test::runCtl({"history"}, {{"UPKEEP_HISTORY", history}});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.find_first_of("\x1b\x07"), std::string::npos) << r.out;

@@ -104,6 +104,12 @@ TEST_F(FleetCli, UpgradesAFleetAndReportsEachPrinterTruthfully) {
         EXPECT_EQ(rows[i]["itemsSent"].size(), e.sent);
     }
 
+    // A queue's name stands for its printer.
+    auto byQueue = ctl({"check", queue(0), "--json"}, spooler);
+    EXPECT_EQ(byQueue.exitCode, 0) << byQueue.err;
+    EXPECT_NE(byQueue.out.find(R"("port": ")" + sim.address(0) + "\""), std::string::npos)
+        << byQueue.out;
+
     // Every download is in the history, with how it was verified.
     std::ofstream(history(), std::ios::app) << "damaged line\n";
     auto h = ctl({"history", "--json"});
@@ -117,11 +123,19 @@ TEST_F(FleetCli, UpgradesAFleetAndReportsEachPrinterTruthfully) {
         EXPECT_EQ(line["version"], "3.10");
         EXPECT_EQ(line["size"], 2653);
         EXPECT_EQ(line["sha256"].get<std::string>().size(), 64u);
+        EXPECT_EQ(line["operation"], "upgrade");
+        EXPECT_EQ(line["targetVersion"], "4.00");
+        EXPECT_EQ(line["package"], "signed");
+        EXPECT_FALSE(line["user"].get<std::string>().empty());
+        EXPECT_FALSE(line["host"].get<std::string>().empty());
     }
-    auto one = ctl({"history", "--printer", queue(18)});
-    EXPECT_EQ(one.exitCode, 0);
-    EXPECT_NE(one.out.find("not applied"), std::string::npos) << one.out;
-    EXPECT_EQ(one.out.find(queue(0) + " "), std::string::npos) << one.out;
+    // A printer is found by its queue's name or by its address.
+    for (const std::string& printer : {queue(18), sim.address(18)}) {
+        auto one = ctl({"history", "--printer", printer});
+        EXPECT_EQ(one.exitCode, 0);
+        EXPECT_NE(one.out.find("not applied"), std::string::npos) << one.out;
+        EXPECT_EQ(one.out.find(queue(0) + " "), std::string::npos) << one.out;
+    }
 }
 
 // One printer at a time: what --verify says after a downgrade and a file of

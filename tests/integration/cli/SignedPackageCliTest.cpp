@@ -253,23 +253,23 @@ TEST_F(SignedPackageCli, CatalogueShowsWhoSignedAndEachFilesCheck) {
         std::vector<std::string> table;  // parts of the table
     } cases[] = {
         {signedPackage,
-         {R"("signature": {"state": "signed", "fingerprint": ")" + fpr +
+         {R"("package": {"state": "signed", "fingerprint": ")" + fpr +
               R"(", "userId": "Test Signer <signer@example.org>", "reason": null})",
-          R"("fileName": "m4000_400.fmw", "optional": false, "usable": true, "filePresent": true, "verification": "verified"})"},
+          R"("file": "m4000_400.fmw", "state": "present", "optional": false, "check": "verified"})"},
          {"package:   signed by " + fpr + " Test Signer <signer@example.org>",
           "present, verified"}},
         {changed,
          {R"("state": "signed")",
-          R"("verification": "refused: m4000_320.fmw: its SHA-256 differs from SHA256SUMS")",
-          R"("fileName": "m4000_310.fmw", "optional": false, "usable": true, "filePresent": true, "verification": "verified")"},
+          R"("check": "refused: m4000_320.fmw: its SHA-256 differs from SHA256SUMS")",
+          R"("file": "m4000_310.fmw", "state": "present", "optional": false, "check": "verified")"},
          {"present, refused: m4000_320.fmw: its SHA-256 differs"}},
         {stranger,
-         {R"("signature": {"state": "untrusted", "fingerprint": null, "userId": null, "reason": "signed by a key that is not trusted)",
-          R"("verification": "refused: m4000_400.fmw: the package is untrusted)"},
+         {R"("package": {"state": "untrusted", "fingerprint": null, "userId": null, "reason": "signed by a key that is not trusted)",
+          R"("check": "refused: m4000_400.fmw: the package is untrusted)"},
          {"package:   untrusted: signed by a key that is not trusted"}},
         {unsignedPackage,
-         {R"("signature": {"state": "unsigned", "fingerprint": null, "userId": null, "reason": null})",
-          R"("filePresent": true, "verification": "unsigned"})"},
+         {R"("package": {"state": "unsigned", "fingerprint": null, "userId": null, "reason": null})",
+          R"("state": "present", "optional": false, "check": "unsigned"})"},
          {"package:   unsigned (no SHA256SUMS)"}},
     };
     for (const Case& c : cases) {

@@ -75,7 +75,9 @@ TEST_F(SnmpdInterop, CommandLineToolExitCodes) {
         EXPECT_EQ(result.exitCode, c.exitCode) << c.args.back() << ": " << result.err;
         EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
         if (c.exitCode == 0) {
-            EXPECT_EQ(result.out, "{\"a\": \"Meridot 4000\", \"b\": \"2.10\"}\n");
+            EXPECT_EQ(result.out, "[{\"oid\": \"" + a +
+                                      "\", \"value\": \"Meridot 4000\"}, {\"oid\": \"" + b +
+                                      "\", \"value\": \"2.10\"}]\n");
         }
     }
 }

@@ -24,51 +24,56 @@ test::CommandResult catalogue(std::vector<std::string> args,
 TEST(CatalogueCommand, MalformedCataloguesGiveWhatWasReadBeforeTheFault) {
     struct Case {
         const char* dir;
-        std::string json;
+        std::string head;  // location and date
+        std::string rest;  // from the system pair on
     };
     const std::string file79 = std::string(75, 'p') + ".fmw";
+    const std::string m = R"("system": {"model": "m", "version": "v", "usable": true}, )";
+    auto entry = [](const std::string& version, const std::string& file, const char* state,
+                    bool optional = false) {
+        return R"({"version": ")" + version + R"(", "file": ")" + file + R"(", "state": ")" +
+               state + R"(", "optional": )" + (optional ? "true" : "false") +
+               R"(, "check": "unsigned"})";
+    };
+    auto model = [](const std::string& entries, bool optional = false) {
+        return R"({"model": "Meridot-4000", "optional": )" +
+               std::string(optional ? "true" : "false") + R"(, "usable": true, "entries": [)" +
+               entries + "]}";
+    };
     const std::vector<Case> cases = {
-        {"header-not-first",
-         R"({"notLoaded": 0, "location": null, "date": null, "systemModelOid": null, )"
-         R"("systemVersionOid": null, "subsystemPairs": [], "models": []})"},
+        {"header-not-first", R"("location": null, "date": null)",
+         R"("system": {"model": null, "version": null, "usable": false}, "subsystems": [], )"
+         R"("models": [])"},
         {"no-subsystem",
-         R"({"notLoaded": 0, "location": "https://support.example.com/%s/%s/%s/%s", )"
-         R"("date": "2026-01-02", "systemModelOid": "1.3.6.1.3.77.1.1.0", )"
-         R"("systemVersionOid": "1.3.6.1.3.77.1.2.0", "subsystemPairs": [], "models": []})"},
-        {"system-only", R"({"notLoaded": 0, "location": "", "date": "", "systemModelOid": "m", )"
-                        R"("systemVersionOid": "v", "subsystemPairs": [], "models": []})"},
+         R"("location": "https://support.example.com/%s/%s/%s/%s", "date": "2026-01-02")",
+         R"("system": {"model": "1.3.6.1.3.77.1.1.0", "version": "1.3.6.1.3.77.1.2.0", )"
+         R"("usable": true}, "subsystems": [], "models": [])"},
+        {"system-only", R"("location": "", "date": "")", m + R"("subsystems": [], "models": [])"},
         {"repeated-sections",
-         R"({"notLoaded": 0, "location": "https://support.example.com/x?v=%s&l=%s&s=%s&m=%s", )"
-         R"("date": "", "systemModelOid": "model.oid", "systemVersionOid": "version.oid", )"
-         R"("subsystemPairs": [["s1m", "s1v"], ["s2m", "s2v"]], "models": [)"
-         R"({"model": "Meridot-4000", "entries": [)"
-         R"({"version": "1.00", "fileName": "present.fmw", "optional": false, "usable": true, "filePresent": true, "verification": "unsigned"}, )"
-         R"({"version": "2.00", "fileName": "missing.fmw", "optional": false, "usable": true, "filePresent": false, "verification": "unsigned"}]}, )"
-         R"({"model": "Empty", "entries": []}, )"
-         R"({"model": "Meridot-4000", "entries": [)"
-         R"({"version": "3.00", "fileName": "present.fmw", "optional": true, "usable": true, "filePresent": true, "verification": "unsigned"}]}, )"
-         R"({"model": "Meridot-4000", "entries": [)"
-         R"({"version": "4.00", "fileName": "missing.fmw", "optional": false, "usable": true, "filePresent": false, "verification": "unsigned"}]}]})"},
+         R"("location": "https://support.example.com/x?v=%s&l=%s&s=%s&m=%s", "date": "")",
+         R"("system": {"model": "model.oid", "version": "version.oid", "usable": true}, )"
+         R"("subsystems": [{"model": "s1m", "version": "s1v", "usable": true}, )"
+         R"({"model": "s2m", "version": "s2v", "usable": true}], "models": [)" +
+             model(entry("1.00", "present.fmw", "present") + ", " +
+                   entry("2.00", "missing.fmw", "missing")) +
+             R"(, {"model": "Empty", "optional": false, "usable": true, "entries": []}, )" +
+             model(entry("3.00", "present.fmw", "present", true), true) + ", " +
+             model(entry("4.00", "missing.fmw", "missing")) + "]"},
         // The second file name is cut to the first: refused, not sent.
-        {"too-long",
-         R"({"notLoaded": 0, "location": "", "date": "", "systemModelOid": "m", )"
-         R"("systemVersionOid": "v", "subsystemPairs": [], "models": [)"
-         R"({"model": "Meridot-4000", "entries": [{"version": "1.00", "fileName": ")" +
-             file79 +
-             R"(", "optional": false, "usable": true, "filePresent": true, "verification": "unsigned"}, )"
-             R"({"version": "2.00", "fileName": ")" +
-             file79 +
-             R"(", "optional": false, "usable": false, "filePresent": false, "verification": "unsigned"}]}]})"},
+        {"too-long", R"("location": "", "date": "")",
+         m + R"("subsystems": [], "models": [)" +
+             model(entry("1.00", file79, "present") + ", " + entry("2.00", file79, "notUsable")) +
+             "]"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dir);
         test::CommandResult result = catalogue({"--json", "--package", fixture(c.dir)});
         EXPECT_EQ(result.exitCode, 0) << result.err;
-        // None of these packages lists checksums: each ends saying so.
-        const std::string unsignedPackage =
-            R"(, "signature": {"state": "unsigned", "fingerprint": null, "userId": null, )"
-            R"("reason": null})";
-        EXPECT_EQ(result.out, c.json.substr(0, c.json.size() - 1) + unsignedPackage + "}\n");
+        // None of these packages lists checksums: each says so.
+        EXPECT_EQ(result.out, R"({"loaded": true, )" + c.head +
+                                  R"(, "package": {"state": "unsigned", "fingerprint": null, )"
+                                  R"("userId": null, "reason": null}, )" +
+                                  c.rest + "}\n");
     }
 }
 
@@ -96,11 +101,11 @@ TEST(CatalogueCommand, FallsBackToTheSettingsThenFails) {
     test::CommandResult configured =
         catalogue({"--package", dir.path(), "--json"}, dir.file("upkeep.reg"));
     EXPECT_EQ(configured.exitCode, 0) << configured.err;
-    EXPECT_NE(configured.out.find(R"("systemModelOid": "m")"), std::string::npos);
+    EXPECT_NE(configured.out.find(R"("system": {"model": "m")"), std::string::npos);
 
     test::CommandResult missing = catalogue({"--package", dir.path(), "--json"});
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(missing.out.rfind(R"({"notLoaded": 1, "location": null)", 0), 0u);
+    EXPECT_EQ(missing.out.rfind(R"({"loaded": false, "location": null)", 0), 0u);
     EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1);
 }
 

@@ -52,7 +52,13 @@ TEST(DownloadHistory, AppendsLinesReadsThemBackAndSkipsDamagedOnes) {
              "3.10",
              {"/p/m4000_400.fmw", 2653, "ab"},
              "sent",
-             "verified: Meridot-4000 4.00"};
+             "verified: Meridot-4000 4.00",
+             "upgrade",
+             "4.00",
+             "signed",
+             "ann",
+             "desk-7",
+             1234};
     std::string problem;
     ASSERT_TRUE(append({r, r}, problem)) << problem;
     std::ofstream(file, std::ios::app) << "{not json\n{\"time\": 1}\n\n"
@@ -73,6 +79,8 @@ TEST(DownloadHistory, AppendsLinesReadsThemBackAndSkipsDamagedOnes) {
     EXPECT_EQ(toLine(c.records[0]), toLine(Record(c.records[1])));
     EXPECT_EQ(c.records[0].printer, "Front \"desk\"");
     EXPECT_EQ(c.records[0].file.size, 2653u);
+    EXPECT_EQ(c.records[0].durationMs, 1234u);
+    EXPECT_EQ(c.records[0].host, "desk-7");
     EXPECT_EQ(c.records[2].outcome, "failed");
     EXPECT_EQ(toLine(c.records[3]), toLine(verified));
     EXPECT_EQ(c.records[4].outcome, "failed");
