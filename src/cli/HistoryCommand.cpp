@@ -28,7 +28,8 @@ void printTable(const std::vector<history::Record>& records) {
     for (const history::Record& r : records) {
         rows.push_back({terminalText(r.time), terminalText(r.printer),
                         terminalText(r.model + " " + r.version), terminalText(r.file.path),
-                        terminalText(shown(r.outcome)), terminalText(shown(r.verification))});
+                        terminalText(outcomeShown(r.outcome)),
+                        terminalText(shown(r.verification))});
     }
     std::fputs(columns(rows).c_str(), stdout);
 }
