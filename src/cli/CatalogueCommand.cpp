@@ -3,10 +3,12 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "cli/Command.h"
 #include "cli/Json.h"
 #include "cli/TerminalText.h"
+#include "cli/Texts.h"
 #include "package/Environment.h"
 #include "package/FirmwareCatalogue.h"
 #include "package/PackageTrust.h"
@@ -58,13 +60,26 @@ std::string trustJson(const PackageTrust& trust) {
 std::string trustLine(const PackageTrust& trust) {
     switch (trust.state) {
         case TrustState::Signed:
-            return "signed by " + terminalText(trust.fingerprint) + " " +
-                   terminalText(trust.userId);
+            return message(text::kSignedBy,
+                           {terminalText(trust.fingerprint), terminalText(trust.userId)});
         case TrustState::Untrusted:
-            return "untrusted: " + terminalText(trust.reason);
+            return message(text::kUntrusted, {terminalText(trust.reason)});
         default:
-            return "unsigned (no SHA256SUMS)";
+            return message(text::kUnsigned, {});
     }
+}
+
+// fileCheck's English, as the table shows it.
+std::string fileCheckShown(const std::string& check) {
+    if (check == "verified")
+        return message(text::kFileVerified, {});
+    if (check == "missing")
+        return message(text::kMissing, {});
+    if (check == "unsigned")
+        return message(text::kFileUnsigned, {});
+    if (check.starts_with("refused: "))
+        return message(text::kRefused, {terminalText(check.substr(9))});
+    return terminalText(check);
 }
 
 // The table's own names: loaded, location, date, package, system,
@@ -120,7 +135,9 @@ void printJson(const FirmwareCatalogue& catalogue) {
 }
 
 // What the table says of a text the catalogue refused rather than cut.
-constexpr const char* kRefused = "  (not usable: longer than 79 characters)";
+std::string tooLongToUse() {
+    return "  " + message(text::kTooLongToUse, {});
+}
 
 // Why an object pair was refused: a number the request cannot carry, or a
 // text that was cut.
@@ -128,50 +145,57 @@ std::string pairRefusal(const FirmwareCatalogue::Oid& model,
                         const FirmwareCatalogue::Oid& version) {
     for (const auto* oid : {&model, &version}) {
         if (auto problem = FirmwareCatalogue::oidProblem(oid->view()))
-            return "  (not usable: " + terminalText(*problem) + ")";
+            return "  " + message(text::kNotUsableBecause, {terminalText(*problem)});
     }
-    return kRefused;
+    return tooLongToUse();
 }
 
 // Every text of the table comes from a file: shown escaped.
-std::string shown(std::string_view text, std::string_view absent = "-") {
+std::string cell(std::string_view text, std::string_view absent = "-") {
     return text.empty() ? std::string(absent) : terminalText(text);
 }
 
 void printTable(const FirmwareCatalogue& catalogue) {
-    std::printf("loaded:    %s\n", catalogue.notLoaded() ? "no" : "yes");
-    std::printf("location:  %s\n",
-                catalogue.location() ? shown(catalogue.location()->view(), "").c_str() : "-");
-    std::printf("date:      %s\n",
-                catalogue.date() ? shown(catalogue.date()->view(), "").c_str() : "-");
-    std::printf("package:   %s\n", trustLine(catalogue.trust()).c_str());
     FirmwareCatalogue::Oid modelOid, versionOid;
     catalogue.systemPairAsRead(modelOid, versionOid);
-    std::printf("system:    %s = %s%s\n", shown(modelOid).c_str(), shown(versionOid).c_str(),
-                catalogue.systemPairRefused() ? pairRefusal(modelOid, versionOid).c_str() : "");
+    const std::vector<std::vector<std::string>> head = {
+        {message(text::kLoaded, {}), message(catalogue.notLoaded() ? text::kNo : text::kYes, {})},
+        {message(text::kLocation, {}),
+         catalogue.location() ? cell(catalogue.location()->view(), "") : "-"},
+        {message(text::kDate, {}), catalogue.date() ? cell(catalogue.date()->view(), "") : "-"},
+        {message(text::kPackage, {}), trustLine(catalogue.trust())},
+        {message(text::kSystem, {}),
+         cell(modelOid) + " = " + cell(versionOid) +
+             (catalogue.systemPairRefused() ? pairRefusal(modelOid, versionOid) : "")},
+    };
+    std::fputs(columns(head).c_str(), stdout);
     for (std::size_t i = 0; i < catalogue.subsystemCount(); ++i) {
         FirmwareCatalogue::Oid model, version;
         bool usable = catalogue.subsystemPair(i, model, version);
-        std::printf("subsystem %zu: %s = %s%s\n", i + 1, shown(model, "").c_str(),
-                    shown(version, "").c_str(), usable ? "" : pairRefusal(model, version).c_str());
+        std::printf("%s %s = %s%s\n", message(text::kSubsystem, {std::to_string(i + 1)}).c_str(),
+                    cell(model, "").c_str(), cell(version, "").c_str(),
+                    usable ? "" : pairRefusal(model, version).c_str());
     }
     for (const CatalogueNode* group = catalogue.groups(); group != nullptr;
          group = group->nextGroup()) {
-        std::printf("\n[%s]%s%s\n", shown(group->sectionName(), "").c_str(),
-                    group->sectionOptional() ? " optional" : "",
-                    group->sectionUsable() ? "" : kRefused);
+        std::printf("\n[%s]%s%s\n", cell(group->sectionName(), "").c_str(),
+                    group->sectionOptional() ? (" " + message(text::kOptional, {})).c_str() : "",
+                    group->sectionUsable() ? "" : tooLongToUse().c_str());
         for (const CatalogueNode* node = group; node != nullptr; node = node->nextInGroup()) {
             const CatalogueEntry* entry = node->entry();
             if (entry == nullptr)
                 continue;
-            const std::string state =
-                entry->isUsable() ? entryState(*entry) : std::string("not usable");
+            const int state = !entry->isUsable()    ? text::kNotUsable
+                              : entry->fileExists() ? text::kPresent
+                                                    : text::kMissing;
             const std::string check = catalogue.trust().state == TrustState::Unsigned
                                           ? std::string()
-                                          : ", " + terminalText(fileCheck(catalogue, *entry));
-            std::printf("  %-12s %-28s %s%s%s\n", shown(entry->version().view(), "").c_str(),
-                        shown(entry->fileName().view(), "").c_str(), state.c_str(),
-                        entry->isOptional() ? ", optional" : "", check.c_str());
+                                          : ", " + fileCheckShown(fileCheck(catalogue, *entry));
+            std::printf("  %s %s %s%s%s\n", padded(cell(entry->version().view(), ""), 12).c_str(),
+                        padded(cell(entry->fileName().view(), ""), 28).c_str(),
+                        message(state, {}).c_str(),
+                        entry->isOptional() ? (", " + message(text::kOptional, {})).c_str() : "",
+                        check.c_str());
         }
     }
 }
@@ -188,15 +212,15 @@ int catalogueCommand(const Args& args) {
             json = true;
         } else if (arg == "--keyring") {
             if (i + 1 >= args.size() || args[i + 1].empty())
-                return usageError(self(), "--keyring needs a file");
+                return usageError(self(), message(text::kNeedsValue, {"--keyring"}));
             addTrustedKeyring(args[++i]);
         } else if (arg == "--package") {
             if (i + 1 >= args.size() || args[i + 1].empty())
-                return usageError(self(), "--package needs a directory");
+                return usageError(self(), message(text::kNeedsValue, {"--package"}));
             package = args[++i];
             packageGiven = true;
         } else {
-            return usageError(self(), "unexpected argument " + arg);
+            return usageError(self(), message(text::kUnexpectedArgument, {arg}));
         }
     }
     if (packageGiven)
@@ -204,17 +228,17 @@ int catalogueCommand(const Args& args) {
 
     FirmwareCatalogue* catalogue = FirmwareCatalogue::instance();
     if (catalogue == nullptr)
-        return fail(kExitFailed, "the firmware catalogue could not be made");
+        return fail(kExitFailed, message(text::kCatalogueNotMade, {}));
     if (json) {
         printJson(*catalogue);
     } else {
         printTable(*catalogue);
     }
     if (catalogue->notLoaded()) {
-        return fail(kExitFailed, std::string("no firmware catalogue: neither ") +
-                                     platform::inWorkingDirectory(FirmwareCatalogue::kFileName) +
-                                     " nor the file of the \"" + Environment::kCatalogueValue +
-                                     "\" setting could be opened");
+        return fail(
+            kExitFailed,
+            message(text::kNoCatalogue, {platform::inWorkingDirectory(FirmwareCatalogue::kFileName),
+                                         Environment::kCatalogueValue}));
     }
     return kExitOk;
 }

@@ -13,7 +13,9 @@
 #include "cli/Fleet.h"
 #include "cli/Json.h"
 #include "cli/Options.h"
+#include "cli/Progress.h"
 #include "cli/TerminalText.h"
+#include "cli/Texts.h"
 #include "cli/Utf8.h"
 #include "package/CatalogueEntry.h"
 #include "package/FirmwareCatalogue.h"
@@ -52,7 +54,8 @@ void printJson(const std::vector<std::shared_ptr<Printer>>& printers) {
             "\"portType\": %s, \"port\": %s, \"available\": %s, \"subsystems\": [",
             i ? "," : "", jsonString(p.name()).c_str(), jsonString(stateName(f.state)).c_str(),
             jsonString(stateName(effective)).c_str(),
-            jsonString(message(stateDisplay(effective).stringId)).c_str(),
+            // English, as all of --json: the same in every language.
+            jsonString(english(stateDisplay(effective).stringId)).c_str(),
             jsonString(f.model.view()).c_str(), jsonString(f.version.view()).c_str(),
             jsonString(f.modelText()).c_str(), jsonString(f.versionText()).c_str(),
             jsonString(portTypeName(port.portType())).c_str(),
@@ -164,28 +167,14 @@ void printMetrics(const std::vector<std::shared_ptr<Printer>>& printers) {
 }
 
 void printTable(const std::vector<std::shared_ptr<Printer>>& printers) {
-    std::size_t nameWidth = 4, stateWidth = 5, modelWidth = 5;
-    struct Row {
-        std::string name, state, model, version;
-    };
-    std::vector<Row> rows;
+    std::vector<std::vector<std::string>> rows{
+        {message(160), message(161), message(162), message(163)}};
     for (const auto& p : printers) {
         PrinterFacts f = p->facts();
         rows.push_back({terminalText(p->name()), message(stateDisplay(f.effectiveState()).stringId),
                         terminalText(f.modelText()), terminalText(f.versionText())});
-        nameWidth = std::max(nameWidth, rows.back().name.size());
-        stateWidth = std::max(stateWidth, rows.back().state.size());
-        modelWidth = std::max(modelWidth, rows.back().model.size());
     }
-    auto line = [&](const std::string& a, const std::string& b, const std::string& c,
-                    const std::string& d) {
-        std::printf("%-*s  %-*s  %-*s  %s\n", static_cast<int>(nameWidth), a.c_str(),
-                    static_cast<int>(stateWidth), b.c_str(), static_cast<int>(modelWidth),
-                    c.c_str(), d.c_str());
-    };
-    line(message(160), message(161), message(162), message(163));
-    for (const Row& r : rows)
-        line(r.name, r.state, r.model, r.version);
+    std::fputs(columns(rows).c_str(), stdout);
 }
 
 // A state --fail-on names: as --json gives it, or "unreachable" or "upgrade".
@@ -218,16 +207,16 @@ int checkCommand(const Args& args) {
         return *code;
     }
     if (options.json && options.metrics)
-        return usageError(self(), "--json and --metrics exclude each other");
+        return usageError(self(), message(text::kExcludeEachOther, {"--json", "--metrics"}));
     std::vector<std::string> failing;
     for (const std::string& name : options.failOn) {
         std::optional<std::string> state = failOnState(name);
         if (!state)
-            return usageError(self(), "--fail-on: no state '" + name + "'");
+            return usageError(self(), message(text::kNoState, {"--fail-on", name}));
         failing.push_back(*state);
     }
     if (options.positional.empty() && !options.all)
-        return usageError(self(), "expected TARGET...");
+        return usageError(self(), message(text::kExpected, {"TARGET..."}));
     if (!loadPackage(options))
         return kExitFailed;
 
@@ -235,16 +224,27 @@ int checkCommand(const Args& args) {
     if (options.all) {
         auto found = discoveredPrinters();
         if (!found)
-            return fail(kExitFailed, "the print spooler cannot be asked for its printers");
+            return fail(kExitFailed, message(text::kSpoolerNotAsked, {}));
         printers = std::move(*found);
     }
     for (const std::string& target : options.positional) {
         auto port = resolveTarget(target);
         if (!port)
             return usageError(self(), targetError(target));
+        // Its row reads "Could not access"; this says why.
+        if (auto missing = missingPort(*port))
+            std::fprintf(stderr, "upkeepctl: %s: %s\n", terminalText(target).c_str(),
+                         shown(*missing).c_str());
         printers.push_back(std::make_shared<Printer>(target, *port));
     }
-    analyseAll(printers, options.parallel);
+    {
+        // The wait for silent printers is a read time-out: show it is alive.
+        StatusLine status;
+        analyseAll(printers, options.parallel, [&](std::size_t answered, std::size_t asked) {
+            status.show(
+                message(text::kAnswered, {std::to_string(answered), std::to_string(asked)}));
+        });
+    }
     // Rows that read "Could not access" for want of a descriptor would be
     // false: none are printed.
     if (auto problem = resourceProblem())

@@ -1,6 +1,7 @@
 #pragma once
-// One upkeepctl command: its name, a one-line usage and its body. Bodies
-// return the exit code: 0 success, 1 the operation failed, 2 usage error.
+// One upkeepctl command: its name, a one-line usage, what it does and its
+// body. Bodies return the exit code: 0 success, 1 the operation failed,
+// 2 usage error.
 
 #include <string>
 #include <string_view>
@@ -17,7 +18,7 @@ using Args = std::vector<std::string>;
 struct Command {
     const char* name;
     const char* usage;
-    const char* summary;
+    int summary;  // its string-table number
     int (*run)(const Args& args);
 };
 

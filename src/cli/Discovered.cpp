@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <thread>
@@ -10,6 +11,7 @@
 
 #include "cli/Fleet.h"
 #include "cli/TerminalText.h"
+#include "cli/Texts.h"
 #include "connection/NetworkName.h"
 #include "discovery/FindPrinters.h"
 #include "platform/Descriptors.h"
@@ -62,9 +64,10 @@ void mergeSamePrinters(std::vector<std::shared_ptr<Printer>>& printers) {
                 others.push_back(printer.get());
         }
         if (first != nullptr && first != printer.get()) {
-            std::fprintf(stderr, "upkeepctl: %s is the same printer as %s: taken once\n",
-                         terminalText(printer->name()).c_str(),
-                         terminalText(first->name()).c_str());
+            std::fprintf(stderr, "upkeepctl: %s\n",
+                         message(text::kSamePrinter,
+                                 {terminalText(printer->name()), terminalText(first->name())})
+                             .c_str());
             continue;
         }
         kept.push_back(std::move(printer));
@@ -85,20 +88,30 @@ std::optional<std::string> resourceProblem() {
     const int error = platform::resourceShortage();
     if (error == 0)
         return std::nullopt;
-    return std::string("out of resources while asking the printers (") + std::strerror(error) +
-           "): raise the limit of open files (ulimit -n) or lower --parallel";
+    return message(text::kOutOfResources, {std::strerror(error)});
 }
 
-void analyseAll(const std::vector<std::shared_ptr<Printer>>& printers, unsigned parallel) {
+void analyseAll(const std::vector<std::shared_ptr<Printer>>& printers, unsigned parallel,
+                const AnalysisProgress& progress) {
     std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> answered{0};
     std::vector<std::thread> threads;
     // One socket or device a printer at a time.
     const std::size_t count = std::min<std::size_t>(fitParallel(parallel, 1), printers.size());
     for (std::size_t t = 0; t < count; ++t) {
         threads.emplace_back([&] {
-            for (std::size_t i; (i = next.fetch_add(1)) < printers.size();)
+            for (std::size_t i; (i = next.fetch_add(1)) < printers.size();) {
                 printers[i]->analyseIfNeeded();
+                answered.fetch_add(1);
+            }
         });
+    }
+    if (progress && !printers.empty()) {
+        for (std::size_t done; (done = answered.load()) < printers.size();) {
+            progress(done, printers.size());
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        progress(printers.size(), printers.size());
     }
     for (std::thread& thread : threads)
         thread.join();

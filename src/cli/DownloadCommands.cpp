@@ -16,6 +16,7 @@
 #include "cli/Outcome.h"
 #include "cli/Progress.h"
 #include "cli/TerminalText.h"
+#include "cli/Texts.h"
 #include "cli/Verify.h"
 #include "package/CatalogueEntry.h"
 #include "package/FirmwareCatalogue.h"
@@ -31,12 +32,23 @@ int addProfileCommand(const Args& args);
 namespace {
 
 std::string tooLong(const std::string& file) {
-    return "the path is longer than " + std::to_string(PortDescriptor::Text::kCapacity) +
-           " characters, or holds a zero byte: " + terminalText(file);
+    return english(text::kPathTooLong,
+                   {std::to_string(PortDescriptor::Text::kCapacity), terminalText(file)});
+}
+
+// "FILE (N bytes) sent to PRINTER.": a forced download has no other name.
+std::string sentLine(const DownloadReport& report, const std::string& printer) {
+    for (const history::Record& r : report.records) {
+        if (r.outcome == "sent") {
+            return message(text::kSentFile, {r.file.path, std::to_string(r.file.size), printer});
+        }
+    }
+    return message(152);
 }
 
 // What one download command says at its end: the message on the terminal,
-// or with --json one object in the words every command uses.
+// or with --json one object in the words every command uses. Reasons are
+// English, as --json keeps them; the terminal shows them translated.
 struct Reply {
     const Options& options;
     std::string command, printer, port, file, version;
@@ -54,7 +66,7 @@ struct Reply {
             return outcome.succeeded() ? kExitOk : kExitFailed;
         }
         if (!outcome.succeeded())
-            return fail(kExitFailed, terminalText(outcome.reason));
+            return fail(kExitFailed, terminalText(shown(outcome.reason)));
         for (const std::string& line : lines)
             std::printf("%s\n", terminalText(line).c_str());
         return kExitOk;
@@ -117,24 +129,27 @@ int runDownload(SendRequest request, int successId, const std::string& fallbackL
         completeHistory(report, verification.text);
     }
     if (sink->canceled())
-        return reply({"canceled", "canceled", "canceled: the download did not finish"});
+        return reply({"canceled", "canceled",
+                      english(text::kCanceledBecause, {english(text::kDidNotFinish)})});
     if (sink->outcome() == Operation::Failed) {
         if (!report.refused.empty())
-            return reply.failed("refusedFile", "refused: " + report.refused);
+            return reply.failed("refusedFile", english(text::kRefused, {report.refused}));
         return reply.failed(report.failure, report.busy.empty() ? sink->failure() : report.busy);
     }
+    // What was sent, in the user's language.
+    const std::string done = forced ? sentLine(report, name) : message(successId);
     if (verify && system) {
         Outcome outcome = verificationOutcome(verification);
         if (!outcome.succeeded()) {
             // The download itself went through: say so before why it is
             // not a success.
             if (!options.json)
-                std::printf("%s\n", message(successId).c_str());
+                std::printf("%s\n", done.c_str());
             return reply(outcome);
         }
-        return reply(outcome, {message(successId), verification.text});
+        return reply(outcome, {done, shown(verification.text)});
     }
-    return reply({"sent", "", message(successId)}, {message(successId)});
+    return reply({"sent", "", english(successId)}, {done});
 }
 
 // Position of a version in its model's section, oldest first; -1 if absent.
@@ -158,11 +173,15 @@ std::shared_ptr<Printer> checkedPrinter(const Command& command, const std::strin
         return nullptr;
     }
     reply.port = port->name().str();
+    if (auto missing = missingPort(*port)) {
+        code = reply.failed("noParallelPort", *missing);
+        return nullptr;
+    }
     auto printer = std::make_shared<Printer>(target, *port);
     printer->analyseIfNeeded();
     const PrinterState effective = printer->effectiveState();
     if (int id = unusableMessage(effective)) {
-        code = reply.failed(unusableCode(effective), message(id));
+        code = reply.failed(unusableCode(effective), english(id));
         return nullptr;
     }
     return printer;
@@ -178,7 +197,7 @@ int downgradeCommand(const Args& args) {
                                    "--verify-timeout", "--keyring", "--require-signed", "--json"}))
         return *usage;
     if (options.positional.size() != 2)
-        return usageError(self, "expected TARGET VERSION");
+        return usageError(self, message(text::kExpected, {"TARGET VERSION"}));
     if (!loadPackage(options))
         return kExitFailed;
     const std::string& version = options.positional[1];
@@ -190,17 +209,18 @@ int downgradeCommand(const Args& args) {
     // The printer's own version, not the text that adds its subsystems'.
     const std::string current = printer->facts().version.str();
     if (equalsIgnoringCase(version, current))
-        return reply.failed("sameVersion", message(255));
+        return reply.failed("sameVersion", english(text::kAlreadyRuns, {current}));
     const int wanted = catalogueRank(*printer, version);
-    const int now = catalogueRank(*printer, current);
-    if (wanted >= 0 && now >= 0 && wanted > now) {
-        return reply.failed("newerVersion", message(256) + " (" + version + " is newer than " +
-                                                current + "; use upgrade)");
+    if (wanted < 0) {
+        return reply.failed("versionNotListed",
+                            english(text::kVersionNotListed, {version, printer->model()}));
     }
-    if (wanted < 0)
-        return reply.failed("versionNotListed", message(181));
+    const int now = catalogueRank(*printer, current);
+    if (now >= 0 && wanted > now) {
+        return reply.failed("newerVersion", english(text::kNewer, {version, current}));
+    }
     if (!printer->versionFilePresent(printer->model(), version))
-        return reply.failed("fileNotFound", message(181));
+        return reply.failed("fileNotFound", english(181));
     if (auto refused = confirm(options, {message(202), message(203)}))
         return *refused;
     return runDownload({Operation::Downgrade, printer, nullptr, version}, 254, version, reply);
@@ -214,18 +234,20 @@ int sendCommand(const Args& args) {
                                   "--verify-timeout", "--keyring", "--require-signed", "--json"}))
         return *code;
     if (options.positional.size() != 2)
-        return usageError(self, "expected TARGET FILE");
+        return usageError(self, message(text::kExpected, {"TARGET FILE"}));
     auto port = resolveTarget(options.positional[0]);
     if (!port)
         return usageError(self, targetError(options.positional[0]));
     Reply reply{options, "send", options.positional[0], port->name().str(), options.positional[1],
                 ""};
+    if (auto missing = missingPort(*port))
+        return reply.failed("noParallelPort", *missing);
     // Made whole before --package moves the working directory, and so that
     // the entry takes it as it stands rather than looking in the package.
     std::error_code error;
     const std::string file = std::filesystem::absolute(options.positional[1], error).string();
     if (error || ::access(file.c_str(), R_OK) != 0)
-        return reply.failed("fileNotFound", message(181) + " (" + options.positional[1] + ")");
+        return reply.failed("fileNotFound", english(181) + " (" + options.positional[1] + ")");
     if (!PortDescriptor::fits(file))
         return reply.failed("pathTooLong", tooLong(file));
     reply.file = file;
@@ -257,14 +279,14 @@ int addProfileCommand(const Args& args) {
     if (auto code = parseOptions(self, args, options, {"--yes", "--json"}))
         return *code;
     if (options.positional.size() != 2)
-        return usageError(self, "expected TARGET FILE");
+        return usageError(self, message(text::kExpected, {"TARGET FILE"}));
     auto port = resolveTarget(options.positional[0]);
     if (!port)
         return usageError(self, targetError(options.positional[0]));
     const std::string& file = options.positional[1];
     Reply reply{options, "add-profile", options.positional[0], port->name().str(), file, ""};
     if (::access(file.c_str(), R_OK) != 0)
-        return reply.failed("fileNotFound", "cannot read '" + file + "'");
+        return reply.failed("fileNotFound", english(text::kCannotRead, {file}));
     // Refused before anything is sent: a path cut to fit names another file.
     if (!PortDescriptor::fits(file))
         return reply.failed("pathTooLong", tooLong(file));

@@ -1,7 +1,9 @@
 #include "cli/Downloads.h"
+#include "cli/Texts.h"
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <iostream>
 
@@ -19,7 +21,8 @@ void DownloadSink::advanceStep() {
 
 void DownloadSink::showFailure(int stringId, int code) {
     std::lock_guard lock(mutex_);
-    failure_ = message(stringId);
+    // English, as --json keeps it: shown() translates it for the terminal.
+    failure_ = english(stringId);
     if (code != 0)
         failure_ += " (" + std::to_string(code) + ")";
 }
@@ -56,16 +59,24 @@ std::optional<int> confirm(const Options& options, const std::vector<std::string
     if (options.yes)
         return std::nullopt;
     if (!::isatty(STDIN_FILENO))
-        return fail(kExitUsage, "confirmation needed: pass --yes");
+        return fail(kExitUsage, message(text::kConfirmationNeeded, {}));
     for (const std::string& line : lines)
         std::fprintf(stderr, "%s\n\n", line.c_str());
-    std::fprintf(stderr, "[y/N] ");
+    std::fprintf(stderr, "%s ", message(text::kYesNo, {}).c_str());
     std::fflush(stderr);
     std::string answer;
     std::getline(std::cin, answer);
-    if (!answer.empty() && (answer[0] == 'y' || answer[0] == 'Y'))
+    // "y" is understood in every language, besides the language's own yes.
+    const std::string yes = message(text::kYesLetter, {});
+    auto lower = [](std::string t) {
+        for (char& c : t)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return t;
+    };
+    const std::string given = lower(answer);
+    if (given.starts_with("y") || (!yes.empty() && given.starts_with(lower(yes))))
         return std::nullopt;
-    return fail(kExitFailed, "canceled");
+    return fail(kExitFailed, message(text::kCanceled, {}));
 }
 
 int unusableMessage(PrinterState effective) {
@@ -98,7 +109,7 @@ void appendRecords(const DownloadReport& report, const std::string& verification
     }
     std::string problem;
     if (!history::append(records, problem))
-        std::fprintf(stderr, "upkeepctl: warning: %s\n", problem.c_str());
+        std::fprintf(stderr, "upkeepctl: %s\n", message(text::kWarning, {problem}).c_str());
 }
 
 }  // namespace

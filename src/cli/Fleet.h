@@ -2,6 +2,8 @@
 // Many printers at once: the spooler's printers for --all, and their
 // analysis with a bounded number at a time.
 
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,7 +32,11 @@ unsigned fitParallel(unsigned wanted, std::size_t descriptorsEach);
 std::optional<std::string> resourceProblem();
 
 // Analyses every printer with at most `parallel` at once: a fleet with
-// silent printers costs about one time-out, not one per printer.
-void analyseAll(const std::vector<std::shared_ptr<Printer>>& printers, unsigned parallel);
+// silent printers costs about one time-out, not one per printer. While it
+// waits, `progress` (when given) is told, on this thread, how many have
+// answered so far, and again each time that changes.
+using AnalysisProgress = std::function<void(std::size_t answered, std::size_t asked)>;
+void analyseAll(const std::vector<std::shared_ptr<Printer>>& printers, unsigned parallel,
+                const AnalysisProgress& progress = {});
 
 }  // namespace upkeep::cli

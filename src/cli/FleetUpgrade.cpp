@@ -19,6 +19,7 @@
 #include "cli/Options.h"
 #include "cli/Outcome.h"
 #include "cli/TerminalText.h"
+#include "cli/Texts.h"
 #include "cli/Verify.h"
 #include "package/CatalogueEntry.h"
 
@@ -65,19 +66,18 @@ void plan(Job& job) {
     Printer& p = *job.printer;
     const PrinterState effective = p.effectiveState();
     if (int id = unusableMessage(effective)) {
-        job.end({"failed", unusableCode(effective), message(id)});
+        job.end({"failed", unusableCode(effective), english(id)});
     } else if (effective == PrinterState::UpToDate) {
-        job.end({"upToDate", "", message(255)});
+        job.end({"upToDate", "", english(255)});
     } else if (!p.upgradeFilesPresent()) {
-        job.end({"failed", "fileNotFound", message(181)});
+        job.end({"failed", "fileNotFound", english(181)});
         // A refused catalogue line is newer than the printer, but cannot be
         // sent: say why rather than only that no file was found.
         for (const CatalogueEntry* entry : p.upgradeEntries()) {
             if (entry && !entry->isUsable()) {
                 job.code = "notUsable";
-                job.reason = "the package's newest line for " + entry->model().str() + " (" +
-                             entry->version().str() +
-                             ") is not usable: a text of it is longer than 79 characters";
+                job.reason =
+                    english(text::kLineNotUsable, {entry->model().str(), entry->version().str()});
                 break;
             }
         }
@@ -110,7 +110,7 @@ void plan(Job& job) {
 void run(Job& job, const Options& options, const std::atomic<bool>& cancel) {
     const bool verify = options.verify;
     if (cancel.load()) {
-        job.end({"canceled", "canceled", "canceled before it started"});
+        job.end({"canceled", "canceled", english(text::kCanceledBeforeStart)});
         job.phase.store(kDone);
         return;
     }
@@ -138,10 +138,10 @@ void run(Job& job, const Options& options, const std::atomic<bool>& cancel) {
         verify && !job.sink->canceled() && job.sink->outcome() != Operation::Failed;
     recordHistory(report, verifying);
     if (job.sink->canceled()) {
-        job.end({"canceled", "canceled", "the download did not finish"});
+        job.end({"canceled", "canceled", english(text::kDidNotFinish)});
     } else if (job.sink->outcome() == Operation::Failed) {
         job.end({"failed", report.refused.empty() ? report.failure : "refusedFile",
-                 !report.refused.empty() ? "refused: " + report.refused
+                 !report.refused.empty() ? english(text::kRefused, {report.refused})
                  : report.busy.empty()   ? job.sink->failure()
                                          : report.busy});
     } else if (verifying) {
@@ -151,7 +151,7 @@ void run(Job& job, const Options& options, const std::atomic<bool>& cancel) {
         completeHistory(report, v.text);
         job.end(verificationOutcome(v));
     } else {
-        job.end({"sent", "", message(264)});
+        job.end({"sent", "", english(264)});
     }
     job.phase.store(kDone);
 }
@@ -176,7 +176,7 @@ class FleetDisplay {
             const int phase = job.phase.load();
             const std::string name = terminalText(job.printer->name());
             if (phase == kDone && !reported_[i] && !job.items.empty()) {
-                out += name + "  " + job.outcome + "\n";
+                out += name + "  " + outcomeShown(job.outcome) + "\n";
                 reported_[i] = true;
             } else if (phase == kSending && !last) {
                 const int percent = std::clamp(job.progress.load(), 0, 100);
@@ -186,7 +186,7 @@ class FleetDisplay {
                           terminalText(job.sink->label()) + "\n";
                 ++drawn_;
             } else if (phase == kVerifying && !last) {
-                active += name + "  verifying\n";
+                active += name + "  " + message(text::kVerifying, {}) + "\n";
                 ++drawn_;
             }
         }
@@ -240,8 +240,10 @@ int printDryRun(const std::vector<std::unique_ptr<Job>>& jobs, bool json) {
                             .c_str());
             continue;
         }
-        std::printf("%s: %s\n", terminalText(job.printer->name()).c_str(),
-                    would ? "wouldUpgrade" : terminalText(job.outcome + ": " + job.reason).c_str());
+        std::printf(
+            "%s: %s\n", terminalText(job.printer->name()).c_str(),
+            would ? outcomeShown("wouldUpgrade").c_str()
+                  : terminalText(outcomeShown(job.outcome) + ": " + shown(job.reason)).c_str());
         for (const Job::Change& c : job.changes)
             std::printf("  %s\n", terminalText(c.text()).c_str());
     }
@@ -251,40 +253,31 @@ int printDryRun(const std::vector<std::unique_ptr<Job>>& jobs, bool json) {
 }
 
 void printTable(const std::vector<std::unique_ptr<Job>>& jobs) {
-    struct Row {
-        std::string name, items, outcome, reason;
-    };
-    std::vector<Row> rows{{message(160), "Items sent", "Outcome", "Reason"}};
-    std::size_t nameWidth = 0, itemsWidth = 0, outcomeWidth = 0;
+    std::vector<std::vector<std::string>> rows{{message(160), message(text::kItemsSent, {}),
+                                                message(text::kOutcome, {}),
+                                                message(text::kReason, {})}};
     for (const auto& job : jobs) {
         rows.push_back({terminalText(job->printer->name()),
                         std::to_string(job->sent.size()) + "/" + std::to_string(job->items.size()),
-                        job->outcome, terminalText(job->reason)});
+                        outcomeShown(job->outcome), terminalText(shown(job->reason))});
     }
-    for (const Row& r : rows) {
-        nameWidth = std::max(nameWidth, r.name.size());
-        itemsWidth = std::max(itemsWidth, r.items.size());
-        outcomeWidth = std::max(outcomeWidth, r.outcome.size());
-    }
-    for (const Row& r : rows) {
-        std::printf("%-*s  %-*s  %-*s  %s\n", static_cast<int>(nameWidth), r.name.c_str(),
-                    static_cast<int>(itemsWidth), r.items.c_str(), static_cast<int>(outcomeWidth),
-                    r.outcome.c_str(), r.reason.c_str());
-    }
+    std::fputs(columns(rows).c_str(), stdout);
 }
 
 // One printer named on its own: the messages of a single download.
 int reportSingle(const Job& job, bool verify) {
     if (!job.succeeded())
-        return fail(kExitFailed, terminalText(job.outcome == "canceled" ? "canceled: " + job.reason
-                                                                        : job.reason));
+        return fail(kExitFailed,
+                    terminalText(job.outcome == "canceled"
+                                     ? message(text::kCanceledBecause, {shown(job.reason)})
+                                     : shown(job.reason)));
     if (job.outcome == "upToDate") {
-        std::printf("%s\n", terminalText(job.reason).c_str());
+        std::printf("%s\n", terminalText(shown(job.reason)).c_str());
         return kExitOk;
     }
     std::printf("%s\n", message(264).c_str());
     if (verify)
-        std::printf("%s\n", terminalText(job.reason).c_str());
+        std::printf("%s\n", terminalText(shown(job.reason)).c_str());
     return kExitOk;
 }
 
@@ -300,7 +293,7 @@ int upgradeCommand(const Args& args) {
         return *code;
     }
     if (options.positional.empty() && !options.all)
-        return usageError(self(), "expected TARGET... or --all");
+        return usageError(self(), message(text::kExpected, {"TARGET... | --all"}));
     std::vector<std::shared_ptr<Printer>> printers;
     for (const std::string& target : options.positional) {
         auto port = resolveTarget(target);
@@ -313,7 +306,7 @@ int upgradeCommand(const Args& args) {
     if (options.all) {
         auto found = discoveredPrinters();
         if (!found)
-            return fail(kExitFailed, "the print spooler cannot be asked for its printers");
+            return fail(kExitFailed, message(text::kSpoolerNotAsked, {}));
         printers.insert(printers.begin(), found->begin(), found->end());
     }
     mergeSamePrinters(printers);
@@ -338,8 +331,8 @@ int upgradeCommand(const Args& args) {
     }
     for (const auto& job : jobs) {
         if (job->phase.load() == kDone) {
-            question.push_back(terminalText(job->printer->name()) +
-                               ": skipped: " + terminalText(job->reason));
+            question.push_back(message(text::kSkipped, {terminalText(job->printer->name()),
+                                                        terminalText(shown(job->reason))}));
         }
     }
     question.push_back(message(193));

@@ -8,6 +8,7 @@
 #include "cli/Json.h"
 #include "cli/Options.h"
 #include "cli/TerminalText.h"
+#include "cli/Texts.h"
 #include "printer/DownloadHistory.h"
 
 namespace upkeep::cli {
@@ -21,27 +22,16 @@ const Command& self() {
 }
 
 void printTable(const std::vector<history::Record>& records) {
-    struct Row {
-        std::string time, printer, before, file, outcome, verification;
-    };
-    std::vector<Row> rows{{"Time", message(160), "Before", "File", "Outcome", "Verification"}};
+    std::vector<std::vector<std::string>> rows{
+        {message(text::kTime, {}), message(160), message(text::kBefore, {}),
+         message(text::kFile, {}), message(text::kOutcome, {}), message(text::kVerification, {})}};
     for (const history::Record& r : records) {
         rows.push_back({terminalText(r.time), terminalText(r.printer),
                         terminalText(r.model + " " + r.version), terminalText(r.file.path),
-                        terminalText(r.outcome), terminalText(r.verification)});
+                        terminalText(outcomeShown(r.outcome)),
+                        terminalText(shown(r.verification))});
     }
-    std::size_t w[5] = {};
-    for (const Row& r : rows) {
-        const std::string* cells[5] = {&r.time, &r.printer, &r.before, &r.file, &r.outcome};
-        for (int i = 0; i < 5; ++i)
-            w[i] = std::max(w[i], cells[i]->size());
-    }
-    for (const Row& r : rows) {
-        std::printf("%-*s  %-*s  %-*s  %-*s  %-*s  %s\n", static_cast<int>(w[0]), r.time.c_str(),
-                    static_cast<int>(w[1]), r.printer.c_str(), static_cast<int>(w[2]),
-                    r.before.c_str(), static_cast<int>(w[3]), r.file.c_str(),
-                    static_cast<int>(w[4]), r.outcome.c_str(), r.verification.c_str());
-    }
+    std::fputs(columns(rows).c_str(), stdout);
 }
 
 }  // namespace
@@ -56,21 +46,21 @@ int historyCommand(const Args& args) {
         } else if (i + 1 < args.size()) {
             printer = args[++i];
         } else {
-            return usageError(self(), "--printer needs a name");
+            return usageError(self(), message(text::kNeedsValue, {"--printer"}));
         }
     }
     if (auto code = parseOptions(self(), rest, options, {"--json"}))
         return *code;
     if (!options.positional.empty())
-        return usageError(self(), "unexpected argument '" + options.positional.front() + "'");
+        return usageError(self(), message(text::kUnexpectedArgument, {options.positional.front()}));
     const std::string file = history::path();
     if (file.empty())
-        return fail(kExitFailed, "no history file: neither UPKEEP_HISTORY nor HOME is set");
+        return fail(kExitFailed, message(text::kNoHistoryFile, {}));
     history::Contents contents = history::read(file);
     if (!contents.problem.empty())
         return fail(kExitFailed, contents.problem);
     for (const std::string& warning : contents.warnings)
-        std::fprintf(stderr, "upkeepctl: warning: %s\n", warning.c_str());
+        std::fprintf(stderr, "upkeepctl: %s\n", message(text::kWarning, {warning}).c_str());
     std::vector<history::Record> records;
     for (history::Record& r : contents.records) {
         // A printer by the name it was sent under (a queue, a typed

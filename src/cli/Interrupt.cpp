@@ -2,9 +2,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <string>
 
 #include "cli/Command.h"
+#include "cli/Texts.h"
 
 namespace upkeep::cli {
 namespace {
@@ -12,10 +16,14 @@ namespace {
 std::atomic<bool> signalled{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "used in a signal handler");
 
+// "canceled" in the user's language, made before the handler is installed:
+// the handler itself may only write it.
+char canceledLine[128];
+std::size_t canceledLength = 0;
+
 extern "C" void onInterrupt(int) {
     if (signalled.exchange(true)) {
-        static const char text[] = "canceled\n";
-        [[maybe_unused]] ssize_t n = ::write(STDERR_FILENO, text, sizeof text - 1);
+        [[maybe_unused]] ssize_t n = ::write(STDERR_FILENO, canceledLine, canceledLength);
         ::_exit(kExitFailed);
     }
 }
@@ -24,6 +32,9 @@ extern "C" void onInterrupt(int) {
 
 InterruptGuard::InterruptGuard() {
     signalled.store(false);
+    const std::string line = message(text::kCanceled, {}) + "\n";
+    canceledLength = std::min(line.size(), sizeof canceledLine);
+    std::memcpy(canceledLine, line.data(), canceledLength);
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "cli/TerminalText.h"
+#include "cli/Texts.h"
 #include "package/Environment.h"
 #include "package/FirmwareCatalogue.h"
 #include "platform/WorkingDirectory.h"
@@ -30,7 +31,7 @@ std::optional<int> parseOptions(const Command& command, const Args& args, Option
             continue;
         }
         if (!takes(accepted, arg))
-            return usageError(command, "unknown option " + arg);
+            return usageError(command, message(text::kUnknownOption, {arg}));
         auto value = [&]() -> std::optional<std::string> {
             if (i + 1 >= args.size())
                 return std::nullopt;
@@ -51,7 +52,7 @@ std::optional<int> parseOptions(const Command& command, const Args& args, Option
             char* end = nullptr;
             long n = text ? std::strtol(text->c_str(), &end, 10) : 0;
             if (!text || text->empty() || *end != '\0' || n < 1 || n > 86400)
-                return usageError(command, "--verify-timeout needs seconds from 1 to 86400");
+                return usageError(command, message(text::kNeedsSeconds, {arg}));
             options.verifyLimit = std::chrono::seconds(n);
             options.verify = true;
         } else if (arg == "--dry-run") {
@@ -59,7 +60,7 @@ std::optional<int> parseOptions(const Command& command, const Args& args, Option
         } else if (arg == "--fail-on") {
             std::optional<std::string> list = value();
             if (!list || list->empty())
-                return usageError(command, "--fail-on needs a list of states");
+                return usageError(command, message(text::kNeedsValue, {arg}));
             for (std::size_t start = 0; start <= list->size();) {
                 std::size_t comma = std::min(list->find(',', start), list->size());
                 options.failOn.push_back(list->substr(start, comma - start));
@@ -68,18 +69,18 @@ std::optional<int> parseOptions(const Command& command, const Args& args, Option
         } else if (arg == "--package") {
             options.package = value();
             if (!options.package)
-                return usageError(command, "--package needs a directory");
+                return usageError(command, message(text::kNeedsValue, {arg}));
         } else if (arg == "--keyring") {
             auto file = value();
             if (!file || file->empty())
-                return usageError(command, "--keyring needs a file");
+                return usageError(command, message(text::kNeedsValue, {arg}));
             options.keyrings.push_back(*file);
         } else if (arg == "--require-signed") {
             options.requireSigned = true;
         } else if (arg == "--community") {
             auto text = value();
             if (!text)
-                return usageError(command, "--community needs a value");
+                return usageError(command, message(text::kNeedsValue, {arg}));
             if (auto problem = communityProblem(*text))
                 return usageError(command, *problem);
             setCommunity(*text);
@@ -88,7 +89,7 @@ std::optional<int> parseOptions(const Command& command, const Args& args, Option
             char* end = nullptr;
             long n = text ? std::strtol(text->c_str(), &end, 10) : 0;
             if (!text || *end != '\0' || n < 1 || n > 1024) {
-                return usageError(command, "--parallel needs a number from 1 to 1024");
+                return usageError(command, message(text::kNeedsNumber, {arg}));
             }
             options.parallel = static_cast<unsigned>(n);
         }
@@ -98,7 +99,7 @@ std::optional<int> parseOptions(const Command& command, const Args& args, Option
 
 std::optional<std::string> communityProblem(const std::string& text) {
     if (text.size() > kCommunityLimit)
-        return "--community takes at most " + std::to_string(kCommunityLimit) + " characters";
+        return message(text::kTakesAtMost, {"--community", std::to_string(kCommunityLimit)});
     return std::nullopt;
 }
 
@@ -113,8 +114,9 @@ void warnOfRefusedObjects(const FirmwareCatalogue& catalogue) {
                        const FirmwareCatalogue::Oid& version) {
             for (const auto* oid : {&model, &version}) {
                 if (auto problem = FirmwareCatalogue::oidProblem(oid->view())) {
-                    std::fprintf(stderr, "upkeepctl: %s line refused: %s\n", section,
-                                 terminalText(*problem).c_str());
+                    std::fprintf(
+                        stderr, "upkeepctl: %s\n",
+                        message(text::kLineRefused, {section, terminalText(*problem)}).c_str());
                     return;
                 }
             }
@@ -149,8 +151,8 @@ const FirmwareCatalogue* loadPackage(const Options& options) {
     if (options.package) {
         std::error_code error;
         if (!std::filesystem::is_directory(*options.package, error)) {
-            std::fprintf(stderr, "upkeepctl: package directory '%s' does not exist\n",
-                         options.package->c_str());
+            std::fprintf(stderr, "upkeepctl: %s\n",
+                         message(text::kNoPackageDirectory, {*options.package}).c_str());
             return nullptr;
         }
         platform::setWorkingDirectory(std::filesystem::absolute(*options.package).string());
@@ -164,10 +166,12 @@ const FirmwareCatalogue* loadPackage(const Options& options) {
     warnOfRefusedObjects(*catalogue);
     const PackageTrust& trust = catalogue->trust();
     if (trust.state != TrustState::Signed && requiresSigned(options)) {
-        std::fprintf(stderr, "upkeepctl: package refused: %s\n",
-                     trust.state == TrustState::Unsigned
-                         ? "it is unsigned (no SHA256SUMS), and a signed package is required"
-                         : terminalText("untrusted: " + trust.reason).c_str());
+        std::fprintf(
+            stderr, "upkeepctl: %s\n",
+            trust.state == TrustState::Unsigned
+                ? message(text::kPackageUnsigned).c_str()
+                : message(text::kPackageRefused, {terminalText("untrusted: " + trust.reason)})
+                      .c_str());
         return nullptr;
     }
     return catalogue;

@@ -10,6 +10,7 @@
 #include "cli/Json.h"
 #include "cli/Options.h"
 #include "cli/TerminalText.h"
+#include "cli/Texts.h"
 #include "discovery/FindPrinters.h"
 #include "printer/PrinterList.h"
 
@@ -45,22 +46,12 @@ void printJson(const std::vector<discovery::QueueReport>& queues) {
     std::printf("%s]\n", queues.empty() ? "" : "\n");
 }
 
-void printTable(std::vector<Row> rows) {
-    Row header{message(160), "Port type", "Port"};
-    std::size_t nameWidth = header.name.size(), typeWidth = header.type.size();
-    for (Row& r : rows) {
-        r.name = terminalText(r.name);
-        r.port = terminalText(r.port);
-        nameWidth = std::max(nameWidth, r.name.size());
-        typeWidth = std::max(typeWidth, r.type.size());
-    }
-    auto line = [&](const Row& r) {
-        std::printf("%-*s  %-*s  %s\n", static_cast<int>(nameWidth), r.name.c_str(),
-                    static_cast<int>(typeWidth), r.type.c_str(), r.port.c_str());
-    };
-    line(header);
-    for (const Row& r : rows)
-        line(r);
+void printTable(const std::vector<Row>& found) {
+    std::vector<std::vector<std::string>> rows{
+        {message(160), message(text::kPortType, {}), message(text::kPort, {})}};
+    for (const Row& r : found)
+        rows.push_back({terminalText(r.name), r.type, terminalText(r.port)});
+    std::fputs(columns(rows).c_str(), stdout);
 }
 
 }  // namespace
@@ -70,12 +61,12 @@ int printersCommand(const Args& args) {
     if (auto code = parseOptions(self(), args, options, {"--json"}))
         return *code;
     if (!options.positional.empty())
-        return usageError(self(), "unexpected argument '" + options.positional.front() + "'");
+        return usageError(self(), message(text::kUnexpectedArgument, {options.positional.front()}));
 
     PrinterList list(PrinterList::kUnbounded);
     std::vector<discovery::QueueReport> queues;
     if (!discovery::findSystemPrinters(list, &queues))
-        return fail(kExitFailed, "the print spooler cannot be asked for its printers");
+        return fail(kExitFailed, message(text::kSpoolerNotAsked, {}));
     if (options.json) {
         printJson(queues);
         return kExitOk;
@@ -84,7 +75,7 @@ int printersCommand(const Args& args) {
     for (const discovery::QueueReport& q : queues) {
         if (q.listed) {
             rows.push_back({q.printer, portTypeName(q.type),
-                            q.name.empty() ? "not reachable: " + q.problem : q.name});
+                            q.name.empty() ? message(text::kNotReachable, {q.problem}) : q.name});
         }
     }
     printTable(rows);

@@ -9,6 +9,7 @@
 #include "cli/Json.h"
 #include "cli/Options.h"
 #include "cli/TerminalText.h"
+#include "cli/Texts.h"
 #include "media/MediaProfileList.h"
 #include "printer/Printer.h"
 
@@ -55,7 +56,7 @@ int profilesCommand(const Args& args) {
     if (auto code = parseOptions(*self, args, options, {"--json", "--community"}))
         return *code;
     if (options.positional.size() != 1)
-        return usageError(*self, "expected one TARGET");
+        return usageError(*self, message(text::kExpected, {"TARGET"}));
     auto port = resolveTarget(options.positional[0]);
     if (!port)
         return usageError(*self, targetError(options.positional[0]));

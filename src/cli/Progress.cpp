@@ -42,4 +42,26 @@ void ProgressBar::done() {
     lastPercent_ = -1;
 }
 
+StatusLine::StatusLine() : terminal_(::isatty(STDERR_FILENO) == 1) {}
+
+StatusLine::~StatusLine() {
+    erase();
+}
+
+void StatusLine::show(const std::string& text) {
+    if (!terminal_ || text == shown_)
+        return;
+    std::fprintf(stderr, "\r\033[K%s", text.c_str());
+    std::fflush(stderr);
+    shown_ = text;
+}
+
+void StatusLine::erase() {
+    if (shown_.empty())
+        return;
+    std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+    shown_.clear();
+}
+
 }  // namespace upkeep::cli

@@ -20,4 +20,21 @@ class ProgressBar {
     std::string lastLabel_;
 };
 
+// One line of status on the terminal (stderr), redrawn in place and erased
+// at the end, so that nothing of it stays above the output; silent when
+// stderr is not a terminal.
+class StatusLine {
+  public:
+    StatusLine();
+    ~StatusLine();
+    StatusLine(const StatusLine&) = delete;
+    StatusLine& operator=(const StatusLine&) = delete;
+    void show(const std::string& text);
+    void erase();
+
+  private:
+    bool terminal_;
+    std::string shown_;
+};
+
 }  // namespace upkeep::cli

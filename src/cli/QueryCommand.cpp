@@ -9,6 +9,7 @@
 #include "cli/Options.h"
 #include "cli/Target.h"
 #include "cli/TerminalText.h"
+#include "cli/Texts.h"
 #include "connection/TcpIpConnection.h"
 #include "printer/Community.h"
 #include "printer/SnmpQuery.h"
@@ -25,39 +26,38 @@ int queryCommand(const Args& args) {
             json = true;
         } else if (arg == "--community") {
             if (i + 1 >= args.size())
-                return usageError(self, "--community needs a value");
+                return usageError(self, message(text::kNeedsValue, {"--community"}));
             if (auto problem = communityProblem(args[i + 1]))
                 return usageError(self, *problem);
             setCommunity(args[++i]);
         } else if (arg.rfind("--", 0) == 0) {
-            return usageError(self, "unknown option " + arg);
+            return usageError(self, message(text::kUnknownOption, {arg}));
         } else {
             positional.push_back(arg);
         }
     }
     if (positional.size() != 3)
-        return usageError(self, "expected ADDRESS OID_A OID_B");
+        return usageError(self, message(text::kExpected, {"ADDRESS OID_A OID_B"}));
     const std::string& address = positional[0];
     if (!isNetworkAddress(address))
-        return usageError(self, "not a network address: '" + address + "'");
+        return usageError(self, message(text::kNotANetworkAddress, {address}));
     for (const std::string& oid : {positional[1], positional[2]}) {
         if (auto problem = oidProblem(oid))
             return usageError(self, *problem);
     }
     if (!snmp::encodeGetRequest(snmp::oidFromText(positional[1]), snmp::oidFromText(positional[2]),
                                 community())) {
-        return usageError(self, "the two OIDs do not fit in one request of " +
-                                    std::to_string(SnmpQuery::kMessageLimit) + " bytes");
+        return usageError(self,
+                          message(text::kOidsDoNotFit, {std::to_string(SnmpQuery::kMessageLimit)}));
     }
     if (!resolveNetworkName(address)) {
-        return fail(kExitFailed, "cannot resolve address '" + address + "'");
+        return fail(kExitFailed, message(text::kCannotResolve, {address}));
     }
 
     SnmpQuery query(PortDescriptor(address, PortType::TcpIp, channel::kUnset));
     std::string a, b;
     if (!query.query(positional[1], positional[2], a, b)) {
-        return fail(kExitFailed, "no valid response from " + address +
-                                     " (no answer, wrong community, or an error status)");
+        return fail(kExitFailed, message(text::kNoValidResponse, {address}));
     }
     if (json) {
         // The table's two columns for each object asked.

@@ -1,13 +1,16 @@
 #include "cli/Target.h"
+#include "cli/Texts.h"
 
 #include "connection/ParallelConnection.h"
 #include "discovery/FindPrinters.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <string_view>
 
 namespace upkeep::cli {
@@ -153,7 +156,19 @@ std::string targetError(const std::string& target) {
                 named ? target.substr(4) : ParallelConnection::devicePath()))
             return *problem;
     }
-    return "not a printer address: '" + target + "'";
+    return message(text::kNotAnAddress, {target});
+}
+
+std::optional<std::string> missingPort(const PortDescriptor& port) {
+    if (port.portType() != PortType::Parallel)
+        return std::nullopt;
+    const std::string name = port.name().str();
+    const std::string path = name.starts_with('/') ? name : ParallelConnection::devicePath();
+    // Only an absent device: one the user may not open says so when opened.
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 || errno != ENOENT)
+        return std::nullopt;
+    return english(text::kNoParallelPort, {path});
 }
 
 }  // namespace upkeep::cli

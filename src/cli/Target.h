@@ -29,6 +29,11 @@ std::optional<PortDescriptor> resolveTarget(const std::string& target);
 // port node names the device to use instead.
 std::string targetError(const std::string& target);
 
+// For a parallel port whose device does not exist (no parallel port on this
+// computer, or another path), the message that says so (in English, as
+// --json keeps it: shown() translates it); else nothing.
+std::optional<std::string> missingPort(const PortDescriptor& port);
+
 // The host part of that rule (no port), for commands that take only an address.
 bool isNetworkAddress(const std::string& text);
 

@@ -1,5 +1,6 @@
 #include "cli/TerminalText.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/Utf8.h"
@@ -37,6 +38,34 @@ std::string terminalText(std::string_view text) {
             appendEscaped(out, bytes);
         }
         i += piece.length;
+    }
+    return out;
+}
+
+std::string padded(std::string_view text, std::size_t width) {
+    std::string out(text);
+    const std::size_t used = displayWidth(text);
+    if (used < width)
+        out.append(width - used, ' ');
+    return out;
+}
+
+std::string columns(const std::vector<std::vector<std::string>>& rows) {
+    std::vector<std::size_t> widths;
+    for (const auto& row : rows) {
+        for (std::size_t i = 0; i + 1 < row.size(); ++i) {
+            widths.resize(std::max(widths.size(), i + 1));
+            widths[i] = std::max(widths[i], displayWidth(row[i]));
+        }
+    }
+    std::string out;
+    for (const auto& row : rows) {
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            out += row[i];
+            if (i + 1 < row.size())
+                out.append(widths[i] - displayWidth(row[i]) + 2, ' ');
+        }
+        out += '\n';
     }
     return out;
 }

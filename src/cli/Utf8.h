@@ -18,4 +18,9 @@ struct Utf8Piece {
 // overlong forms, surrogates and values past U+10FFFF are never well-formed.
 Utf8Piece utf8Piece(std::string_view text, std::size_t i);
 
+// The columns a terminal gives the text: wide East Asian characters take
+// two, combining marks and zero-width characters none, anything else one
+// (a broken piece too, as the U+FFFD it is shown as).
+std::size_t displayWidth(std::string_view text);
+
 }  // namespace upkeep::cli

@@ -1,14 +1,20 @@
 // upkeepctl: the command-line front end over the same core as the desktop
 // program, for administrators and scripts.
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "cli/Command.h"
 #include "cli/Json.h"
+#include "cli/TerminalText.h"
+#include "cli/Texts.h"
+#include "cli/Utf8.h"
 #include "platform/Descriptors.h"
 #include "resources/Strings.h"
 #include "version/Version.h"
@@ -28,38 +34,35 @@ int historyCommand(const Args& args);
 
 const std::vector<Command>& commands() {
     static const std::vector<Command> table = {
-        {"query", "query ADDRESS OID_A OID_B [--community TEXT] [--json]",
-         "ask a network printer for two SNMP objects", queryCommand},
+        {"query", "query ADDRESS OID_A OID_B [--community TEXT] [--json]", text::kFirstSummary + 0,
+         queryCommand},
         {"catalogue", "catalogue [--package DIR] [--keyring FILE] [--json]",
-         "show the loaded firmware catalogue", catalogueCommand},
+         text::kFirstSummary + 1, catalogueCommand},
         {"check",
          "check TARGET... [--all] [--parallel N] [--package DIR] [--keyring FILE] "
          "[--require-signed] [--community TEXT] [--json | --metrics] [--fail-on STATE,...]",
-         "analyse printers: state, model and system software version", checkCommand},
+         text::kFirstSummary + 2, checkCommand},
         {"upgrade",
          "upgrade TARGET... [--all] [--parallel N] [--verify] [--verify-timeout S] [--yes] "
          "[--dry-run] [--package DIR] "
          "[--keyring FILE] [--require-signed] [--community TEXT] [--json]",
-         "send every upgrade the package has to each printer (at most N at once, default 8)",
-         upgradeCommand},
+         text::kFirstSummary + 3, upgradeCommand},
         {"downgrade",
          "downgrade TARGET VERSION [--verify] [--verify-timeout S] [--yes] [--package DIR] "
          "[--keyring FILE] "
          "[--require-signed] [--community TEXT] [--json]",
-         "send an older version of the package to the printer", downgradeCommand},
+         text::kFirstSummary + 4, downgradeCommand},
         {"send",
          "send TARGET FILE [--verify] [--verify-timeout S] [--yes] [--package DIR] [--keyring "
          "FILE] [--require-signed] "
          "[--community TEXT] [--json]",
-         "send a system software file of your choice (forced download)", sendCommand},
-        {"profiles", "profiles TARGET [--community TEXT] [--json]",
-         "list the media profiles installed in a printer", profilesCommand},
-        {"add-profile", "add-profile TARGET FILE [--yes] [--json]",
-         "install a media profile file (.pdw) into a printer", addProfileCommand},
-        {"printers", "printers [--json]",
-         "list the printers the print spooler knows, with their ports", printersCommand},
-        {"history", "history [--printer NAME] [--json]",
-         "the downloads sent to printers, oldest first", historyCommand},
+         text::kFirstSummary + 5, sendCommand},
+        {"profiles", "profiles TARGET [--community TEXT] [--json]", text::kFirstSummary + 6,
+         profilesCommand},
+        {"add-profile", "add-profile TARGET FILE [--yes] [--json]", text::kFirstSummary + 7,
+         addProfileCommand},
+        {"printers", "printers [--json]", text::kFirstSummary + 8, printersCommand},
+        {"history", "history [--printer NAME] [--json]", text::kFirstSummary + 9, historyCommand},
     };
     return table;
 }
@@ -78,25 +81,68 @@ int fail(int code, const std::string& message) {
 }
 
 int usageError(const Command& command, const std::string& message) {
-    std::fprintf(stderr, "upkeepctl %s: %s\nusage: upkeepctl %s\n", command.name, message.c_str(),
-                 command.usage);
+    std::fprintf(stderr, "upkeepctl %s: %s\n%s upkeepctl %s\n", command.name, message.c_str(),
+                 cli::message(text::kUsage, {}).c_str(), command.usage);
     return kExitUsage;
 }
 
 namespace {
 
 void printHelp(std::FILE* out) {
+    // The headings line up with "usage:" in every language.
+    const std::string usage = message(text::kUsage, {});
+    const std::string indent(displayWidth(usage), ' ');
     std::fprintf(out,
-                 "usage: upkeepctl COMMAND [ARGS]\n"
-                 "       upkeepctl --version [--json]\n"
-                 "       upkeepctl --help\n\ncommands:\n");
+                 "%s upkeepctl COMMAND [ARGS]\n"
+                 "%s upkeepctl COMMAND --help\n"
+                 "%s upkeepctl --version [--json]\n"
+                 "%s upkeepctl --help\n\n%s\n",
+                 usage.c_str(), indent.c_str(), indent.c_str(), indent.c_str(),
+                 message(text::kCommands, {}).c_str());
     for (const Command& command : commands()) {
-        std::fprintf(out, "  %s\n      %s\n", command.usage, command.summary);
+        std::fprintf(out, "  %s\n      %s\n", command.usage, message(command.summary, {}).c_str());
     }
-    std::fprintf(
-        out,
-        "\nTARGET is a dotted address or host name, ipx:NET.NODE, usb:DEVICE-PATH or lpt:.\n"
-        "exit codes: 0 success, 1 the operation failed, 2 usage error\n");
+    std::fprintf(out, "\n%s\n%s\n", message(text::kTargets, {}).c_str(),
+                 message(text::kExitCodes, {}).c_str());
+}
+
+// Each option a usage names, with the number of its description.
+struct OptionText {
+    std::string_view name;
+    int id;
+};
+constexpr OptionText kOptionTexts[] = {
+    {"--json", text::kFirstOption},          {"--all", text::kFirstOption + 1},
+    {"--parallel", text::kFirstOption + 2},  {"--package", text::kFirstOption + 3},
+    {"--keyring", text::kFirstOption + 4},   {"--require-signed", text::kFirstOption + 5},
+    {"--community", text::kFirstOption + 6}, {"--metrics", text::kFirstOption + 7},
+    {"--fail-on", text::kFirstOption + 8},   {"--verify", text::kFirstOption + 9},
+    {"--yes", text::kFirstOption + 10},      {"--dry-run", text::kFirstOption + 11},
+    {"--printer", text::kFirstOption + 12},  {"--verify-timeout", text::kFirstOption + 13},
+};
+
+// "upkeepctl COMMAND --help": the usage, what the command does, and each
+// option of the usage (read from it, so the two cannot differ) described.
+void printCommandHelp(const Command& command) {
+    std::printf("%s upkeepctl %s\n\n%s\n", message(text::kUsage, {}).c_str(), command.usage,
+                message(command.summary, {}).c_str());
+    if (std::string_view(command.usage).find("TARGET") != std::string_view::npos)
+        std::printf("%s\n", message(text::kTargets, {}).c_str());
+    std::vector<std::vector<std::string>> rows;
+    const std::string_view usage = command.usage;
+    for (std::size_t at = usage.find("--"); at != std::string_view::npos;
+         at = usage.find("--", at + 2)) {
+        // "--parallel N" up to its closing bracket or the bar before another.
+        std::size_t end = std::min(usage.find(']', at), usage.find(" |", at));
+        const std::string_view option = usage.substr(at, std::min(end, usage.size()) - at);
+        const std::string_view name = option.substr(0, option.find(' '));
+        for (const OptionText& known : kOptionTexts) {
+            if (known.name == name)
+                rows.push_back({"  " + std::string(option), message(known.id, {})});
+        }
+    }
+    rows.push_back({"  --help", message(text::kHelpOption, {})});
+    std::printf("\n%s\n%s", message(text::kOptions, {}).c_str(), columns(rows).c_str());
 }
 
 // "upkeepctl VERSION", or with --json the same as an object.
@@ -124,8 +170,8 @@ int checkedOutput(int code) {
     const int error = errno;
     if (flushed && !std::ferror(stdout) && std::cout.good())
         return code;
-    std::fprintf(stderr, "upkeepctl: cannot write the standard output%s%s\n", error ? ": " : "",
-                 error ? std::strerror(error) : "");
+    std::fprintf(stderr, "upkeepctl: %s%s%s\n", message(text::kCannotWriteOutput, {}).c_str(),
+                 error ? ": " : "", error ? std::strerror(error) : "");
     return code == kExitOk ? kExitFailed : code;
 }
 
@@ -135,6 +181,10 @@ int dispatch(int argc, char** argv) {
         return kExitUsage;
     }
     std::string name = argv[1];
+    // "help COMMAND" as "COMMAND --help".
+    const bool helpOf = name == "help" && argc == 3;
+    if (helpOf)
+        name = argv[2];
     if (name == "-h" || name == "--help" || name == "help") {
         printHelp(stdout);
         return kExitOk;
@@ -142,10 +192,17 @@ int dispatch(int argc, char** argv) {
     if (name == "--version")
         return printVersion(Args(argv + 2, argv + argc));
     for (const Command& command : commands()) {
-        if (name == command.name)
-            return command.run(Args(argv + 2, argv + argc));
+        if (name != command.name)
+            continue;
+        Args args(argv + 2, argv + argc);
+        // Before any other argument is looked at: help is never a usage error.
+        if (helpOf || std::find(args.begin(), args.end(), "--help") != args.end()) {
+            printCommandHelp(command);
+            return kExitOk;
+        }
+        return command.run(args);
     }
-    std::fprintf(stderr, "upkeepctl: unknown command '%s'\n", name.c_str());
+    std::fprintf(stderr, "upkeepctl: %s\n", message(text::kUnknownCommand, {name}).c_str());
     printHelp(stderr);
     return kExitUsage;
 }

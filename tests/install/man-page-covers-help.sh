@@ -7,7 +7,8 @@ set -euo pipefail
 program=$1
 page=$2
 
-help=$("$program" --help)
+# The headings it looks for are the English ones.
+help=$(LC_ALL=C "$program" --help)
 # The page's lines with roff's font changes and zero-width marks taken out;
 # an entry is a line that starts with its command or option in bold.
 plain() { sed -e 's/\\f[BIRP]//g' -e 's/\\&//g'; }

@@ -59,6 +59,12 @@ TEST_F(DownloadCli, CheckListsTargetsInOrderWithTheirStates) {
     EXPECT_EQ(r.out, expected);
     for (const char* refused : {"ipx:zz", "lpt:junk"})
         EXPECT_EQ(ctl({"check", refused}).exitCode, 2) << refused;
+    // A parallel port that is not there is named, beside its row.
+    r = ctl({"check", "lpt:/nonexistent/lp9"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("There is no parallel port: /nonexistent/lp9 does not exist."),
+              std::string::npos)
+        << r.err;
     // The empty community is a legal one and is sent.
     r = ctl({"check", sim.address(2), "--community", ""});
     EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -159,6 +165,7 @@ TEST_F(DownloadCli, UpgradeDowngradeAndRefusals) {
                          test::simPrinter(3, "", "", "snmp = silent\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     const std::string a = sim.address(0), silent = sim.address(2);
+    const std::string package = test::examplePackageDir();
     const std::string emptyFile = ::testing::TempDir() + "upkeep-empty.fmw";
     std::ofstream(emptyFile).flush();
     // A dry run says what would go, and sends nothing.
@@ -184,12 +191,19 @@ TEST_F(DownloadCli, UpgradeDowngradeAndRefusals) {
         {{"upgrade", a},
          0,
          "The printer has the latest system software provided with this program.\n"},
-        {{"downgrade", a, "2.00"}, 1, "could not be found"},
+        {{"downgrade", a, "2.00"}, 1, "The package lists no version 2.00 for Meridot-4000."},
+        {{"downgrade", "lpt:/nonexistent/lp9", "3.10"},
+         1,
+         "There is no parallel port: /nonexistent/lp9 does not exist."},
         {{"downgrade", a, "3.20"}, 0, "Downgrade successfully sent.\n", true},
         {{"upgrade", sim.address(1)}, 1, "does not support upkeep"},
         {{"upgrade", silent}, 1, "could not be contacted"},
         // A forced send does not look at the printer's state.
-        {{"send", silent, test::examplePackageDir() + "/m4000_310.fmw"}, 0, ""},
+        {{"send", silent, package + "/m4000_310.fmw"},
+         0,
+         package + "/m4000_310.fmw (" +
+             std::to_string(std::filesystem::file_size(package + "/m4000_310.fmw")) +
+             " bytes) sent to " + silent + ".\n"},
         {{"send", silent, "/no/such/file.fmw"}, 1, ""},
         {{"send", silent, emptyFile}, 1, "The file is empty: nothing was sent."},
     };
@@ -225,6 +239,52 @@ TEST_F(DownloadCli, UpgradeDowngradeAndRefusals) {
     ASSERT_TRUE(sim.waitForLine("received " + sim.address(2) + " 1 "));
     ASSERT_TRUE(sim.waitForLine("received " + sim.address(2) + " 2 "));
     EXPECT_EQ(sim.record(2, 2), "the user's own file");
+}
+
+// The tool's own texts follow the locale; a few commands' lines in German
+// and Japanese stand for them all.
+TEST_F(DownloadCli, SpeaksTheLanguageOfTheLocale) {
+    test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "3.10"));
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const std::string dir = test::makeTempDir("cli-language");
+    const struct {
+        const char* locale;
+        std::vector<std::string> args;
+        int exitCode;
+        std::string text;  // in stdout or stderr
+    } cases[] = {
+        {"de_DE.UTF-8", {"history"}, 0, "Zeit"},
+        {"de_DE.UTF-8", {"check", "--bogus"}, 2, "unbekannte Option --bogus\nAufruf: upkeepctl"},
+        {"de_DE.UTF-8", {"upgrade", sim.address(0)}, 2, "Bestätigung nötig: --yes angeben"},
+        {"de_DE.UTF-8", {"--help"}, 0, "Befehle:"},
+        // A reason made in English for --json is shown translated, and --json
+        // itself stays the same in every language.
+        {"de_DE.UTF-8",
+         {"downgrade", sim.address(0), "2.50"},
+         1,
+         "Das Paket enthält keine Version 2.50 für Meridot-4000."},
+        {"de_DE.UTF-8",
+         {"downgrade", sim.address(0), "2.50", "--json"},
+         1,
+         R"("reason": "The package lists no version 2.50 for Meridot-4000.")"},
+        {"ja_JP.UTF-8", {"history"}, 0, "時刻"},
+        {"ja_JP.UTF-8", {"check", "--bogus"}, 2, "不明なオプション --bogus"},
+        {"ja_JP.UTF-8", {"upgrade", sim.address(0)}, 2, "確認が必要です"},
+        {"ja_JP.UTF-8", {"--help"}, 0, "コマンド:"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.locale) + " " + c.args[0]);
+        std::vector<std::string> args = c.args;
+        if (args[0] == "upgrade" || args[0] == "downgrade")
+            args.insert(args.end(), {"--package", test::examplePackageDir()});
+        auto r = test::runCtl(
+            args,
+            {{"LANG", c.locale}, {"LC_MESSAGES", ""}, {"UPKEEP_HISTORY", dir + "/history.jsonl"}});
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_NE((r.out + r.err).find(c.text), std::string::npos) << r.out << r.err;
+    }
+    EXPECT_FALSE(sim.waitForLine("received", std::chrono::milliseconds(100)));
+    test::removeTree(dir);
 }
 
 // A printer whose kernel takes and acknowledges the whole file but whose
@@ -352,6 +412,33 @@ TEST_F(DownloadCli, ASecondDownloadToAPrinterInUseIsRefused) {
     ASSERT_TRUE(sim.waitForLine("received " + a + " 1 ", std::chrono::seconds(5)));
     EXPECT_FALSE(sim.waitForLine("received " + a + " 2 ", std::chrono::milliseconds(300)));
     test::removeTree(dir);
+}
+
+// Every command explains itself, whatever else is on the line, and does
+// nothing else.
+TEST_F(DownloadCli, EveryCommandAnswersHelp) {
+    const std::vector<std::string> cases[] = {
+        {"query", "--help"},         {"catalogue", "--help"},
+        {"check", "lpt:", "--help"}, {"upgrade", "--all", "--help"},
+        {"downgrade", "--help"},     {"send", "--bogus", "--help"},
+        {"profiles", "--help"},      {"add-profile", "--help"},
+        {"printers", "--help"},      {"history", "--help"},
+        {"help", "check"},
+    };
+    for (const auto& args : cases) {
+        SCOPED_TRACE(args[0] + " " + args.back());
+        auto r = test::runCtl(args);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        const std::string name = args[0] == "help" ? args[1] : args[0];
+        EXPECT_EQ(r.out.rfind("usage: upkeepctl " + name + " ", 0), 0u) << r.out;
+        EXPECT_NE(r.out.find("\noptions:\n"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("  --help  "), std::string::npos) << r.out;
+    }
+    // Each option of the usage has its line.
+    auto r = test::runCtl({"check", "--help"});
+    for (const char* option :
+         {"\n  --all ", "\n  --fail-on STATE,... ", "\n  --metrics ", "\n  --parallel N "})
+        EXPECT_NE(r.out.find(option), std::string::npos) << option << "\n" << r.out;
 }
 
 // Output that cannot be written is a failure, for every command: a script

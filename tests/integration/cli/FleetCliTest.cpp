@@ -152,7 +152,7 @@ TEST_F(FleetCli, DowngradeAndSendVerifyAndRefuseWhatIsNotOlder) {
         int exitCode;
         const char* text;  // in stdout or stderr
     } cases[] = {
-        {{"downgrade", a, "3.20"}, 1, "has the latest system software"},
+        {{"downgrade", a, "3.20"}, 1, "The printer already runs version 3.20"},
         {{"downgrade", a, "4.00"}, 1, "is newer than 3.20"},
         {{"downgrade", a, "3.10", "--verify"}, 0, "verified: Meridot-4000 3.10, Finisher-F2 F2.30"},
         {{"send", a, file, "--verify"}, 0, "verified: Meridot-4000 4.00, Finisher-F2 F2.30"},
@@ -261,6 +261,55 @@ TEST_F(FleetCli, AsksWhenStandardInputIsATerminal) {
     }
     EXPECT_EQ(sim.waitForLine("received", std::chrono::seconds(5)).has_value(), true);
     EXPECT_FALSE(sim.waitForLine("received", std::chrono::milliseconds(200)));
+}
+
+// On a terminal, check shows how many printers have answered while it
+// waits, on one line it erases at the end; the table itself stays clean.
+TEST_F(FleetCli, CheckShowsProgressOnATerminalOnly) {
+    test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "3.10") +
+                         test::simPrinter(2, "", "", "snmp = silent\n"));
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string slave = ::ptsname(master);
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int terminal = ::open(slave.c_str(), O_RDWR);
+        ::dup2(terminal, STDERR_FILENO);
+        ::dup2(out[1], STDOUT_FILENO);
+        ::setenv("LANG", "C", 1);
+        ::setenv("UPKEEP_TIME_SCALE", "0.01", 1);
+        ::execl(test::ctlPath().c_str(), "upkeepctl", "check", sim.address(0).c_str(),
+                sim.address(1).c_str(), "--package", test::examplePackageDir().c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    std::string table;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        table.append(buffer, static_cast<std::size_t>(n));
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(out[0]);
+    std::string shown;
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+        shown.append(buffer, static_cast<std::size_t>(n));
+    ::close(master);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << shown;
+    EXPECT_NE(shown.find("\r\033[K2 of 2 printers answered"), std::string::npos) << shown;
+    EXPECT_TRUE(shown.ends_with("\r\033[K")) << shown;
+    EXPECT_EQ(table.find('\033'), std::string::npos) << table;
+    EXPECT_NE(table.find("Meridot-4000"), std::string::npos) << table;
+    // Not on a terminal: nothing but the table.
+    auto r = ctl({"check", sim.address(0), sim.address(1)});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
 }
 
 // Catalogue lines the package refuses: a newer version whose file name does

@@ -4,6 +4,9 @@
 
 #include "cli/Json.h"
 #include "cli/TerminalText.h"
+#include "cli/Texts.h"
+#include "cli/Utf8.h"
+#include "resources/Strings.h"
 
 namespace upkeep::cli {
 namespace {
@@ -48,6 +51,52 @@ TEST(TerminalText, EscapesControlsAndBrokenBytes) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(terminalText(c.in), c.out) << c.in;
+}
+
+// Columns a terminal gives a text, and a table padded by them.
+TEST(TerminalText, DisplayWidthLinesUpColumns) {
+    const struct {
+        std::string in;
+        std::size_t width;
+    } cases[] = {
+        {"Name", 4},
+        {"Prüfung", 7},                   // two-byte letters: one column
+        {"u\xcc\x88", 1},                 // a combining diaeresis: none
+        {"\xe6\x99\x82\xe5\x88\xbb", 4},  // 時刻: two wide characters
+        {"\xe3\x83\x8f\xe3\x82\x9a", 2},  // ハ and a combining mark
+        {"\xef\xbc\xa1", 2},              // a fullwidth A
+        {"caf\xe9", 4},                   // a broken byte shows as one
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(displayWidth(c.in), c.width) << c.in;
+    EXPECT_EQ(columns({{"\xe6\x99\x82\xe5\x88\xbb", "x"}, {"ab", "y"}, {"abcdef"}}),
+              "\xe6\x99\x82\xe5\x88\xbb  x\nab    y\nabcdef\n");
+}
+
+// What --json and the history keep in English is shown in the user's
+// language, details and all; anything else stays as it is.
+TEST(Texts, EnglishValuesAreShownInTheCurrentLanguage) {
+    resources::setCurrentTable(resources::Table::German);
+    const struct {
+        std::string value, shown;
+    } cases[] = {
+        {english(text::kCanceledBecause, {english(text::kDidNotFinish)}),
+         "abgebrochen: die Übertragung wurde nicht beendet"},
+        {english(text::kVersionNotListed, {"2.50", "M-4000"}),
+         "Das Paket enthält keine Version 2.50 für M-4000."},
+        {english(text::kPathTooLong, {"79", "/a b"}),
+         "der Pfad ist länger als 79 Zeichen oder enthält ein Null-Byte: /a b"},
+        {"not verified: the printer reports M 1.0", "nicht bestätigt: der Drucker meldet M 1.0"},
+        {english(181) + " (x.fmw)", std::string(resources::text(181)) + " (x.fmw)"},
+        {"a printer's own words (5)", "a printer's own words (5)"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(shown(c.value), c.shown) << c.value;
+    EXPECT_EQ(outcomeShown("upToDate"), "aktuell");
+    EXPECT_EQ(outcomeShown("somethingNew"), "somethingNew");
+    resources::setCurrentTable(resources::Table::EnglishUS);
+    EXPECT_EQ(shown(english(text::kDidNotFinish)), "the download did not finish");
 }
 
 }  // namespace
