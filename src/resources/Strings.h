@@ -40,7 +40,7 @@ const char* tableName(Table table);
 
 // The range of string numbers the tables use.
 inline constexpr int kFirstStringId = 140;
-inline constexpr int kLastStringId = 295;
+inline constexpr int kLastStringId = 319;
 
 // Numbers of the texts a caller needs by meaning rather than by position.
 namespace id {

@@ -21,6 +21,7 @@
 #include "app/views/MainWindow.h"
 #include "app/views/QtTranslations.h"
 #include "package/Environment.h"
+#include "package/PackageTrust.h"
 #include "printer/SendingStatus.h"
 #include "resources/Strings.h"
 
@@ -126,6 +127,13 @@ TEST(TextFitTest, EveryTextFitsInEveryLanguage) {
         dialog->reject();
     });
     const std::vector<std::string> versions{"3.10", "4.00 build 7"};
+    // The version dialog's longest package lines: a signer, and the longest reason.
+    std::vector<PackageTrust> packages(2);
+    packages[0].state = TrustState::Signed;
+    packages[0].userId = "Meridot Packaging <packages@meridot.example>";
+    packages[0].fingerprint = "0123456789ABCDEF0123456789ABCDEF01234567";
+    packages[1].state = TrustState::Untrusted;
+    packages[1].problem = TrustProblem::BadSignature;
     const std::vector<std::function<void()>> windows = {
         [] { runChoiceDialog(nullptr); },
         [] { runWizardPage(nullptr, 190, 191, 192, 193); },
@@ -136,7 +144,10 @@ TEST(TextFitTest, EveryTextFitsInEveryLanguage) {
         [] { runWebLink(nullptr, 0, 182); },
         [] { runAddressDialog(nullptr); },
         [] { runCommunityDialog(nullptr, "public"); },
-        [] { runAboutDialog(nullptr); },
+        [&] {
+            for (const PackageTrust& trust : packages)
+                runAboutDialog(nullptr, packageStateText(trust));
+        },
         [] { runInformationDialog(nullptr, informationText()); },
         [&] { runVersionDialog(nullptr, versions); },
         [&] {

@@ -1,7 +1,10 @@
 #include "app/controllers/MainController.h"
 
 #include "app/controllers/AutomaticAction.h"
+#include "app/controllers/Texts.h"
 #include "package/Environment.h"
+#include "package/FirmwareCatalogue.h"
+#include "printer/Identification.h"
 #include "resources/Menus.h"
 
 namespace upkeep::app {
@@ -189,7 +192,9 @@ void MainController::startRequestDone() {
 
 void MainController::downloadEnded(const DownloadEnd& end) {
     if (!end.canceled) {
-        if (end.outcome == Operation::Failed) {
+        if (end.refusal.problem != TrustProblem::None) {
+            view_.messageBox(MessageIcon::Warning, refusalText(end.refusal));
+        } else if (end.outcome == Operation::Failed) {
             showWarning(end.failureId, end.failureCode);
         } else if (operation_ == Operation::Upgrade) {
             showInfo(264);
@@ -208,6 +213,12 @@ void MainController::progressTick() {
 }
 
 // ---- commands -----------------------------------------------------------------
+
+std::string MainController::packageState() const {
+    const FirmwareCatalogue* catalogue = analysisCatalogue();
+    return catalogue && catalogue->notLoaded() == 0 ? packageStateText(catalogue->trust())
+                                                    : std::string();
+}
 
 void MainController::command(int commandId) {
     // While a printer is asked off the window's thread, a command waits for
@@ -250,7 +261,7 @@ void MainController::command(int commandId) {
             media_.helpContents();
             break;
         case cmd::kHelpAbout:
-            view_.aboutDialog();
+            view_.aboutDialog(packageState());
             break;
         case cmd::kCommunityName:
             media_.communityName();

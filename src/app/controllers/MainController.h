@@ -69,6 +69,8 @@ class MainController final : private WindowContext {
     void downloadEnded(const DownloadEnd& end);
     void runAutomaticAction();
     std::shared_ptr<Printer> findPrinter(const std::string& name) const;
+    // What the version dialog says of the package; empty without one.
+    std::string packageState() const;
     // Runs the handler from the queue, unless the window has gone by then.
     void later(void (MainController::*handler)());
 

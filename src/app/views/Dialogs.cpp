@@ -307,7 +307,9 @@ std::optional<std::string> runCommunityDialog(QWidget* parent, const std::string
     return edit->text().toStdString();
 }
 
-void runAboutDialog(QWidget* parent) {
+void runAboutDialog(QWidget* parent, const std::string& packageState) {
+    // The package's state goes below the template's lines, as wide as the
+    // dialog, and grows it downwards.
     TemplateDialog dialog(
         parent, resources::fixed::kAboutTitle, 235, 60,
         {{0, ControlKind::Icon, 10, 15, 21, 20, {}},
@@ -315,6 +317,7 @@ void runAboutDialog(QWidget* parent) {
          {0, ControlKind::Text, 40, 20, 130, 8, resources::fixed::kAboutVersion},
          {0, ControlKind::Text, 40, 30, 130, 16,
           QStringLiteral("Printer maintenance for Linux desktops")},
+         {1070, ControlKind::Text, 40, 48, 188, 8, qstr(packageState)},
          {1, ControlKind::DefaultButton, 178, 7, 50, 14, resources::fixed::kAboutOk}});
     dialog.setObjectName(QStringLiteral("300"));
     runModal(dialog);

@@ -334,8 +334,8 @@ std::optional<std::string> MainWindow::communityDialog(const std::string& curren
     return runCommunityDialog(this, current);
 }
 
-void MainWindow::aboutDialog() {
-    runAboutDialog(this);
+void MainWindow::aboutDialog(const std::string& packageState) {
+    runAboutDialog(this, packageState);
 }
 
 void MainWindow::informationDialog(const std::string& text) {

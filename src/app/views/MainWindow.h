@@ -83,7 +83,7 @@ class MainWindow : public QDialog, public MainView {
     std::unique_ptr<ProfileListDisplay> openProfileList() override;
     std::optional<AddressAnswer> addressDialog() override;
     std::optional<std::string> communityDialog(const std::string& current) override;
-    void aboutDialog() override;
+    void aboutDialog(const std::string& packageState) override;
     void informationDialog(const std::string& text) override;
     void closeWindow() override;
 

@@ -26,7 +26,7 @@
 namespace {
 
 constexpr int kFirstId = 140;
-constexpr int kLastId = 295;
+constexpr int kLastId = 319;
 
 struct Item {
     int commandId = 0;  // 0: separator
@@ -189,7 +189,7 @@ Table readTable(const std::string& path) {
                 fail(where, "expected NUMBER = TEXT");
             int id = parseNumber(key, where);
             if (id < kFirstId || id > kLastId)
-                fail(where, "string number " + key + " outside 140..295");
+                fail(where, "string number " + key + " outside 140..319");
             if (!table.texts.emplace(id, value).second)
                 fail(where, "string " + key + " given twice");
         } else if (section == Section::Menu) {

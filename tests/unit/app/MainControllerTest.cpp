@@ -8,8 +8,11 @@
 #include "app/controllers/Texts.h"
 #include "integration/sim/SimHelpers.h"
 #include "package/Environment.h"
+#include "package/FirmwareCatalogue.h"
 #include "platform/Clock.h"
+#include "platform/WorkingDirectory.h"
 #include "printer/Community.h"
+#include "printer/Identification.h"
 #include "resources/Menus.h"
 #include "support/PackageFixture.h"
 #include "support/SimProcess.h"
@@ -53,8 +56,10 @@ class FakeEnvironment : public Environment {
     std::optional<std::string> systemSoftwarePath() override { return std::nullopt; }
     bool languageSetting(std::uint8_t&) override { return false; }
     OsKind osKind() override { return OsKind::Unknown; }
+    bool requireSigned() override { return signedOnly; }
     std::vector<std::shared_ptr<Printer>> printers;
     std::function<void()> duringSearch;
+    bool signedOnly = false;  // the settings' "RequireSigned"
 };
 
 class MainControllerTest : public ::testing::Test {
@@ -708,6 +713,80 @@ TEST_F(DownloadTest, SecondDownloadIsRefusedCancelFreesItAndQuittingEndsAtOnce) 
     EXPECT_LT(std::stoull(received->substr(received->rfind(' ') + 1)), 4u << 20);
     EXPECT_FALSE(sim.waitForLine("applied", std::chrono::milliseconds(200)));
     std::remove(file.c_str());
+}
+
+// A package file that fails its check is refused before the printer is
+// spoken to, and the window says which file and why; the version dialog
+// shows the package's state.
+TEST_F(DownloadTest, RefusedPackageFileIsExplainedAndNothingSent) {
+    using P = TrustProblem;
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& dir)> change;
+        bool signedOnly;
+        int aboutId;  // the version dialog's line
+        Refusal refusal;
+    };
+    const std::string file = "m4000_400.fmw";
+    const Case cases[] = {
+        {"one byte changed after signing",
+         [&](const std::string& dir) {
+             std::fstream f(dir + "/" + file, std::ios::in | std::ios::out | std::ios::binary);
+             f.seekp(-1, std::ios::end);
+             f.put('!');
+         },
+         false,
+         300,
+         {P::ChecksumDiffers, file, file, {}}},
+        {"the list changed after signing",
+         [](const std::string& dir) {
+             std::ofstream(dir + "/SHA256SUMS", std::ios::app) << std::string(64, '0') + "  x\n";
+         },
+         false,
+         302,
+         {P::BadSignature, file, "", {}}},
+        {"unsigned, and only signed packages allowed",
+         [](const std::string& dir) {
+             std::filesystem::remove(dir + "/SHA256SUMS");
+             std::filesystem::remove(dir + "/SHA256SUMS.gpg");
+         },
+         true,
+         301,
+         {P::UnsignedRefused, file, file, {}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        makeController();
+        const std::string dir =
+            ::testing::TempDir() + "upkeep-refused-" + std::to_string(::getpid());
+        std::filesystem::remove_all(dir);
+        std::filesystem::copy(upkeep::test::examplePackageDir(), dir);
+        c.change(dir);
+        environment.signedOnly = c.signedOnly;
+        platform::ScopedWorkingDirectory inPackage(dir);
+        FirmwareCatalogue catalogue;
+        catalogue.load(&environment);
+        setAnalysisCatalogue(&catalogue);
+        upkeep::test::SimProcess sim(upkeep::test::simPrinter(1, "Meridot-4000", "3.10"));
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        start(
+            {std::make_shared<Printer>("sim", PortDescriptor(sim.address(0), PortType::TcpIp, 7))});
+        select("sim");
+
+        controller->command(resources::command::kHelpAbout);
+        const std::string about = resources::text(c.aboutId);
+        const std::string lead = about.substr(0, about.find('%'));
+        EXPECT_EQ(view->aboutPackage.substr(0, lead.size()), lead);
+        controller->command(resources::command::kSystemUpgrade);
+        ASSERT_TRUE(settle());
+        EXPECT_EQ(view->texts(), std::vector<std::string>{refusalText(c.refusal)});
+        EXPECT_EQ(view->messages.at(0).icon, MessageIcon::Warning);
+        EXPECT_FALSE(sim.waitForLine("received", std::chrono::milliseconds(300)))
+            << "the printer was sent bytes";
+        setAnalysisCatalogue(&package.catalogue());
+        environment.signedOnly = false;
+        std::filesystem::remove_all(dir);
+    }
 }
 
 TEST_F(DownloadTest, AnalysisEndingDuringADownloadLeavesItRunning) {
