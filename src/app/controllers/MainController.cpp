@@ -85,6 +85,10 @@ void MainController::firstSearch() {
         printerList_ = list;
     }
     startAnalysis();
+    // Said once: later walks go over the same list.
+    if (printerList_ && printerList_->leftOut() > 0)
+        view_.messageBox(MessageIcon::Warning,
+                         countText(309, static_cast<long>(printerList_->leftOut())));
 }
 
 void MainController::startAnalysis() {

@@ -131,13 +131,17 @@ TEST_F(MainControllerTest, AutomaticActionRunsOnceAfterTheFirstSearch) {
         int message;            // 0: none
         int wizards;
         int webLinkBody;  // 0: none
+        int leftOut = 0;  // printers the full list could not take, said first
     };
+    const std::size_t full = PrinterList::kCapacity;
     const Case cases[] = {
         {"a named up-to-date printer", 1, "p1", {S::UpgradeAvailable, S::UpToDate}, 0, 0, 182},
         {"a name of no printer", 1, "nobody", {S::UpgradeAvailable, S::UpToDate}, 0, 0, 0},
         {"one row is upgraded", 1, "", {S::UpgradeAvailable, S::NotReachable}, 0, 1, 0},
         {"several rows", 1, "", {S::UpgradeAvailable, S::UpToDate}, 250, 0, 0},
         {"no row", 1, "", {S::NotReachable, S::Unsupported}, 253, 0, 0},
+        {"more printers than the list holds", 1, "", std::vector<S>(full + 3, S::NotReachable), 253,
+         0, 0, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -156,6 +160,11 @@ TEST_F(MainControllerTest, AutomaticActionRunsOnceAfterTheFirstSearch) {
         ASSERT_TRUE(settle());
 
         EXPECT_FALSE(controller->automaticActionPending());
+        if (c.leftOut) {
+            ASSERT_FALSE(view->messages.empty());
+            EXPECT_EQ(view->messages.front().text, countText(309, c.leftOut));
+            view->messages.erase(view->messages.begin());
+        }
         if (c.message) {
             EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(c.message)});
         } else {
