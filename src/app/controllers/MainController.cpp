@@ -147,6 +147,12 @@ void MainController::analysisEnded() {
     runAutomaticAction();
 }
 
+void MainController::userActed() {
+    // What the program would do by itself after the first search must not
+    // come on top of, or instead of, what the user chose meanwhile.
+    autoPending_ = false;
+}
+
 void MainController::runAutomaticAction() {
     std::vector<std::string> rows;
     for (int i = 0; i < view_.rowCount(); ++i)
@@ -229,6 +235,7 @@ void MainController::command(int commandId) {
     // nothing: it is dropped, as a click on a busy window would be.
     if (busy_)
         return;
+    userActed();
     namespace cmd = resources::command;
     switch (commandId) {
         case cmd::kFileNew:
@@ -278,6 +285,7 @@ void MainController::command(int commandId) {
 void MainController::doubleClick() {
     if (busy_)
         return;
+    userActed();
     if (startOptions_.mediaMode == 0) {
         firmware_.upgradeCommand();
         return;

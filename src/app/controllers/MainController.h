@@ -44,7 +44,7 @@ class MainController final : private WindowContext {
     bool downloadRunning() const { return download_.running(); }
     bool searchingOpen() const { return analysis_.searchingOpen(); }
     bool sendingOpen() const { return download_.displayOpen(); }
-    // The first analysis has not ended yet.
+    // The first analysis has not ended yet, and the user has not acted.
     bool automaticActionPending() const { return autoPending_; }
 
   private:
@@ -68,6 +68,8 @@ class MainController final : private WindowContext {
     void analysisEnded();
     void downloadEnded(const DownloadEnd& end);
     void runAutomaticAction();
+    // A command or a double-click: the automatic action is dropped.
+    void userActed();
     std::shared_ptr<Printer> findPrinter(const std::string& name) const;
     // What the version dialog says of the package; empty without one.
     std::string packageState() const;
