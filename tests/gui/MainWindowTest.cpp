@@ -356,8 +356,6 @@ TEST_F(MainWindowTest, WindowAnswersWhileAPrinterIsAsked) {
                 lines.push_back(line.toStdString());
             dialog->reject();
         };
-        // The close box waits, as behind a modal dialog.
-        QTimer::singleShot(200, &window, [&] { window.close(); });
         auto asking = shownDuring("306", "1000", resources::text(223) + std::string("..."));
         window.commandAction(resources::command::kMediaViewProfiles)->trigger();
         EXPECT_LT(watch.longest().count(), 100) << "View Profiles";
@@ -393,6 +391,18 @@ TEST_F(MainWindowTest, WindowAnswersWhileAPrinterIsAsked) {
         EXPECT_LT(watch.longest().count(), 100) << "refresh during a walk";
     }
     ASSERT_TRUE(waitUntil([&] { return !controller.analysisRunning(); }, limit));
+    {
+        // The close box while the printer is asked is kept, and taken as
+        // soon as the exchange has ended: the profile list never shows.
+        choose(&window, "silent");
+        std::vector<std::string> seen = script.seen;
+        QTimer::singleShot(200, &window, [&] { window.close(); });
+        LoopWatch watch;
+        window.commandAction(resources::command::kMediaViewProfiles)->trigger();
+        EXPECT_LT(watch.longest().count(), 100) << "close during View Profiles";
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_EQ(script.seen, seen);
+    }
 }
 
 TEST_F(MainWindowTest, EnterAndEscapeEndTheWindow) {

@@ -49,13 +49,33 @@ bool MainController::operationBusy() const {
     return operation_ != Operation::None || download_.running();
 }
 
-void MainController::runBusy(const std::function<void()>& work) {
-    struct Busy {
-        explicit Busy(bool& flag) : flag_(flag) { flag_ = true; }
-        ~Busy() { flag_ = false; }
-        bool& flag_;
-    } busy(busy_);
-    view_.runBusy(work);
+bool MainController::runBusy(const std::function<void()>& work) {
+    {
+        struct Busy {
+            explicit Busy(bool& flag) : flag_(flag) { flag_ = true; }
+            ~Busy() { flag_ = false; }
+            bool& flag_;
+        } busy(busy_);
+        view_.runBusy(work);
+    }
+    if (!closePending_)
+        return true;
+    // Nothing more is shown or started: the window goes.
+    shutdown();
+    view_.closeWindow();
+    return false;
+}
+
+bool MainController::closeRequest() {
+    if (!busy_)
+        return true;
+    closePending_ = true;
+    return false;
+}
+
+void MainController::refuseWhileBusy() {
+    // The exchange is bounded; the user learns why nothing happens.
+    showInfo(310);
 }
 
 // ---- the list and its analysis ----------------------------------------------
@@ -79,8 +99,7 @@ void MainController::firstSearch() {
         // The spooler and the network may take long to answer: the
         // discovery runs off the window's thread.
         auto list = std::make_shared<PrinterList>();
-        runBusy([environment, list] { environment->findPrinters(*list); });
-        if (shutDown_)
+        if (!runBusy([environment, list] { environment->findPrinters(*list); }) || shutDown_)
             return;
         printerList_ = list;
     }
@@ -231,10 +250,15 @@ std::string MainController::packageState() const {
 }
 
 void MainController::command(int commandId) {
-    // While a printer is asked off the window's thread, a command waits for
-    // nothing: it is dropped, as a click on a busy window would be.
-    if (busy_)
+    // While a printer is asked off the window's thread, Exit waits for the
+    // exchange to end and any other command is refused.
+    if (busy_) {
+        if (commandId == resources::command::kFileExit)
+            closeRequest();
+        else
+            refuseWhileBusy();
         return;
+    }
     userActed();
     namespace cmd = resources::command;
     switch (commandId) {
@@ -283,8 +307,10 @@ void MainController::command(int commandId) {
 }
 
 void MainController::doubleClick() {
-    if (busy_)
+    if (busy_) {
+        refuseWhileBusy();
         return;
+    }
     userActed();
     if (startOptions_.mediaMode == 0) {
         firmware_.upgradeCommand();

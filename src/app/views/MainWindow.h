@@ -89,8 +89,8 @@ class MainWindow : public QDialog, public MainView {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
-    // Exit, Enter, Escape and the close box wait while a printer is asked,
-    // as they would behind a modal dialog.
+    // Exit, Enter, Escape and the close box during a printer exchange close
+    // the window once it has ended.
     void done(int result) override;
 
   private:

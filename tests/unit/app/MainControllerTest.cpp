@@ -293,23 +293,48 @@ TEST_F(MainControllerTest, SearchingCancelStopsTheRestAndActsOnce) {
 }
 
 // While the discovery runs, the window answers but acts on nothing: a
-// command is dropped, and a Cancel is taken once the discovery has ended.
-TEST_F(MainControllerTest, CancelDuringTheDiscoveryIsTakenAfterIt) {
-    environment.printers = {analysedPrinter("p0", PrinterState::UpToDate, deadAddress(1)),
-                            analysedPrinter("p1", PrinterState::UpToDate, deadAddress(2))};
-    std::size_t messagesDuring = 99;
-    environment.duringSearch = [&] {
-        controller->command(resources::command::kHelpAbout);
-        view->cancelSearching();
-        messagesDuring = view->messages.size();
+// command is refused with a word why, a close is taken as soon as the
+// discovery has ended, and a Cancel once it has ended.
+TEST_F(MainControllerTest, DuringAnExchangeCommandsSayBusyAndACloseWaitsForItsEnd) {
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        bool closes;
     };
-    controller->initialise();
-    ASSERT_TRUE(settle());
-    EXPECT_EQ(messagesDuring, 0u);
-    EXPECT_EQ(view->abouts, 0);
-    EXPECT_EQ(view->searchingLive, 0);
-    EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(253)});
-    EXPECT_FALSE(controller->automaticActionPending());
+    const Case cases[] = {
+        {"a command", [&] { controller->command(resources::command::kHelpAbout); }, false},
+        {"a double-click", [&] { controller->doubleClick(); }, false},
+        {"Exit", [&] { controller->command(resources::command::kFileExit); }, true},
+        {"the close box", [&] { EXPECT_FALSE(controller->closeRequest()); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        makeController();
+        environment.printers = {analysedPrinter("p0", PrinterState::UpToDate, deadAddress(1)),
+                                analysedPrinter("p1", PrinterState::UpToDate, deadAddress(2))};
+        std::vector<std::string> shownDuring;
+        int closesDuring = -1;
+        environment.duringSearch = [&] {
+            c.act();
+            view->cancelSearching();
+            shownDuring = view->texts();
+            closesDuring = view->closes;
+        };
+        controller->initialise();
+        ASSERT_TRUE(settle());
+        environment.duringSearch = nullptr;
+        EXPECT_EQ(closesDuring, 0);
+        EXPECT_EQ(shownDuring, std::vector<std::string>(c.closes ? 0 : 1, resources::text(310)));
+        EXPECT_EQ(view->abouts, 0);
+        EXPECT_EQ(view->closes, c.closes ? 1 : 0);
+        EXPECT_EQ(view->searchingLive, 0);
+        // The Searching dialog's Cancel ends the first search; a closing
+        // window shows nothing more.
+        std::vector<std::string> after(shownDuring);
+        if (!c.closes)
+            after.push_back(resources::text(253));
+        EXPECT_EQ(view->texts(), after);
+    }
 }
 
 TEST_F(MainControllerTest, ReportsOfAReplacedAnalysisAreDropped) {
