@@ -474,6 +474,27 @@ TEST_F(MainWindowTest, ControlsCarryTheirIdsAndTemplateSizes) {
     EXPECT_EQ(script.messages, std::vector<std::string>{resources::text(266)});
 }
 
+// The help opens at the template's size every time, whatever size it was
+// given before, and may be made larger, its text with it.
+TEST_F(MainWindowTest, HelpWindowIsResizableAndRemembersNothing) {
+    std::vector<QSize> opened;
+    script.answer = [&](QDialog* dialog) {
+        opened.push_back(dialog->size());
+        QWidget* text = child(dialog, "1006");
+        const QSize before = text->size();
+        dialog->resize(dialog->size() * 2);
+        QApplication::processEvents();
+        EXPECT_GT(text->width(), before.width() * 3 / 2);
+        EXPECT_GT(text->height(), before.height() * 3 / 2);
+        EXPECT_LE(child(dialog, "1")->geometry().bottom(), dialog->height());
+        dialog->reject();
+    };
+    runInformationDialog(nullptr, "help");
+    runInformationDialog(nullptr, "help");
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0], opened[1]);
+}
+
 TEST_F(MainWindowTest, ChoiceDialogReturnsTheChosenMode) {
     for (int choice : {0, 1}) {
         script.answer = [&](QDialog* dialog) {
