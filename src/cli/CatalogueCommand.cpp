@@ -38,8 +38,8 @@ std::string fileCheck(const FirmwareCatalogue& catalogue, const CatalogueEntry& 
     std::unique_ptr<Connection> file;
     if (!entry.isUsable() || entry.openFile(&file) != CatalogueEntry::kFound || !file)
         return "missing";
-    std::optional<std::string> refused = checkFileForSending(catalogue, entry, *file);
-    return refused ? "refused: " + *refused : "verified";
+    std::optional<Refusal> refused = checkFileForSending(catalogue, entry, *file);
+    return refused ? "refused: " + refused->text : "verified";
 }
 
 // An entry's file: "present", "missing", or "notUsable" for a refused line.

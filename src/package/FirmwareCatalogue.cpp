@@ -101,6 +101,7 @@ void FirmwareCatalogue::load(Environment* environment) {
     }
     // The catalogue read is the one whose bytes were checked.
     trust_ = checkPackage(directory, file.get(), trustedKeyrings(environment));
+    trust_.signatureRequired = environment->requireSigned();
     read(*file);
 }
 

@@ -308,9 +308,12 @@ Verdict runGpgv(const std::string& signature, int listFd,
     return readStatus(status, exitCode);
 }
 
-PackageTrust untrusted(PackageTrust trust, std::string reason) {
+PackageTrust untrusted(PackageTrust trust, std::string reason,
+                       TrustProblem problem = TrustProblem::BadSignature, std::string file = {}) {
     trust.state = TrustState::Untrusted;
     trust.reason = std::move(reason);
+    trust.problem = problem;
+    trust.problemFile = std::move(file);
     trust.fingerprint.clear();
     trust.userId.clear();
     return trust;
@@ -378,11 +381,13 @@ PackageTrust checkPackage(const std::string& directory, Connection* catalogue,
     if (!text) {
         if (missing)
             return trust;  // unsigned
-        return untrusted(std::move(trust), std::string(Sha256Sums::kFileName) + " " + problem);
+        return untrusted(std::move(trust), std::string(Sha256Sums::kFileName) + " " + problem,
+                         TrustProblem::Unreadable, Sha256Sums::kFileName);
     }
     std::optional<Sha256Sums> sums = parseSha256Sums(*text, problem);
     if (!sums)
-        return untrusted(std::move(trust), std::string(Sha256Sums::kFileName) + ": " + problem);
+        return untrusted(std::move(trust), std::string(Sha256Sums::kFileName) + ": " + problem,
+                         TrustProblem::Unreadable, Sha256Sums::kFileName);
     trust.sums = std::move(*sums);
 
     const std::string signaturePath = trust.directory + "/" + Sha256Sums::kSignatureName;
@@ -396,7 +401,8 @@ PackageTrust checkPackage(const std::string& directory, Connection* catalogue,
     if (!list.valid() ||
         !writeAll(list.get(), reinterpret_cast<const std::uint8_t*>(text->data()), text->size()) ||
         ::fcntl(list.get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE) != 0)
-        return untrusted(std::move(trust), "no room for a copy of SHA256SUMS");
+        return untrusted(std::move(trust), "no room for a copy of SHA256SUMS",
+                         TrustProblem::Unreadable, Sha256Sums::kFileName);
     const Verdict verdict = runGpgv(signaturePath, list.get(), keyrings);
     if (!verdict.good)
         return untrusted(std::move(trust), verdict.reason);
@@ -407,21 +413,25 @@ PackageTrust checkPackage(const std::string& directory, Connection* catalogue,
     if (catalogue) {
         auto* file = dynamic_cast<FileConnection*>(catalogue);
         if (file == nullptr)
-            return untrusted(std::move(trust), "the catalogue is not a local file");
+            return untrusted(std::move(trust), "the catalogue is not a local file",
+                             TrustProblem::Unreadable, "firmware.ini");
         const std::string name = nameInPackage(trust, *file).value_or("firmware.ini");
         const Sha256* expected = trust.sums.find(name);
         std::optional<CheckedCopy> copy = copyAndHash(*file, problem);
         if (!copy)
-            return untrusted(std::move(trust), name + ": " + problem);
+            return untrusted(std::move(trust), name + ": " + problem, TrustProblem::Unreadable,
+                             name);
         // Read from the copy even when it differs: an untrusted package is
         // still shown as it is, and nothing of it is sent.
         const bool matches = expected != nullptr && copy->digest == *expected;
         file->adopt(std::move(copy->fd));
         if (expected == nullptr)
-            return untrusted(std::move(trust), name + ": not listed in " + Sha256Sums::kFileName);
+            return untrusted(std::move(trust), name + ": not listed in " + Sha256Sums::kFileName,
+                             TrustProblem::NotListed, name);
         if (!matches)
             return untrusted(std::move(trust),
-                             name + ": its SHA-256 differs from " + Sha256Sums::kFileName);
+                             name + ": its SHA-256 differs from " + Sha256Sums::kFileName,
+                             TrustProblem::ChecksumDiffers, name);
     }
     return trust;
 }
@@ -441,46 +451,56 @@ std::optional<std::string> nameInPackage(const PackageTrust& trust, const FileCo
     return path.substr(prefix.size());
 }
 
-std::optional<std::string> verifyPackageFile(const PackageTrust& trust, const std::string& name,
-                                             FileConnection& file) {
+std::optional<Refusal> verifyPackageFile(const PackageTrust& trust, const std::string& name,
+                                         FileConnection& file) {
+    auto refuse = [&](TrustProblem problem, const std::string& subject, const std::string& why) {
+        return Refusal{problem, name, subject, name + ": " + why};
+    };
     switch (trust.state) {
         case TrustState::Unsigned:
+            if (trust.signatureRequired)
+                return refuse(TrustProblem::UnsignedRefused, name,
+                              "the package is unsigned (no SHA256SUMS), and a signed package is "
+                              "required");
             return std::nullopt;
         case TrustState::Untrusted:
-            return "the package is untrusted (" + trust.reason + ")";
+            return refuse(trust.problem, trust.problemFile,
+                          "the package is untrusted (" + trust.reason + ")");
         case TrustState::Signed:
             break;
     }
     const Sha256* expected = trust.sums.find(name);
     if (expected == nullptr)
-        return std::string("not listed in ") + Sha256Sums::kFileName;
+        return refuse(TrustProblem::NotListed, name,
+                      std::string("not listed in ") + Sha256Sums::kFileName);
     std::string problem;
     std::optional<CheckedCopy> copy = copyAndHash(file, problem);
     if (!copy)
-        return problem;
+        return refuse(TrustProblem::Unreadable, name, problem);
     if (copy->digest != *expected)
-        return std::string("its SHA-256 differs from ") + Sha256Sums::kFileName;
+        return refuse(TrustProblem::ChecksumDiffers, name,
+                      std::string("its SHA-256 differs from ") + Sha256Sums::kFileName);
     file.adopt(std::move(copy->fd));
     return std::nullopt;
 }
 
-std::optional<std::string> checkFileForSending(const FirmwareCatalogue& catalogue,
-                                               const CatalogueEntry& entry, Connection& file) {
+std::optional<Refusal> checkFileForSending(const FirmwareCatalogue& catalogue,
+                                           const CatalogueEntry& entry, Connection& file) {
     const PackageTrust& trust = catalogue.trust();
-    if (trust.state == TrustState::Unsigned)
+    if (trust.state == TrustState::Unsigned && !trust.signatureRequired)
         return std::nullopt;
     auto* local = dynamic_cast<FileConnection*>(&file);
-    if (local == nullptr)
-        return entry.fileName().str() + ": not a local file";
+    if (local == nullptr) {
+        const std::string name = entry.fileName().str();
+        return Refusal{TrustProblem::Unreadable, name, name, name + ": not a local file"};
+    }
     std::optional<std::string> name = nameInPackage(trust, *local);
     if (!name) {
         if (!catalogue.lists(&entry))
             return std::nullopt;
         name = entry.fileName().str();
     }
-    if (std::optional<std::string> refused = verifyPackageFile(trust, *name, *local))
-        return *name + ": " + *refused;
-    return std::nullopt;
+    return verifyPackageFile(trust, *name, *local);
 }
 
 }  // namespace upkeep

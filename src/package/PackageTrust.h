@@ -27,13 +27,37 @@ enum class TrustState {
     Untrusted,  // a list, but no good signature by a trusted key, or a bad list
 };
 
+// Why a package is untrusted or one of its files refused, by kind, so that
+// each front end tells it in the user's language.
+enum class TrustProblem {
+    None,
+    Unreadable,       // `file` (the list, the catalogue, a file sent) could not be read whole
+    BadSignature,     // no good signature by a trusted key over SHA256SUMS
+    NotListed,        // `file` is not listed in SHA256SUMS
+    ChecksumDiffers,  // `file`'s SHA-256 differs from SHA256SUMS
+    UnsignedRefused,  // an unsigned package, and only signed ones may be sent
+};
+
+// A file of the package that may not be sent.
+struct Refusal {
+    TrustProblem problem = TrustProblem::None;
+    std::string file;     // the file refused
+    std::string subject;  // the file the problem is about: this one, or the package's list or
+                          // catalogue when the whole package is untrusted
+    std::string text;     // "FILE: reason", in English, for the command line and logs
+};
+
 struct PackageTrust {
     TrustState state = TrustState::Unsigned;
-    std::string fingerprint;  // the signing key's primary fingerprint (Signed)
-    std::string userId;       // as the signature names it (Signed)
-    std::string reason;       // why the package is untrusted
-    std::string directory;    // the package directory, without a trailing slash
-    Sha256Sums sums;          // the list, when it could be read
+    std::string fingerprint;                    // the signing key's primary fingerprint (Signed)
+    std::string userId;                         // as the signature names it (Signed)
+    std::string reason;                         // why the package is untrusted
+    TrustProblem problem = TrustProblem::None;  // the same, by kind (Untrusted)
+    std::string problemFile;                    // the file it is about, if any
+    // Unsigned packages are refused ("RequireSigned" = 1).
+    bool signatureRequired = false;
+    std::string directory;  // the package directory, without a trailing slash
+    Sha256Sums sums;        // the list, when it could be read
 
     // The word the package's state is shown by: "signed", "unsigned",
     // "untrusted".
@@ -60,8 +84,8 @@ PackageTrust checkPackage(const std::string& directory, Connection* catalogue,
 // connection reading a sealed private copy of exactly those bytes. `name`
 // is the file's name relative to the package directory. Returns why the
 // file is refused, or nothing.
-std::optional<std::string> verifyPackageFile(const PackageTrust& trust, const std::string& name,
-                                             FileConnection& file);
+std::optional<Refusal> verifyPackageFile(const PackageTrust& trust, const std::string& name,
+                                         FileConnection& file);
 
 // The name of an open file relative to the package directory, when the
 // file lies inside it (found through the descriptor, so links and "..."
@@ -72,8 +96,9 @@ std::optional<std::string> nameInPackage(const PackageTrust& trust, const FileCo
 // (and then, for a signed package, the file reads the checked copy). The
 // catalogue's own entries are always the package's; a file the user chose
 // is the package's only when it lies inside the package directory, and is
-// the user's own choice otherwise.
-std::optional<std::string> checkFileForSending(const FirmwareCatalogue& catalogue,
-                                               const CatalogueEntry& entry, Connection& file);
+// the user's own choice otherwise. An unsigned package whose signature is
+// required refuses every file of its own.
+std::optional<Refusal> checkFileForSending(const FirmwareCatalogue& catalogue,
+                                           const CatalogueEntry& entry, Connection& file);
 
 }  // namespace upkeep

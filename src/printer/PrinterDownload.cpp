@@ -104,7 +104,7 @@ SendResult sendEntry(CatalogueEntry& entry, const PortDescriptor& port,
     // Checked whole before the printer's connection opens: bytes hashed
     // while they are sent would already be on the wire.
     const FirmwareCatalogue* catalogue = analysisCatalogue();
-    if (std::optional<std::string> refused =
+    if (std::optional<Refusal> refused =
             catalogue ? checkFileForSending(*catalogue, entry, *file) : std::nullopt) {
         if (control.refusal)
             *control.refusal = *refused;

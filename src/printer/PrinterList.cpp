@@ -14,10 +14,17 @@ std::shared_ptr<Printer> PrinterList::item(std::size_t i) const {
 
 bool PrinterList::add(std::shared_ptr<Printer> printer) {
     std::lock_guard lock(mutex_);
-    if (slots_.size() >= capacity_)
+    if (slots_.size() >= capacity_) {
+        ++leftOut_;
         return false;
+    }
     slots_.push_back(std::move(printer));
     return true;
+}
+
+std::size_t PrinterList::leftOut() const {
+    std::lock_guard lock(mutex_);
+    return leftOut_;
 }
 
 bool PrinterList::containsPort(const PortDescriptor& port) const {

@@ -27,14 +27,17 @@ class PrinterList {
     std::size_t count() const;
     // The printer in slot i, or none when i >= count.
     std::shared_ptr<Printer> item(std::size_t i) const;
-    // Stores the printer in the next slot; a full list keeps what it has.
+    // Stores the printer in the next slot; a full list keeps what it has
+    // and counts the printer as left out.
     bool add(std::shared_ptr<Printer> printer);
+    std::size_t leftOut() const;
     bool containsPort(const PortDescriptor& port) const;
 
   private:
     mutable std::mutex mutex_;
     std::size_t capacity_;
     std::vector<std::shared_ptr<Printer>> slots_;
+    std::size_t leftOut_ = 0;
 };
 
 }  // namespace upkeep

@@ -12,6 +12,7 @@
 namespace upkeep {
 
 class CatalogueEntry;
+struct Refusal;
 namespace history {
 class SentBytes;
 }
@@ -35,7 +36,7 @@ struct TransferControl {
     // When set, given every byte the printer was written, and the file's path.
     history::SentBytes* sent = nullptr;
     // When set, told why a file was refused (the file and the reason).
-    std::string* refusal = nullptr;
+    Refusal* refusal = nullptr;
     // When set, given the printer connection's word for a failed transfer.
     std::string* failure = nullptr;
 };

@@ -141,7 +141,7 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
     TransferControl control{shared->cancel, shared->progress, nullptr, nullptr, &connectionWord};
     // A system software file's transfer also hands its bytes to the history.
     auto recorded = [&](history::SentBytes& bytes) {
-        return TransferControl{shared->cancel, shared->progress, &bytes, &shared->report.refused,
+        return TransferControl{shared->cancel, shared->progress, &bytes, &shared->report.refusal,
                                &connectionWord};
     };
     Operation outcome = request.operation;
@@ -267,6 +267,7 @@ void SendingWorker::run(std::shared_ptr<Shared> shared, SendRequest request,
                 break;
         }
     }
+    shared->report.refused = shared->report.refusal.text;
     std::string problem;
     if (request.recordHistory && !history::append(shared->report.records, problem))
         std::fprintf(stderr, "warning: %s\n", problem.c_str());

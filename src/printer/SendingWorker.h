@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "package/PackageTrust.h"
 #include "platform/Clock.h"
 #include "printer/DownloadHistory.h"
 #include "printer/Printer.h"
@@ -63,8 +64,9 @@ struct DownloadReport {
     // Why nothing was sent when another download held the printer.
     std::string busy;
     // Why a file of the package was refused before anything was sent: the
-    // file and the reason.
+    // file and the reason, as text and by kind.
     std::string refused;
+    Refusal refusal;
     // Why the download failed, in a word scripts can rely on: busy,
     // notReachable, fileNotFound, emptyFile, refusedFile, stalled,
     // closedEarly, refusedByPrinter, transferFailed; empty otherwise.

@@ -356,8 +356,6 @@ TEST_F(MainWindowTest, WindowAnswersWhileAPrinterIsAsked) {
                 lines.push_back(line.toStdString());
             dialog->reject();
         };
-        // The close box waits, as behind a modal dialog.
-        QTimer::singleShot(200, &window, [&] { window.close(); });
         auto asking = shownDuring("306", "1000", resources::text(223) + std::string("..."));
         window.commandAction(resources::command::kMediaViewProfiles)->trigger();
         EXPECT_LT(watch.longest().count(), 100) << "View Profiles";
@@ -393,6 +391,18 @@ TEST_F(MainWindowTest, WindowAnswersWhileAPrinterIsAsked) {
         EXPECT_LT(watch.longest().count(), 100) << "refresh during a walk";
     }
     ASSERT_TRUE(waitUntil([&] { return !controller.analysisRunning(); }, limit));
+    {
+        // The close box while the printer is asked is kept, and taken as
+        // soon as the exchange has ended: the profile list never shows.
+        choose(&window, "silent");
+        std::vector<std::string> seen = script.seen;
+        QTimer::singleShot(200, &window, [&] { window.close(); });
+        LoopWatch watch;
+        window.commandAction(resources::command::kMediaViewProfiles)->trigger();
+        EXPECT_LT(watch.longest().count(), 100) << "close during View Profiles";
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_EQ(script.seen, seen);
+    }
 }
 
 TEST_F(MainWindowTest, EnterAndEscapeEndTheWindow) {
@@ -462,6 +472,27 @@ TEST_F(MainWindowTest, ControlsCarryTheirIdsAndTemplateSizes) {
     window.commandAction(resources::command::kFileNew)->trigger();
     EXPECT_EQ(script.seen, (std::vector<std::string>{"302", "302"}));
     EXPECT_EQ(script.messages, std::vector<std::string>{resources::text(266)});
+}
+
+// The help opens at the template's size every time, whatever size it was
+// given before, and may be made larger, its text with it.
+TEST_F(MainWindowTest, HelpWindowIsResizableAndRemembersNothing) {
+    std::vector<QSize> opened;
+    script.answer = [&](QDialog* dialog) {
+        opened.push_back(dialog->size());
+        QWidget* text = child(dialog, "1006");
+        const QSize before = text->size();
+        dialog->resize(dialog->size() * 2);
+        QApplication::processEvents();
+        EXPECT_GT(text->width(), before.width() * 3 / 2);
+        EXPECT_GT(text->height(), before.height() * 3 / 2);
+        EXPECT_LE(child(dialog, "1")->geometry().bottom(), dialog->height());
+        dialog->reject();
+    };
+    runInformationDialog(nullptr, "help");
+    runInformationDialog(nullptr, "help");
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0], opened[1]);
 }
 
 TEST_F(MainWindowTest, ChoiceDialogReturnsTheChosenMode) {

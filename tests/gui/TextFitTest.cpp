@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyleOptionButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <cmath>
 
@@ -21,8 +22,11 @@
 #include "app/views/MainWindow.h"
 #include "app/views/QtTranslations.h"
 #include "package/Environment.h"
+#include "package/PackageTrust.h"
+#include "platform/WorkingDirectory.h"
 #include "printer/SendingStatus.h"
 #include "resources/Strings.h"
+#include "support/Paths.h"
 
 namespace upkeep::app::views {
 namespace {
@@ -47,6 +51,11 @@ QStringList cutTexts(QWidget* window) {
     if (!window)
         return {QStringLiteral("a window was not shown")};
     QStringList cut;
+    if (const int title = titleBarWidth(*window); title > window->width())
+        cut << QStringLiteral("%1: title \"%2\" needs %3 in %4")
+                   .arg(window->objectName(), window->windowTitle())
+                   .arg(title)
+                   .arg(window->width());
     auto check = [&](const QWidget* widget, const QString& text, const QRect& box, int flags) {
         const QRect needed = widget->fontMetrics().boundingRect(
             QRect(box.topLeft(), QSize(box.width(), 100000)), flags | Qt::TextShowMnemonic, text);
@@ -126,6 +135,13 @@ TEST(TextFitTest, EveryTextFitsInEveryLanguage) {
         dialog->reject();
     });
     const std::vector<std::string> versions{"3.10", "4.00 build 7"};
+    // The version dialog's longest package lines: a signer, and the longest reason.
+    std::vector<PackageTrust> packages(2);
+    packages[0].state = TrustState::Signed;
+    packages[0].userId = "Meridot Packaging <packages@meridot.example>";
+    packages[0].fingerprint = "0123456789ABCDEF0123456789ABCDEF01234567";
+    packages[1].state = TrustState::Untrusted;
+    packages[1].problem = TrustProblem::BadSignature;
     const std::vector<std::function<void()>> windows = {
         [] { runChoiceDialog(nullptr); },
         [] { runWizardPage(nullptr, 190, 191, 192, 193); },
@@ -136,7 +152,10 @@ TEST(TextFitTest, EveryTextFitsInEveryLanguage) {
         [] { runWebLink(nullptr, 0, 182); },
         [] { runAddressDialog(nullptr); },
         [] { runCommunityDialog(nullptr, "public"); },
-        [] { runAboutDialog(nullptr); },
+        [&] {
+            for (const PackageTrust& trust : packages)
+                runAboutDialog(nullptr, packageStateText(trust));
+        },
         [] { runInformationDialog(nullptr, informationText()); },
         [&] { runVersionDialog(nullptr, versions); },
         [&] {
@@ -172,6 +191,51 @@ TEST(TextFitTest, EveryTextFitsInEveryLanguage) {
         resources::setCurrentTable(table);
         for (const auto& open : windows)
             open();
+        EXPECT_TRUE(cut.isEmpty()) << resources::tableName(table) << ":\n"
+                                   << cut.join('\n').toStdString();
+        cut.clear();
+    }
+    setModalHook({});
+}
+
+// Qt's file dialog shows its size, type and date columns and its sidebar
+// whole in every language, once the folder is listed.
+TEST(TextFitTest, FileDialogShowsItsColumnsAndSidebar) {
+    TableGuard guard;
+    platform::ScopedWorkingDirectory inPackage(upkeep::test::examplePackageDir());
+    QStringList cut;
+    setModalHook([&](QDialog* dialog) {
+        auto* tree = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
+        QAbstractItemView* view = tree;
+        auto* sidebar = dialog->findChild<QAbstractItemView*>(QStringLiteral("sidebar"));
+        if (!tree || !sidebar) {
+            cut << QStringLiteral("no tree view or sidebar");
+            dialog->reject();
+            return;
+        }
+        for (int i = 0; i < 500 && tree->model()->rowCount(tree->rootIndex()) == 0; ++i)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QApplication::processEvents();
+        int total = 0;
+        for (int column = 0; column < tree->header()->count(); ++column) {
+            if (tree->header()->isSectionHidden(column))
+                continue;
+            total += tree->columnWidth(column);
+            if (column > 0 && (view->sizeHintForColumn(column) > tree->columnWidth(column) ||
+                               tree->header()->sectionSizeHint(column) > tree->columnWidth(column)))
+                cut << QStringLiteral("column %1 (%2) cut")
+                           .arg(column)
+                           .arg(tree->model()->headerData(column, Qt::Horizontal).toString());
+        }
+        if (total > tree->viewport()->width())
+            cut << QStringLiteral("columns wider than the list");
+        if (sidebar->sizeHintForColumn(0) > sidebar->viewport()->width())
+            cut << QStringLiteral("sidebar cut");
+        dialog->reject();
+    });
+    for (resources::Table table : resources::allTables()) {
+        resources::setCurrentTable(table);
+        chooseOpenFile(nullptr, FileKind::SystemSoftware);
         EXPECT_TRUE(cut.isEmpty()) << resources::tableName(table) << ":\n"
                                    << cut.join('\n').toStdString();
         cut.clear();

@@ -33,9 +33,8 @@ class DownloadSession::Reports final : public SendingSink {
         failureCode_ = code;
     }
     void finished(Operation outcome, bool /*canceled*/) override {
-        post_([end = DownloadEnd{outcome, failureId_, failureCode_, false}](DownloadSession& s) {
-            s.ended(end);
-        });
+        post_([end = DownloadEnd{outcome, failureId_, failureCode_, false, {}}](
+                  DownloadSession& s) { s.ended(end); });
     }
 
   private:
@@ -90,14 +89,16 @@ void DownloadSession::canceled() {
         cancelHandled_ = true;
     }
     release();
-    onEnd_(DownloadEnd{Operation::None, 0, 0, true});
+    onEnd_(DownloadEnd{Operation::None, 0, 0, true, {}});
 }
 
-void DownloadSession::ended(const DownloadEnd& end) {
+void DownloadSession::ended(const DownloadEnd& reported) {
+    DownloadEnd end = reported;
     if (worker_) {
         worker_->join();  // its report was its last act
         // The timer may last have looked before the final block.
         progressPercent_ = worker_->progress();
+        end.refusal = worker_->report().refusal;
         worker_.reset();
     }
     if (cancelHandled_) {

@@ -18,6 +18,8 @@ struct DownloadEnd {
     int failureId = 0;                    // the failure's message, when it failed
     int failureCode = 0;
     bool canceled = false;  // by the Sending dialog's Cancel: nothing is said
+    // A file of the package refused before anything was sent (problem None: none).
+    Refusal refusal;
 };
 
 class DownloadSession {

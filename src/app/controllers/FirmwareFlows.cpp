@@ -19,10 +19,10 @@ bool FirmwareFlows::checkPrinter(const std::shared_ptr<Printer>& printer) {
             display->setPrinterName(printer->name());
             display->repaint();
         }
-        window_.runBusy([printer] { printer->versionText(); });
+        const bool goOn = window_.runBusy([printer] { printer->versionText(); });
         if (display && !*stopped)
             display->close();
-        if (*stopped)
+        if (*stopped || !goOn)
             return false;
     }
     switch (printer->effectiveState()) {

@@ -1,7 +1,10 @@
 #include "app/controllers/MainController.h"
 
 #include "app/controllers/AutomaticAction.h"
+#include "app/controllers/Texts.h"
 #include "package/Environment.h"
+#include "package/FirmwareCatalogue.h"
+#include "printer/Identification.h"
 #include "resources/Menus.h"
 
 namespace upkeep::app {
@@ -46,13 +49,33 @@ bool MainController::operationBusy() const {
     return operation_ != Operation::None || download_.running();
 }
 
-void MainController::runBusy(const std::function<void()>& work) {
-    struct Busy {
-        explicit Busy(bool& flag) : flag_(flag) { flag_ = true; }
-        ~Busy() { flag_ = false; }
-        bool& flag_;
-    } busy(busy_);
-    view_.runBusy(work);
+bool MainController::runBusy(const std::function<void()>& work) {
+    {
+        struct Busy {
+            explicit Busy(bool& flag) : flag_(flag) { flag_ = true; }
+            ~Busy() { flag_ = false; }
+            bool& flag_;
+        } busy(busy_);
+        view_.runBusy(work);
+    }
+    if (!closePending_)
+        return true;
+    // Nothing more is shown or started: the window goes.
+    shutdown();
+    view_.closeWindow();
+    return false;
+}
+
+bool MainController::closeRequest() {
+    if (!busy_)
+        return true;
+    closePending_ = true;
+    return false;
+}
+
+void MainController::refuseWhileBusy() {
+    // The exchange is bounded; the user learns why nothing happens.
+    showInfo(310);
 }
 
 // ---- the list and its analysis ----------------------------------------------
@@ -76,12 +99,15 @@ void MainController::firstSearch() {
         // The spooler and the network may take long to answer: the
         // discovery runs off the window's thread.
         auto list = std::make_shared<PrinterList>();
-        runBusy([environment, list] { environment->findPrinters(*list); });
-        if (shutDown_)
+        if (!runBusy([environment, list] { environment->findPrinters(*list); }) || shutDown_)
             return;
         printerList_ = list;
     }
     startAnalysis();
+    // Said once: later walks go over the same list.
+    if (printerList_ && printerList_->leftOut() > 0)
+        view_.messageBox(MessageIcon::Warning,
+                         countText(309, static_cast<long>(printerList_->leftOut())));
 }
 
 void MainController::startAnalysis() {
@@ -140,6 +166,12 @@ void MainController::analysisEnded() {
     runAutomaticAction();
 }
 
+void MainController::userActed() {
+    // What the program would do by itself after the first search must not
+    // come on top of, or instead of, what the user chose meanwhile.
+    autoPending_ = false;
+}
+
 void MainController::runAutomaticAction() {
     std::vector<std::string> rows;
     for (int i = 0; i < view_.rowCount(); ++i)
@@ -189,7 +221,9 @@ void MainController::startRequestDone() {
 
 void MainController::downloadEnded(const DownloadEnd& end) {
     if (!end.canceled) {
-        if (end.outcome == Operation::Failed) {
+        if (end.refusal.problem != TrustProblem::None) {
+            view_.messageBox(MessageIcon::Warning, refusalText(end.refusal));
+        } else if (end.outcome == Operation::Failed) {
             showWarning(end.failureId, end.failureCode);
         } else if (operation_ == Operation::Upgrade) {
             showInfo(264);
@@ -209,11 +243,23 @@ void MainController::progressTick() {
 
 // ---- commands -----------------------------------------------------------------
 
+std::string MainController::packageState() const {
+    const FirmwareCatalogue* catalogue = analysisCatalogue();
+    return catalogue && catalogue->notLoaded() == 0 ? packageStateText(catalogue->trust())
+                                                    : std::string();
+}
+
 void MainController::command(int commandId) {
-    // While a printer is asked off the window's thread, a command waits for
-    // nothing: it is dropped, as a click on a busy window would be.
-    if (busy_)
+    // While a printer is asked off the window's thread, Exit waits for the
+    // exchange to end and any other command is refused.
+    if (busy_) {
+        if (commandId == resources::command::kFileExit)
+            closeRequest();
+        else
+            refuseWhileBusy();
         return;
+    }
+    userActed();
     namespace cmd = resources::command;
     switch (commandId) {
         case cmd::kFileNew:
@@ -250,7 +296,7 @@ void MainController::command(int commandId) {
             media_.helpContents();
             break;
         case cmd::kHelpAbout:
-            view_.aboutDialog();
+            view_.aboutDialog(packageState());
             break;
         case cmd::kCommunityName:
             media_.communityName();
@@ -261,8 +307,11 @@ void MainController::command(int commandId) {
 }
 
 void MainController::doubleClick() {
-    if (busy_)
+    if (busy_) {
+        refuseWhileBusy();
         return;
+    }
+    userActed();
     if (startOptions_.mediaMode == 0) {
         firmware_.upgradeCommand();
         return;

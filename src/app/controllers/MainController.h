@@ -33,6 +33,10 @@ class MainController final : private WindowContext {
     // A menu command (or its shortcut), by command id.
     void command(int commandId);
     void doubleClick();
+    // The close box, Escape, Enter or the Exit button: true when the window
+    // may close now; during a printer exchange, false, and it closes as
+    // soon as the exchange has ended.
+    bool closeRequest();
     // Timer 1.
     void progressTick();
     // Stops the workers (the analysis joined or abandoned, the download
@@ -44,7 +48,7 @@ class MainController final : private WindowContext {
     bool downloadRunning() const { return download_.running(); }
     bool searchingOpen() const { return analysis_.searchingOpen(); }
     bool sendingOpen() const { return download_.displayOpen(); }
-    // The first analysis has not ended yet.
+    // The first analysis has not ended yet, and the user has not acted.
     bool automaticActionPending() const { return autoPending_; }
 
   private:
@@ -53,7 +57,7 @@ class MainController final : private WindowContext {
     std::shared_ptr<Printer> selectedPrinter() override;
     bool operationBusy() const override;
     void startDownload(DownloadOrder order) override;
-    void runBusy(const std::function<void()>& work) override;
+    bool runBusy(const std::function<void()>& work) override;
     bool showAsked(const std::string& printerName) override {
         return analysis_.showPrinter(printerName);
     }
@@ -66,9 +70,14 @@ class MainController final : private WindowContext {
     void refresh();
     void startAnalysis();
     void analysisEnded();
+    void refuseWhileBusy();
     void downloadEnded(const DownloadEnd& end);
     void runAutomaticAction();
+    // A command or a double-click: the automatic action is dropped.
+    void userActed();
     std::shared_ptr<Printer> findPrinter(const std::string& name) const;
+    // What the version dialog says of the package; empty without one.
+    std::string packageState() const;
     // Runs the handler from the queue, unless the window has gone by then.
     void later(void (MainController::*handler)());
 
@@ -88,8 +97,10 @@ class MainController final : private WindowContext {
     Operation operation_ = Operation::None;
 
     // A printer exchange runs off the window's thread: commands are
-    // dropped, and an end of the analysis asked for meanwhile is queued.
+    // refused with a word why, a close is taken once it has ended, and an
+    // end of the analysis asked for meanwhile is queued.
     bool busy_ = false;
+    bool closePending_ = false;
     bool shutDown_ = false;
 
     AnalysisSession analysis_;

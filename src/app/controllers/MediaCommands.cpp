@@ -66,7 +66,8 @@ void MediaCommands::viewMediaProfilesCommand() {
     dialog->addLine(std::string(text(223)) + "...");
     dialog->repaint();
     std::shared_ptr<MediaProfileList> profiles = printer->prepareListing();
-    window_.runBusy([profiles] { profiles->count(); });  // fetches
+    if (!window_.runBusy([profiles] { profiles->count(); }))  // fetches
+        return;
     const std::size_t count = profiles->count();
     if (!profiles->reached()) {
         dialog->addLine(text(259));

@@ -120,6 +120,60 @@ std::string messageText(int stringId, int code) {
     return text;
 }
 
+std::string countText(int stringId, long count) {
+    std::string text = resources::text(stringId);
+    if (std::size_t at = text.find("%d"); at != std::string::npos)
+        text.replace(at, 2, std::to_string(count));
+    return text;
+}
+
+namespace {
+
+std::string problemText(TrustProblem problem, const std::string& file) {
+    switch (problem) {
+        case TrustProblem::ChecksumDiffers:
+            return fillTemplate(resources::text(304), {file});
+        case TrustProblem::NotListed:
+            return fillTemplate(resources::text(305), {file});
+        case TrustProblem::Unreadable:
+            return fillTemplate(resources::text(307), {file});
+        case TrustProblem::UnsignedRefused:
+            return resources::text(308);
+        default:
+            return resources::text(306);
+    }
+}
+
+// Groups of four, as key fingerprints are read out and compared, and so
+// that the line can wrap.
+std::string grouped(const std::string& fingerprint) {
+    std::string out;
+    for (std::size_t i = 0; i < fingerprint.size(); i += 4)
+        out += (i == 0 ? "" : " ") + fingerprint.substr(i, 4);
+    return out;
+}
+
+}  // namespace
+
+std::string packageStateText(const PackageTrust& trust) {
+    switch (trust.state) {
+        case TrustState::Signed:
+            return fillTemplate(resources::text(300), {trust.userId, grouped(trust.fingerprint)});
+        case TrustState::Untrusted:
+            return fillTemplate(resources::text(302),
+                                {problemText(trust.problem, trust.problemFile)});
+        default:
+            if (trust.signatureRequired)
+                return std::string(resources::text(301)) + "\n" + resources::text(308);
+            return resources::text(301);
+    }
+}
+
+std::string refusalText(const Refusal& refusal) {
+    return fillTemplate(resources::text(303),
+                        {refusal.file, problemText(refusal.problem, refusal.subject)});
+}
+
 std::string informationText() {
     const std::string name = resources::helpFileName();
     std::string text = readWhole(PortDescriptor(name, PortType::File, channel::kWorkingDir));

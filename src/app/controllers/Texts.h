@@ -8,7 +8,9 @@
 
 namespace upkeep {
 class FirmwareCatalogue;
-}
+struct PackageTrust;
+struct Refusal;
+}  // namespace upkeep
 
 namespace upkeep::app {
 
@@ -30,6 +32,16 @@ std::string supportPageAddress(const FirmwareCatalogue* catalogue, std::string_v
 
 // The text of a warning: string id, and " (code)" when code is not 0.
 std::string messageText(int stringId, int code);
+
+// String id with its one "%d" filled with the number.
+std::string countText(int stringId, long count);
+
+// The package's state as the version dialog shows it: signed by whom,
+// unsigned, or untrusted and why.
+std::string packageStateText(const PackageTrust& trust);
+
+// Why a file was refused before anything was sent, naming the file.
+std::string refusalText(const Refusal& refusal);
 
 // The help text of the current language: <code>.txt in the working
 // directory, else in the installed help directory, else in the source

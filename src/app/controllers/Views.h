@@ -105,7 +105,9 @@ class MainView : public DialogView {
     virtual std::unique_ptr<ProfileListDisplay> openProfileList() = 0;
     virtual std::optional<AddressAnswer> addressDialog() = 0;
     virtual std::optional<std::string> communityDialog(const std::string& current) = 0;
-    virtual void aboutDialog() = 0;
+    // The version dialog, with the package's state (signed, unsigned,
+    // untrusted) below the program's version.
+    virtual void aboutDialog(const std::string& packageState) = 0;
     virtual void informationDialog(const std::string& text) = 0;
     // Ends the main window's modal run.
     virtual void closeWindow() = 0;

@@ -34,8 +34,9 @@ class WindowContext {
     virtual bool operationBusy() const = 0;
     virtual void startDownload(DownloadOrder order) = 0;
     // Runs a printer exchange off the window's thread; the user's commands
-    // wait until it has ended.
-    virtual void runBusy(const std::function<void()>& work) = 0;
+    // are refused until it has ended. False: the user asked meanwhile to
+    // close the window, which is closing now; the flow stops.
+    virtual bool runBusy(const std::function<void()>& work) = 0;
     // Shows the printer being asked in the Searching dialog of the running
     // analysis; false when none is open.
     virtual bool showAsked(const std::string& printerName) = 0;

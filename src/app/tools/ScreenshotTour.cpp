@@ -18,6 +18,7 @@
 #include "app/controllers/Texts.h"
 #include "app/views/Dialogs.h"
 #include "app/views/MainWindow.h"
+#include "package/PackageTrust.h"
 #include "printer/SendingStatus.h"
 #include "resources/Menus.h"
 #include "resources/Strings.h"
@@ -108,6 +109,15 @@ class Tour {
         window.accept();
     }
 
+    // A signed package, as the version dialog shows one.
+    static std::string samplePackageState() {
+        PackageTrust trust;
+        trust.state = TrustState::Signed;
+        trust.userId = "Meridot Packaging <packages@meridot.example>";
+        trust.fingerprint = "0123456789ABCDEF0123456789ABCDEF01234567";
+        return packageStateText(trust);
+    }
+
     void saveDialogs(QWidget* parent) {
         modal("choice-dialog", [&] { views::runChoiceDialog(parent); });
         modal("wizard-page", [&] { views::runWizardPage(parent, 190, 191, 192, 193); });
@@ -116,7 +126,7 @@ class Tour {
         modal("web-link-dialog", [&] { views::runWebLink(parent, 181, 185); });
         modal("address-dialog", [&] { views::runAddressDialog(parent); });
         modal("community-dialog", [&] { views::runCommunityDialog(parent, "public"); });
-        modal("about-dialog", [&] { views::runAboutDialog(parent); });
+        modal("about-dialog", [&] { views::runAboutDialog(parent, samplePackageState()); });
         modal("help", [&] { views::runInformationDialog(parent, informationText()); });
         modal("version-dialog", [&] {
             views::runVersionDialog(parent, {"5.10", "5.01", "4.00 build 7"});

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,10 +15,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTextEdit>
 #include <QTimer>
+#include <QTreeView>
 #include <QUrl>
 
 #include "app/controllers/HelpText.h"
@@ -181,7 +186,16 @@ TemplateDialog::TemplateDialog(QWidget* parent, const QString& title, int width,
 }
 
 void TemplateDialog::fitToTexts() {
-    setFixedSize(placeControls(placed_, templateSize_, units_.x(3)));
+    QSize size = placeControls(placed_, templateSize_, units_.x(3));
+    // A translated title longer than the template is wide widens the
+    // dialog rather than being cut; the controls stay centred.
+    if (const int title = titleBarWidth(*this); title > size.width()) {
+        const int shift = (title - size.width()) / 2;
+        for (const PlacedControl& placed : placed_)
+            placed.widget->move(placed.widget->pos() + QPoint(shift, 0));
+        size.setWidth(title);
+    }
+    setFixedSize(size);
 }
 
 QWidget* TemplateDialog::control(int id) const {
@@ -307,7 +321,9 @@ std::optional<std::string> runCommunityDialog(QWidget* parent, const std::string
     return edit->text().toStdString();
 }
 
-void runAboutDialog(QWidget* parent) {
+void runAboutDialog(QWidget* parent, const std::string& packageState) {
+    // The package's state goes below the template's lines, as wide as the
+    // dialog, and grows it downwards.
     TemplateDialog dialog(
         parent, resources::fixed::kAboutTitle, 235, 60,
         {{0, ControlKind::Icon, 10, 15, 21, 20, {}},
@@ -315,20 +331,89 @@ void runAboutDialog(QWidget* parent) {
          {0, ControlKind::Text, 40, 20, 130, 8, resources::fixed::kAboutVersion},
          {0, ControlKind::Text, 40, 30, 130, 16,
           QStringLiteral("Printer maintenance for Linux desktops")},
+         {1070, ControlKind::Text, 40, 48, 188, 8, qstr(packageState)},
          {1, ControlKind::DefaultButton, 178, 7, 50, 14, resources::fixed::kAboutOk}});
     dialog.setObjectName(QStringLiteral("300"));
     runModal(dialog);
 }
 
+namespace {
+
+// The help: opens at the template's size, and the user may make it any
+// size; the text fills it and the button stays centred below. Nothing of
+// the size is kept for the next time.
+class InformationDialog final : public TemplateDialog {
+  public:
+    explicit InformationDialog(QWidget* parent)
+        : TemplateDialog(parent, resources::fixed::kInformationTitle, 261, 222,
+                         {{1006, ControlKind::RichText, 7, 7, 247, 185, {}},
+                          {1, ControlKind::DefaultButton, 105, 201, 50, 14, qtext(141)}}) {
+        setObjectName(QStringLiteral("308"));
+        const QSize opened = size();
+        setMinimumSize(units_.x(120), units_.y(80));
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        setSizeGripEnabled(true);
+        resize(opened);
+    }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        TemplateDialog::resizeEvent(event);
+        QWidget* button = control(1);
+        const int margin = units_.x(7);
+        const int gap = units_.y(7);
+        button->move((width() - button->width()) / 2, height() - gap - button->height());
+        control(1006)->setGeometry(margin, gap, width() - 2 * margin,
+                                   button->y() - 2 * gap - units_.y(2));
+    }
+};
+
+}  // namespace
+
 void runInformationDialog(QWidget* parent, const std::string& text) {
-    TemplateDialog dialog(parent, resources::fixed::kInformationTitle, 261, 222,
-                          {{1006, ControlKind::RichText, 7, 7, 247, 185, {}},
-                           {1, ControlKind::DefaultButton, 105, 201, 50, 14, qtext(141)}});
-    dialog.setObjectName(QStringLiteral("308"));
+    InformationDialog dialog(parent);
     static_cast<QTextEdit*>(dialog.control(1006))->setHtml(qstr(helpAsHtml(text)));
     dialog.centreOnScreen();
     runModal(dialog);
 }
+
+namespace {
+
+// Qt's file dialog is laid out for English: its size, type and date
+// columns and its sidebar are widened to what they show in the language in
+// use, and the dialog grows to show them whole.
+void fitFileDialog(QFileDialog& dialog) {
+    auto* treeView = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    QAbstractItemView* tree = treeView;  // its size hints are public here
+    QHeaderView* header = treeView ? treeView->header() : nullptr;
+    auto* sidebar = dialog.findChild<QAbstractItemView*>(QStringLiteral("sidebar"));
+    auto* splitter = dialog.findChild<QSplitter*>(QStringLiteral("splitter"));
+    if (!tree || !header || !sidebar || !splitter)
+        return;
+    int columns = 0;
+    for (int i = 0; i < header->count(); ++i) {
+        if (header->isSectionHidden(i))
+            continue;
+        if (i > 0)
+            header->resizeSection(i, std::max({header->sectionSize(i), header->sectionSizeHint(i),
+                                               tree->sizeHintForColumn(i)}));
+        columns += header->sectionSize(i);
+    }
+    const int scrollBar = tree->verticalScrollBar()->sizeHint().width();
+    const int side = sidebar->sizeHintForColumn(0) + 2 * sidebar->frameWidth() + scrollBar;
+    const int view = columns + 2 * tree->frameWidth() + scrollBar;
+    QList<int> sizes = splitter->sizes();
+    if (sizes.size() != 2)
+        return;
+    const int extra = std::max(0, side - sizes[0]) + std::max(0, view - sizes[1]);
+    if (extra > 0)
+        dialog.resize(dialog.width() + extra, dialog.height());
+    sizes[0] = std::max(side, sizes[0]);
+    sizes[1] = std::max(view, sizes[1]);
+    splitter->setSizes(sizes);
+}
+
+}  // namespace
 
 std::optional<std::string> chooseOpenFile(QWidget* parent, FileKind kind) {
     // "Description|pattern|...||" into Qt's "Description;;...".
@@ -343,8 +428,16 @@ std::optional<std::string> chooseOpenFile(QWidget* parent, FileKind kind) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilters(filters);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setViewMode(QFileDialog::Detail);
     if (kind == FileKind::SystemSoftware)
         dialog.setDefaultSuffix(resources::fixed::kSystemFileExtension);
+    // Fitted when shown, and again once the folder's files are listed.
+    QTimer::singleShot(0, &dialog, [&dialog] { fitFileDialog(dialog); });
+    if (auto* model = dialog.findChild<QFileSystemModel*>()) {
+        QObject::connect(
+            model, &QFileSystemModel::directoryLoaded, &dialog,
+            [&dialog] { fitFileDialog(dialog); }, Qt::QueuedConnection);
+    }
     if (runModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().first().toStdString();

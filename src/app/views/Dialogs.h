@@ -100,7 +100,8 @@ bool openAddress(QWidget* parent, const std::string& address);
 std::optional<int> runChoiceDialog(QWidget* parent);
 std::optional<AddressAnswer> runAddressDialog(QWidget* parent);
 std::optional<std::string> runCommunityDialog(QWidget* parent, const std::string& current);
-void runAboutDialog(QWidget* parent);
+// The version dialog; the package's state is its last line.
+void runAboutDialog(QWidget* parent, const std::string& packageState);
 void runInformationDialog(QWidget* parent, const std::string& text);
 std::optional<std::string> chooseOpenFile(QWidget* parent, FileKind kind);
 // Template 307: the chosen version, or none on Cancel.

@@ -298,7 +298,9 @@ void MainWindow::runBusy(const std::function<void()>& work) {
 }
 
 void MainWindow::done(int result) {
-    if (!busy_)
+    // During a printer exchange the controller keeps the request and closes
+    // the window once the exchange has ended.
+    if (!busy_ || !controller_ || controller_->closeRequest())
         QDialog::done(result);
 }
 
@@ -334,8 +336,8 @@ std::optional<std::string> MainWindow::communityDialog(const std::string& curren
     return runCommunityDialog(this, current);
 }
 
-void MainWindow::aboutDialog() {
-    runAboutDialog(this);
+void MainWindow::aboutDialog(const std::string& packageState) {
+    runAboutDialog(this, packageState);
 }
 
 void MainWindow::informationDialog(const std::string& text) {

@@ -83,14 +83,14 @@ class MainWindow : public QDialog, public MainView {
     std::unique_ptr<ProfileListDisplay> openProfileList() override;
     std::optional<AddressAnswer> addressDialog() override;
     std::optional<std::string> communityDialog(const std::string& current) override;
-    void aboutDialog() override;
+    void aboutDialog(const std::string& packageState) override;
     void informationDialog(const std::string& text) override;
     void closeWindow() override;
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
-    // Exit, Enter, Escape and the close box wait while a printer is asked,
-    // as they would behind a modal dialog.
+    // Exit, Enter, Escape and the close box during a printer exchange close
+    // the window once it has ended.
     void done(int result) override;
 
   private:

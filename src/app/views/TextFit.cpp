@@ -1,6 +1,7 @@
 #include "app/views/TextFit.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -96,6 +97,15 @@ int cellWidth(const QAbstractItemView& view, const QString& text, bool icon) {
     const int margin = view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
     return int(std::ceil(widest)) + 1 + 2 * margin +
            (icon ? view.iconSize().width() + 2 * margin : 0);
+}
+
+int titleBarWidth(const QWidget& window) {
+    // The window manager draws the title; most draw it bold, in a font no
+    // smaller than the application's.
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    const int bar = window.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window);
+    return int(std::ceil(QFontMetricsF(font).horizontalAdvance(window.windowTitle()))) + 4 * bar;
 }
 
 QSize placeControls(const std::vector<PlacedControl>& controls, QSize dialog, int margin) {

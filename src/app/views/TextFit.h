@@ -34,6 +34,10 @@ struct PlacedControl {
     QRect box;  // the template's box, in pixels
 };
 
+// The width a window needs for its whole title in its title bar: the
+// text in a bold title font, beside the window icon and three buttons.
+int titleBarWidth(const QWidget& window);
+
 // Gives each control its box, grown to what its text needs: taller boxes
 // move the controls below them down, wider ones keep their centre and push
 // their right-hand neighbours aside. Returns the size the dialog needs,

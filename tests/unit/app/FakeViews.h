@@ -200,7 +200,10 @@ class FakeMainView : public FakeDialogs<MainView> {
         communityShown = current;
         return communityAnswer;
     }
-    void aboutDialog() override { ++abouts; }
+    void aboutDialog(const std::string& packageState) override {
+        ++abouts;
+        aboutPackage = packageState;
+    }
     void informationDialog(const std::string& text) override { information = text; }
     void closeWindow() override { ++closes; }
 
@@ -234,6 +237,7 @@ class FakeMainView : public FakeDialogs<MainView> {
     std::optional<std::string> communityAnswer;
     std::string communityShown;
     int abouts = 0;
+    std::string aboutPackage;
     std::string information;
     int closes = 0;
 };

@@ -8,8 +8,11 @@
 #include "app/controllers/Texts.h"
 #include "integration/sim/SimHelpers.h"
 #include "package/Environment.h"
+#include "package/FirmwareCatalogue.h"
 #include "platform/Clock.h"
+#include "platform/WorkingDirectory.h"
 #include "printer/Community.h"
+#include "printer/Identification.h"
 #include "resources/Menus.h"
 #include "support/PackageFixture.h"
 #include "support/SimProcess.h"
@@ -53,8 +56,10 @@ class FakeEnvironment : public Environment {
     std::optional<std::string> systemSoftwarePath() override { return std::nullopt; }
     bool languageSetting(std::uint8_t&) override { return false; }
     OsKind osKind() override { return OsKind::Unknown; }
+    bool requireSigned() override { return signedOnly; }
     std::vector<std::shared_ptr<Printer>> printers;
     std::function<void()> duringSearch;
+    bool signedOnly = false;  // the settings' "RequireSigned"
 };
 
 class MainControllerTest : public ::testing::Test {
@@ -126,13 +131,17 @@ TEST_F(MainControllerTest, AutomaticActionRunsOnceAfterTheFirstSearch) {
         int message;            // 0: none
         int wizards;
         int webLinkBody;  // 0: none
+        int leftOut = 0;  // printers the full list could not take, said first
     };
+    const std::size_t full = PrinterList::kCapacity;
     const Case cases[] = {
         {"a named up-to-date printer", 1, "p1", {S::UpgradeAvailable, S::UpToDate}, 0, 0, 182},
         {"a name of no printer", 1, "nobody", {S::UpgradeAvailable, S::UpToDate}, 0, 0, 0},
         {"one row is upgraded", 1, "", {S::UpgradeAvailable, S::NotReachable}, 0, 1, 0},
         {"several rows", 1, "", {S::UpgradeAvailable, S::UpToDate}, 250, 0, 0},
         {"no row", 1, "", {S::NotReachable, S::Unsupported}, 253, 0, 0},
+        {"more printers than the list holds", 1, "", std::vector<S>(full + 3, S::NotReachable), 253,
+         0, 0, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -151,6 +160,11 @@ TEST_F(MainControllerTest, AutomaticActionRunsOnceAfterTheFirstSearch) {
         ASSERT_TRUE(settle());
 
         EXPECT_FALSE(controller->automaticActionPending());
+        if (c.leftOut) {
+            ASSERT_FALSE(view->messages.empty());
+            EXPECT_EQ(view->messages.front().text, countText(309, c.leftOut));
+            view->messages.erase(view->messages.begin());
+        }
         if (c.message) {
             EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(c.message)});
         } else {
@@ -170,6 +184,35 @@ TEST_F(MainControllerTest, AutomaticActionRunsOnceAfterTheFirstSearch) {
         controller->command(resources::command::kViewRefresh);
         ASSERT_TRUE(settle());
         EXPECT_EQ(shown(), before);
+    }
+}
+
+// The user acts while the first search still walks: what the program
+// would have done by itself after it (hint 250 here) is dropped, so it
+// never comes on top of the user's own flow.
+TEST_F(MainControllerTest, AUserCommandDropsTheAutomaticAction) {
+    for (int id : {resources::command::kSystemUpgrade, resources::command::kHelpAbout,
+                   resources::command::kViewAllPrinters}) {
+        SCOPED_TRACE(id);
+        makeController();
+        environment.printers = {
+            analysedPrinter("up", PrinterState::UpgradeAvailable, deadAddress(1)),
+            analysedPrinter("ok", PrinterState::UpToDate, deadAddress(2))};
+        controller->initialise();
+        queue->runNext();  // the first search, its walk started
+        // One report at a time: the rows are there, the walk's end is not yet taken.
+        for (int i = 0; i < 20000 && view->rows.size() < 2; ++i) {
+            if (!queue->runNext())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_EQ(view->rows.size(), 2u);
+        ASSERT_TRUE(controller->automaticActionPending());
+        select("up");
+        controller->command(id);
+        ASSERT_TRUE(settle());
+        EXPECT_FALSE(controller->automaticActionPending());
+        for (const std::string& text : view->texts())
+            EXPECT_NE(text, resources::text(250));
     }
 }
 
@@ -250,23 +293,48 @@ TEST_F(MainControllerTest, SearchingCancelStopsTheRestAndActsOnce) {
 }
 
 // While the discovery runs, the window answers but acts on nothing: a
-// command is dropped, and a Cancel is taken once the discovery has ended.
-TEST_F(MainControllerTest, CancelDuringTheDiscoveryIsTakenAfterIt) {
-    environment.printers = {analysedPrinter("p0", PrinterState::UpToDate, deadAddress(1)),
-                            analysedPrinter("p1", PrinterState::UpToDate, deadAddress(2))};
-    std::size_t messagesDuring = 99;
-    environment.duringSearch = [&] {
-        controller->command(resources::command::kHelpAbout);
-        view->cancelSearching();
-        messagesDuring = view->messages.size();
+// command is refused with a word why, a close is taken as soon as the
+// discovery has ended, and a Cancel once it has ended.
+TEST_F(MainControllerTest, DuringAnExchangeCommandsSayBusyAndACloseWaitsForItsEnd) {
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        bool closes;
     };
-    controller->initialise();
-    ASSERT_TRUE(settle());
-    EXPECT_EQ(messagesDuring, 0u);
-    EXPECT_EQ(view->abouts, 0);
-    EXPECT_EQ(view->searchingLive, 0);
-    EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(253)});
-    EXPECT_FALSE(controller->automaticActionPending());
+    const Case cases[] = {
+        {"a command", [&] { controller->command(resources::command::kHelpAbout); }, false},
+        {"a double-click", [&] { controller->doubleClick(); }, false},
+        {"Exit", [&] { controller->command(resources::command::kFileExit); }, true},
+        {"the close box", [&] { EXPECT_FALSE(controller->closeRequest()); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        makeController();
+        environment.printers = {analysedPrinter("p0", PrinterState::UpToDate, deadAddress(1)),
+                                analysedPrinter("p1", PrinterState::UpToDate, deadAddress(2))};
+        std::vector<std::string> shownDuring;
+        int closesDuring = -1;
+        environment.duringSearch = [&] {
+            c.act();
+            view->cancelSearching();
+            shownDuring = view->texts();
+            closesDuring = view->closes;
+        };
+        controller->initialise();
+        ASSERT_TRUE(settle());
+        environment.duringSearch = nullptr;
+        EXPECT_EQ(closesDuring, 0);
+        EXPECT_EQ(shownDuring, std::vector<std::string>(c.closes ? 0 : 1, resources::text(310)));
+        EXPECT_EQ(view->abouts, 0);
+        EXPECT_EQ(view->closes, c.closes ? 1 : 0);
+        EXPECT_EQ(view->searchingLive, 0);
+        // The Searching dialog's Cancel ends the first search; a closing
+        // window shows nothing more.
+        std::vector<std::string> after(shownDuring);
+        if (!c.closes)
+            after.push_back(resources::text(253));
+        EXPECT_EQ(view->texts(), after);
+    }
 }
 
 TEST_F(MainControllerTest, ReportsOfAReplacedAnalysisAreDropped) {
@@ -287,8 +355,9 @@ TEST_F(MainControllerTest, ReportsOfAReplacedAnalysisAreDropped) {
     waitDone();
     queue->drain();
     EXPECT_EQ(view->rowNames(), (std::vector<std::string>{"up", "gone"}));
+    // The user acted, so neither end runs the automatic action.
     EXPECT_TRUE(view->wizards.empty()) << "the old end ran the automatic action on the old row";
-    EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(250)});
+    EXPECT_TRUE(view->messages.empty());
 }
 
 TEST_F(MainControllerTest, HelpContentsShowsTheFileOfTheLanguage) {
@@ -708,6 +777,80 @@ TEST_F(DownloadTest, SecondDownloadIsRefusedCancelFreesItAndQuittingEndsAtOnce) 
     EXPECT_LT(std::stoull(received->substr(received->rfind(' ') + 1)), 4u << 20);
     EXPECT_FALSE(sim.waitForLine("applied", std::chrono::milliseconds(200)));
     std::remove(file.c_str());
+}
+
+// A package file that fails its check is refused before the printer is
+// spoken to, and the window says which file and why; the version dialog
+// shows the package's state.
+TEST_F(DownloadTest, RefusedPackageFileIsExplainedAndNothingSent) {
+    using P = TrustProblem;
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& dir)> change;
+        bool signedOnly;
+        int aboutId;  // the version dialog's line
+        Refusal refusal;
+    };
+    const std::string file = "m4000_400.fmw";
+    const Case cases[] = {
+        {"one byte changed after signing",
+         [&](const std::string& dir) {
+             std::fstream f(dir + "/" + file, std::ios::in | std::ios::out | std::ios::binary);
+             f.seekp(-1, std::ios::end);
+             f.put('!');
+         },
+         false,
+         300,
+         {P::ChecksumDiffers, file, file, {}}},
+        {"the list changed after signing",
+         [](const std::string& dir) {
+             std::ofstream(dir + "/SHA256SUMS", std::ios::app) << std::string(64, '0') + "  x\n";
+         },
+         false,
+         302,
+         {P::BadSignature, file, "", {}}},
+        {"unsigned, and only signed packages allowed",
+         [](const std::string& dir) {
+             std::filesystem::remove(dir + "/SHA256SUMS");
+             std::filesystem::remove(dir + "/SHA256SUMS.gpg");
+         },
+         true,
+         301,
+         {P::UnsignedRefused, file, file, {}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        makeController();
+        const std::string dir =
+            ::testing::TempDir() + "upkeep-refused-" + std::to_string(::getpid());
+        std::filesystem::remove_all(dir);
+        std::filesystem::copy(upkeep::test::examplePackageDir(), dir);
+        c.change(dir);
+        environment.signedOnly = c.signedOnly;
+        platform::ScopedWorkingDirectory inPackage(dir);
+        FirmwareCatalogue catalogue;
+        catalogue.load(&environment);
+        setAnalysisCatalogue(&catalogue);
+        upkeep::test::SimProcess sim(upkeep::test::simPrinter(1, "Meridot-4000", "3.10"));
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        start(
+            {std::make_shared<Printer>("sim", PortDescriptor(sim.address(0), PortType::TcpIp, 7))});
+        select("sim");
+
+        controller->command(resources::command::kHelpAbout);
+        const std::string about = resources::text(c.aboutId);
+        const std::string lead = about.substr(0, about.find('%'));
+        EXPECT_EQ(view->aboutPackage.substr(0, lead.size()), lead);
+        controller->command(resources::command::kSystemUpgrade);
+        ASSERT_TRUE(settle());
+        EXPECT_EQ(view->texts(), std::vector<std::string>{refusalText(c.refusal)});
+        EXPECT_EQ(view->messages.at(0).icon, MessageIcon::Warning);
+        EXPECT_FALSE(sim.waitForLine("received", std::chrono::milliseconds(300)))
+            << "the printer was sent bytes";
+        setAnalysisCatalogue(&package.catalogue());
+        environment.signedOnly = false;
+        std::filesystem::remove_all(dir);
+    }
 }
 
 TEST_F(DownloadTest, AnalysisEndingDuringADownloadLeavesItRunning) {
