@@ -1,0 +1,417 @@
+#include "printer/SnmpSweep.h"
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "connection/NetworkName.h"
+#include "connection/TcpIpConnection.h"
+#include "platform/Clock.h"
+#include "platform/Descriptors.h"
+#include "platform/UniqueFd.h"
+#include "printer/Community.h"
+#include "printer/Identification.h"
+#include "printer/Printer.h"
+#include "printer/SnmpQuery.h"
+
+namespace upkeep {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// Requests started between two looks at the replies: the replies to a
+// batch must fit the socket's receive buffer, or the kernel drops them.
+constexpr std::size_t kBatch = 64;
+// As much receive buffer as the system grants without privileges.
+constexpr int kReceiveBuffer = 4 << 20;
+
+// The rest of an analysis once its printer answered and subsystem queries
+// follow: only printers at that stage carry facts of their own.
+struct Follow {
+    SnmpAnalysis analysis;
+    PrinterFacts facts;
+    snmp::SubIds modelOid;
+    snmp::SubIds versionOid;
+    std::vector<std::uint8_t> request;
+};
+
+struct Entry {
+    Printer* printer = nullptr;
+    std::unique_lock<std::mutex> analysing;
+    sockaddr_storage agent{};
+    socklen_t agentLength = 0;
+    // Requests sent so far: a time-out is for the request it names only.
+    std::uint32_t exchange = 0;
+    bool waiting = false;
+    std::unique_ptr<Follow> follow;
+};
+
+struct Timer {
+    SteadyClock::time_point deadline;
+    std::size_t index;
+    std::uint32_t exchange;
+};
+
+// An agent by family, address and port: where its replies come from.
+std::string agentKey(const sockaddr_storage& address) {
+    std::string key(1, static_cast<char>(address.ss_family));
+    if (address.ss_family == AF_INET) {
+        const auto& in = reinterpret_cast<const sockaddr_in&>(address);
+        key.append(reinterpret_cast<const char*>(&in.sin_port), sizeof in.sin_port);
+        key.append(reinterpret_cast<const char*>(&in.sin_addr), sizeof in.sin_addr);
+    } else if (address.ss_family == AF_INET6) {
+        const auto& in6 = reinterpret_cast<const sockaddr_in6&>(address);
+        key.append(reinterpret_cast<const char*>(&in6.sin6_port), sizeof in6.sin6_port);
+        key.append(reinterpret_cast<const char*>(&in6.sin6_addr), sizeof in6.sin6_addr);
+    }
+    return key;
+}
+
+// Errors an ICMP message left on the socket for a send of earlier: the
+// send that meets one did not fail itself.
+bool earlierError(int error) {
+    return error == ECONNREFUSED || error == EHOSTUNREACH || error == ENETUNREACH ||
+           error == EHOSTDOWN || error == EPROTO;
+}
+
+class Sweep {
+  public:
+    Sweep(const std::vector<Printer*>& printers, std::size_t inFlight,
+          const std::function<void(std::size_t)>& done)
+        : entries_(printers.size()),
+          limit_(std::max<std::size_t>(inFlight, 1)),
+          done_(done),
+          catalogue_(analysisCatalogue()),
+          readLimit_(platform::Clock::scaled(TcpIpConnection::kReadTimeout)) {
+        for (std::size_t i = 0; i < printers.size(); ++i)
+            entries_[i].printer = printers[i];
+        PrinterFacts probe;
+        if (auto first = SnmpAnalysis(catalogue_).start(probe)) {
+            catalogueUsable_ = true;
+            systemModel_ = snmp::oidFromText(first->modelOid.view());
+            systemVersion_ = snmp::oidFromText(first->versionOid.view());
+            // Every printer gets the same first request.
+            if (auto bytes = snmp::encodeGetRequest(systemModel_, systemVersion_, community()))
+                systemRequest_ = std::move(*bytes);
+        }
+    }
+
+    void run() {
+        std::size_t next = 0;
+        for (;;) {
+            for (std::size_t started = 0;
+                 next < entries_.size() && inFlight_ < limit_ && started < kBatch; ++started)
+                begin(next++);
+            flushSends();
+            const bool moreToStart = next < entries_.size() && inFlight_ < limit_;
+            if (inFlight_ == 0 && next >= entries_.size())
+                break;
+            wait(moreToStart);
+            expire();
+        }
+    }
+
+  private:
+    void begin(std::size_t index) {
+        Entry& entry = entries_[index];
+        Printer& printer = *entry.printer;
+        ++inFlight_;
+        entry.analysing = printer.analysisLock();
+        if (printer.state() != PrinterState::NotAnalysed) {
+            entry.analysing.unlock();
+            --inFlight_;
+            if (done_)
+                done_(index);
+            return;
+        }
+        // As a single analysis does: "unsupported" while it runs.
+        printer.setState(PrinterState::Unsupported);
+        if (!catalogueUsable_) {
+            PrinterFacts facts = printer.facts();
+            SnmpAnalysis(catalogue_).start(facts);
+            finish(index, facts);
+            return;
+        }
+        std::optional<NetworkName> name;
+        if (!printer.portDescriptor().name().empty())
+            name = resolveNetworkName(printer.portDescriptor().name().view());
+        if (!name || systemRequest_.empty()) {
+            advance(index, nullptr, 0);
+            return;
+        }
+        entry.agent = name->withPort(TcpIpConnection::kSnmpPort);
+        entry.agentLength = name->length;
+        // One exchange per agent at a time, so that a reply names its printer.
+        auto [at, fresh] = busy_.try_emplace(agentKey(entry.agent), index);
+        if (!fresh) {
+            blocked_.push_back(index);
+            return;
+        }
+        sends_.push_back(index);
+    }
+
+    // Takes a reply (null: the request failed or was never answered) and
+    // queues the printer's next request, or stores its facts when none follows.
+    void advance(std::size_t index, const std::uint8_t* reply, std::size_t length) {
+        Entry& entry = entries_[index];
+        std::string model, version;
+        bool answered = false;
+        if (reply != nullptr) {
+            const snmp::SubIds& a = entry.follow ? entry.follow->modelOid : systemModel_;
+            const snmp::SubIds& b = entry.follow ? entry.follow->versionOid : systemVersion_;
+            answered =
+                snmp::readReply(reply, length, a, b, model, version) == SnmpQuery::Failure::None;
+        }
+        for (;;) {
+            std::optional<SnmpAnalysis::Request> next;
+            if (!entry.follow) {
+                PrinterFacts facts = entry.printer->facts();
+                SnmpAnalysis analysis(catalogue_);
+                analysis.start(facts);
+                next = analysis.answer(facts, answered, model, version);
+                if (!next) {
+                    finish(index, facts);
+                    return;
+                }
+                entry.follow =
+                    std::make_unique<Follow>(Follow{std::move(analysis), facts, {}, {}, {}});
+            } else {
+                next = entry.follow->analysis.answer(entry.follow->facts, answered, model, version);
+                if (!next) {
+                    finish(index, entry.follow->facts);
+                    return;
+                }
+            }
+            Follow& follow = *entry.follow;
+            follow.modelOid = snmp::oidFromText(next->modelOid.view());
+            follow.versionOid = snmp::oidFromText(next->versionOid.view());
+            auto bytes = snmp::encodeGetRequest(follow.modelOid, follow.versionOid, community());
+            if (bytes && entry.agentLength != 0) {
+                follow.request = std::move(*bytes);
+                sends_.push_back(index);
+                return;
+            }
+            // Not asked at all: as a query that failed.
+            answered = false;
+            model.clear();
+            version.clear();
+        }
+    }
+
+    void finish(std::size_t index, const PrinterFacts& facts) {
+        Entry& entry = entries_[index];
+        entry.printer->store(facts);
+        entry.follow.reset();
+        entry.waiting = false;
+        entry.analysing.unlock();
+        --inFlight_;
+        if (entry.agentLength != 0)
+            release(index);
+        if (done_)
+            done_(index);
+    }
+
+    // The agent is free again: a printer waiting for it goes next.
+    void release(std::size_t index) {
+        const std::string key = agentKey(entries_[index].agent);
+        auto at = busy_.find(key);
+        if (at == busy_.end() || at->second != index)
+            return;
+        busy_.erase(at);
+        for (auto it = blocked_.begin(); it != blocked_.end(); ++it) {
+            if (agentKey(entries_[*it].agent) == key) {
+                busy_.emplace(key, *it);
+                sends_.push_back(*it);
+                blocked_.erase(it);
+                return;
+            }
+        }
+    }
+
+    int socketFor(int family) {
+        platform::UniqueFd& fd = family == AF_INET6 ? v6_ : v4_;
+        if (fd.valid())
+            return fd.get();
+        fd.reset(::socket(family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP));
+        if (!fd.valid()) {
+            platform::noteOpenFailure(errno);
+            return -1;
+        }
+        ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
+        // A refused port fails its request at once, as on a connected socket.
+        const int on = 1;
+        if (family == AF_INET6)
+            ::setsockopt(fd.get(), IPPROTO_IPV6, IPV6_RECVERR, &on, sizeof on);
+        else
+            ::setsockopt(fd.get(), IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+        return fd.get();
+    }
+
+    void flushSends() {
+        blockedOnSend_ = false;
+        while (!sends_.empty()) {
+            const std::size_t index = sends_.front();
+            Entry& entry = entries_[index];
+            const std::vector<std::uint8_t>& request =
+                entry.follow ? entry.follow->request : systemRequest_;
+            const int fd = socketFor(entry.agent.ss_family);
+            ssize_t n = -1;
+            if (fd >= 0) {
+                for (int attempt = 0; attempt < 4; ++attempt) {
+                    n = ::sendto(fd, request.data(), request.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
+                                 reinterpret_cast<const sockaddr*>(&entry.agent),
+                                 entry.agentLength);
+                    if (n >= 0 || !(errno == EINTR || earlierError(errno)))
+                        break;
+                }
+                if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOBUFS)) {
+                    blockedOnSend_ = true;
+                    return;
+                }
+            }
+            sends_.pop_front();
+            if (n < 0) {
+                advance(index, nullptr, 0);
+                continue;
+            }
+            entry.waiting = true;
+            ++entry.exchange;
+            timers_.push_back({SteadyClock::now() + readLimit_, index, entry.exchange});
+        }
+    }
+
+    void wait(bool moreToStart) {
+        int timeout = 1000;
+        if (moreToStart || (!sends_.empty() && !blockedOnSend_)) {
+            timeout = 0;
+        } else if (!timers_.empty()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                timers_.front().deadline - SteadyClock::now());
+            timeout = static_cast<int>(std::clamp<long long>(left.count(), 0, 1000));
+        }
+        std::array<pollfd, 2> fds{};
+        nfds_t count = 0;
+        for (const platform::UniqueFd* fd : {&v4_, &v6_}) {
+            if (!fd->valid())
+                continue;
+            const short events = static_cast<short>(POLLIN | (blockedOnSend_ ? POLLOUT : 0));
+            fds[count++] = pollfd{fd->get(), events, 0};
+        }
+        if (::poll(fds.data(), count, timeout) <= 0)
+            return;
+        for (nfds_t i = 0; i < count; ++i) {
+            if (fds[i].revents & POLLERR)
+                receiveErrors(fds[i].fd);
+            if (fds[i].revents & POLLIN)
+                receive(fds[i].fd);
+        }
+    }
+
+    // The printer whose exchange is out to this agent, if one is.
+    std::optional<std::size_t> waitingFor(const sockaddr_storage& from) {
+        auto at = busy_.find(agentKey(from));
+        if (at == busy_.end() || !entries_[at->second].waiting)
+            return std::nullopt;
+        return at->second;
+    }
+
+    void receive(int fd) {
+        // Bounded, so that time-outs and sends keep their turn under a flood.
+        for (int i = 0; i < 4096; ++i) {
+            std::uint8_t reply[SnmpQuery::kMessageLimit];
+            sockaddr_storage from{};
+            socklen_t fromLength = sizeof from;
+            const ssize_t n = ::recvfrom(fd, reply, sizeof reply, MSG_DONTWAIT,
+                                         reinterpret_cast<sockaddr*>(&from), &fromLength);
+            if (n < 0) {
+                if (errno == EINTR || earlierError(errno))
+                    continue;
+                return;
+            }
+            if (auto index = waitingFor(from)) {
+                entries_[*index].waiting = false;
+                advance(*index, reply, static_cast<std::size_t>(n));
+            }
+        }
+    }
+
+    // ICMP errors, each naming the destination of the request it answers.
+    void receiveErrors(int fd) {
+        for (int i = 0; i < 4096; ++i) {
+            std::uint8_t payload[SnmpQuery::kMessageLimit];
+            alignas(cmsghdr) std::uint8_t control[512];
+            sockaddr_storage to{};
+            iovec io{payload, sizeof payload};
+            msghdr message{};
+            message.msg_name = &to;
+            message.msg_namelen = sizeof to;
+            message.msg_iov = &io;
+            message.msg_iovlen = 1;
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            if (::recvmsg(fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) {
+                if (errno == EINTR)
+                    continue;
+                return;
+            }
+            if (auto index = waitingFor(to)) {
+                entries_[*index].waiting = false;
+                advance(*index, nullptr, 0);
+            }
+        }
+    }
+
+    void expire() {
+        const auto now = SteadyClock::now();
+        while (!timers_.empty() && timers_.front().deadline <= now) {
+            const Timer timer = timers_.front();
+            timers_.pop_front();
+            Entry& entry = entries_[timer.index];
+            if (entry.waiting && entry.exchange == timer.exchange) {
+                entry.waiting = false;
+                advance(timer.index, nullptr, 0);
+            }
+        }
+    }
+
+    std::vector<Entry> entries_;
+    const std::size_t limit_;
+    const std::function<void(std::size_t)>& done_;
+    const FirmwareCatalogue* catalogue_;
+    const SteadyClock::duration readLimit_;
+    bool catalogueUsable_ = false;
+    snmp::SubIds systemModel_;
+    snmp::SubIds systemVersion_;
+    std::vector<std::uint8_t> systemRequest_;
+
+    std::size_t inFlight_ = 0;
+    std::unordered_map<std::string, std::size_t> busy_;
+    std::vector<std::size_t> blocked_;
+    std::deque<std::size_t> sends_;
+    bool blockedOnSend_ = false;
+    // Every request has the same read limit, so they expire in the order sent.
+    std::deque<Timer> timers_;
+    platform::UniqueFd v4_;
+    platform::UniqueFd v6_;
+};
+
+}  // namespace
+
+void sweepNetworkPrinters(const std::vector<Printer*>& printers, std::size_t inFlight,
+                          const std::function<void(std::size_t)>& done) {
+    Sweep(printers, inFlight, done).run();
+}
+
+}  // namespace upkeep
