@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <unordered_map>
 
@@ -14,6 +15,7 @@
 #include "discovery/FindPrinters.h"
 #include "platform/Descriptors.h"
 #include "printer/PrinterList.h"
+#include "printer/SnmpSweep.h"
 
 namespace upkeep::cli {
 
@@ -89,19 +91,37 @@ std::optional<std::string> resourceProblem() {
            "): raise the limit of open files (ulimit -n) or lower --parallel";
 }
 
-void analyseAll(const std::vector<std::shared_ptr<Printer>>& printers, unsigned parallel) {
-    std::atomic<std::size_t> next{0};
-    std::vector<std::thread> threads;
-    // One socket or device a printer at a time.
-    const std::size_t count = std::min<std::size_t>(fitParallel(parallel, 1), printers.size());
-    for (std::size_t t = 0; t < count; ++t) {
-        threads.emplace_back([&] {
-            for (std::size_t i; (i = next.fetch_add(1)) < printers.size();)
-                printers[i]->analyseIfNeeded();
-        });
+void analyseAll(const std::vector<std::shared_ptr<Printer>>& printers, unsigned parallel,
+                const std::function<void(const Printer&)>& done) {
+    std::mutex reporting;
+    auto report = [&](const Printer& printer) {
+        if (!done)
+            return;
+        std::lock_guard lock(reporting);
+        done(printer);
+    };
+    std::vector<Printer*> network, direct;
+    for (const auto& printer : printers)
+        (printer->portDescriptor().portType() == PortType::TcpIp ? network : direct)
+            .push_back(printer.get());
+    {
+        // Direct ports block on their device, one thread each; a thread holds
+        // about a megabyte, hence the bound beside the descriptors'.
+        constexpr std::size_t kDirectThreads = 512;
+        const std::size_t count =
+            std::min({std::size_t{fitParallel(parallel, 1)}, kDirectThreads, direct.size()});
+        std::atomic<std::size_t> next{0};
+        std::vector<std::jthread> threads;
+        for (std::size_t t = 0; t < count; ++t) {
+            threads.emplace_back([&] {
+                for (std::size_t i; (i = next.fetch_add(1)) < direct.size();) {
+                    direct[i]->analyseIfNeeded();
+                    report(*direct[i]);
+                }
+            });
+        }
+        sweepNetworkPrinters(network, parallel, [&](std::size_t i) { report(*network[i]); });
     }
-    for (std::thread& thread : threads)
-        thread.join();
 }
 
 }  // namespace upkeep::cli

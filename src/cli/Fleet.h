@@ -2,6 +2,8 @@
 // Many printers at once: the spooler's printers for --all, and their
 // analysis with a bounded number at a time.
 
+#include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,8 +31,15 @@ unsigned fitParallel(unsigned wanted, std::size_t descriptorsEach);
 // fail itself.
 std::optional<std::string> resourceProblem();
 
-// Analyses every printer with at most `parallel` at once: a fleet with
-// silent printers costs about one time-out, not one per printer.
-void analyseAll(const std::vector<std::shared_ptr<Printer>>& printers, unsigned parallel);
+// --parallel left out: every network printer's request out at once.
+inline constexpr unsigned kAllAtOnce = std::numeric_limits<unsigned>::max();
+
+// Analyses every printer, network printers by one sweep with at most
+// `parallel` requests out at once, the others on at most that many threads:
+// a fleet with silent printers costs about one time-out, not one per
+// printer. `done` is called for each printer as its analysis ends, one call
+// at a time.
+void analyseAll(const std::vector<std::shared_ptr<Printer>>& printers, unsigned parallel,
+                const std::function<void(const Printer&)>& done = {});
 
 }  // namespace upkeep::cli

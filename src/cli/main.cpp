@@ -34,7 +34,8 @@ const std::vector<Command>& commands() {
          "show the loaded firmware catalogue", catalogueCommand},
         {"check",
          "check TARGET... [--all] [--parallel N] [--package DIR] [--keyring FILE] "
-         "[--require-signed] [--community TEXT] [--json | --metrics] [--fail-on STATE,...]",
+         "[--require-signed] [--community TEXT] [--json | --json-lines | --metrics] "
+         "[--fail-on STATE,...]",
          "analyse printers: state, model and system software version", checkCommand},
         {"upgrade",
          "upgrade TARGET... [--all] [--parallel N] [--verify] [--yes] [--dry-run] [--package DIR] "
