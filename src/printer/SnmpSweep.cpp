@@ -37,14 +37,21 @@ constexpr std::size_t kBatch = 64;
 // As much receive buffer as the system grants without privileges.
 constexpr int kReceiveBuffer = 4 << 20;
 
+// One request as sent, with the objects its reply is read for. Every
+// printer asks the same few pairs, so each is encoded once for the sweep.
+struct Encoded {
+    std::string key;
+    snmp::SubIds modelOid;
+    snmp::SubIds versionOid;
+    std::vector<std::uint8_t> bytes;  // empty: it cannot be encoded
+};
+
 // The rest of an analysis once its printer answered and subsystem queries
 // follow: only printers at that stage carry facts of their own.
 struct Follow {
     SnmpAnalysis analysis;
     PrinterFacts facts;
-    snmp::SubIds modelOid;
-    snmp::SubIds versionOid;
-    std::vector<std::uint8_t> request;
+    const Encoded* request = nullptr;
 };
 
 struct Entry {
@@ -100,11 +107,7 @@ class Sweep {
         PrinterFacts probe;
         if (auto first = SnmpAnalysis(catalogue_).start(probe)) {
             catalogueUsable_ = true;
-            systemModel_ = snmp::oidFromText(first->modelOid.view());
-            systemVersion_ = snmp::oidFromText(first->versionOid.view());
-            // Every printer gets the same first request.
-            if (auto bytes = snmp::encodeGetRequest(systemModel_, systemVersion_, community()))
-                systemRequest_ = std::move(*bytes);
+            system_ = &encoded(*first);
         }
     }
 
@@ -124,6 +127,25 @@ class Sweep {
     }
 
   private:
+    const Encoded& encoded(const SnmpAnalysis::Request& request) {
+        std::string key = request.modelOid.str() + " " + request.versionOid.str();
+        for (const Encoded& known : encoded_) {
+            if (known.key == key)
+                return known;
+        }
+        Encoded& made = encoded_.emplace_back();
+        made.key = std::move(key);
+        made.modelOid = snmp::oidFromText(request.modelOid.view());
+        made.versionOid = snmp::oidFromText(request.versionOid.view());
+        if (auto bytes = snmp::encodeGetRequest(made.modelOid, made.versionOid, community()))
+            made.bytes = std::move(*bytes);
+        return made;
+    }
+
+    const Encoded& current(const Entry& entry) const {
+        return entry.follow ? *entry.follow->request : *system_;
+    }
+
     void begin(std::size_t index) {
         Entry& entry = entries_[index];
         Printer& printer = *entry.printer;
@@ -147,7 +169,7 @@ class Sweep {
         std::optional<NetworkName> name;
         if (!printer.portDescriptor().name().empty())
             name = resolveNetworkName(printer.portDescriptor().name().view());
-        if (!name || systemRequest_.empty()) {
+        if (!name || system_->bytes.empty()) {
             advance(index, nullptr, 0);
             return;
         }
@@ -169,10 +191,9 @@ class Sweep {
         std::string model, version;
         bool answered = false;
         if (reply != nullptr) {
-            const snmp::SubIds& a = entry.follow ? entry.follow->modelOid : systemModel_;
-            const snmp::SubIds& b = entry.follow ? entry.follow->versionOid : systemVersion_;
-            answered =
-                snmp::readReply(reply, length, a, b, model, version) == SnmpQuery::Failure::None;
+            const Encoded& asked = current(entry);
+            answered = snmp::readReply(reply, length, asked.modelOid, asked.versionOid, model,
+                                       version) == SnmpQuery::Failure::None;
         }
         for (;;) {
             std::optional<SnmpAnalysis::Request> next;
@@ -186,7 +207,7 @@ class Sweep {
                     return;
                 }
                 entry.follow =
-                    std::make_unique<Follow>(Follow{std::move(analysis), facts, {}, {}, {}});
+                    std::make_unique<Follow>(Follow{std::move(analysis), facts, nullptr});
             } else {
                 next = entry.follow->analysis.answer(entry.follow->facts, answered, model, version);
                 if (!next) {
@@ -195,11 +216,8 @@ class Sweep {
                 }
             }
             Follow& follow = *entry.follow;
-            follow.modelOid = snmp::oidFromText(next->modelOid.view());
-            follow.versionOid = snmp::oidFromText(next->versionOid.view());
-            auto bytes = snmp::encodeGetRequest(follow.modelOid, follow.versionOid, community());
-            if (bytes && entry.agentLength != 0) {
-                follow.request = std::move(*bytes);
+            follow.request = &encoded(*next);
+            if (!follow.request->bytes.empty() && entry.agentLength != 0) {
                 sends_.push_back(index);
                 return;
             }
@@ -264,8 +282,7 @@ class Sweep {
         while (!sends_.empty()) {
             const std::size_t index = sends_.front();
             Entry& entry = entries_[index];
-            const std::vector<std::uint8_t>& request =
-                entry.follow ? entry.follow->request : systemRequest_;
+            const std::vector<std::uint8_t>& request = current(entry).bytes;
             const int fd = socketFor(entry.agent.ss_family);
             ssize_t n = -1;
             if (fd >= 0) {
@@ -392,9 +409,9 @@ class Sweep {
     const FirmwareCatalogue* catalogue_;
     const SteadyClock::duration readLimit_;
     bool catalogueUsable_ = false;
-    snmp::SubIds systemModel_;
-    snmp::SubIds systemVersion_;
-    std::vector<std::uint8_t> systemRequest_;
+    // Stable addresses: printers point at the request they wait on.
+    std::deque<Encoded> encoded_;
+    const Encoded* system_ = nullptr;
 
     std::size_t inFlight_ = 0;
     std::unordered_map<std::string, std::size_t> busy_;
