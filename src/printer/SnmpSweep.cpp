@@ -277,35 +277,57 @@ class Sweep {
         return fd.get();
     }
 
+    // Sends what is queued, up to a batch per call.
     void flushSends() {
         blockedOnSend_ = false;
+        int retries = 0;
         while (!sends_.empty()) {
-            const std::size_t index = sends_.front();
-            Entry& entry = entries_[index];
-            const std::vector<std::uint8_t>& request = current(entry).bytes;
-            const int fd = socketFor(entry.agent.ss_family);
-            ssize_t n = -1;
-            if (fd >= 0) {
-                for (int attempt = 0; attempt < 4; ++attempt) {
-                    n = ::sendto(fd, request.data(), request.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
-                                 reinterpret_cast<const sockaddr*>(&entry.agent),
-                                 entry.agentLength);
-                    if (n >= 0 || !(errno == EINTR || earlierError(errno)))
-                        break;
-                }
-                if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOBUFS)) {
-                    blockedOnSend_ = true;
-                    return;
-                }
-            }
-            sends_.pop_front();
-            if (n < 0) {
+            const int family = entries_[sends_.front()].agent.ss_family;
+            const int fd = socketFor(family);
+            if (fd < 0) {
+                const std::size_t index = sends_.front();
+                sends_.pop_front();
                 advance(index, nullptr, 0);
                 continue;
             }
-            entry.waiting = true;
-            ++entry.exchange;
-            timers_.push_back({SteadyClock::now() + readLimit_, index, entry.exchange});
+            unsigned count = 0;
+            for (; count < kBatch && count < sends_.size(); ++count) {
+                Entry& entry = entries_[sends_[count]];
+                if (entry.agent.ss_family != family)
+                    break;
+                const std::vector<std::uint8_t>& bytes = current(entry).bytes;
+                parts_[count] = {const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
+                messages_[count] = {};
+                messages_[count].msg_hdr.msg_name = &entry.agent;
+                messages_[count].msg_hdr.msg_namelen = entry.agentLength;
+                messages_[count].msg_hdr.msg_iov = &parts_[count];
+                messages_[count].msg_hdr.msg_iovlen = 1;
+            }
+            const int sent = ::sendmmsg(fd, messages_.data(), count, MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (sent < 0) {
+                if ((errno == EINTR || earlierError(errno)) && ++retries < 4)
+                    continue;
+                if (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOBUFS) {
+                    blockedOnSend_ = true;
+                    return;
+                }
+                // The first of the batch could not be sent: as a failed write.
+                retries = 0;
+                const std::size_t index = sends_.front();
+                sends_.pop_front();
+                advance(index, nullptr, 0);
+                continue;
+            }
+            retries = 0;
+            const auto deadline = SteadyClock::now() + readLimit_;
+            for (int k = 0; k < sent; ++k) {
+                const std::size_t index = sends_.front();
+                sends_.pop_front();
+                Entry& entry = entries_[index];
+                entry.waiting = true;
+                ++entry.exchange;
+                timers_.push_back({deadline, index, entry.exchange});
+            }
         }
     }
 
@@ -346,21 +368,29 @@ class Sweep {
 
     void receive(int fd) {
         // Bounded, so that time-outs and sends keep their turn under a flood.
-        for (int i = 0; i < 4096; ++i) {
-            std::uint8_t reply[SnmpQuery::kMessageLimit];
-            sockaddr_storage from{};
-            socklen_t fromLength = sizeof from;
-            const ssize_t n = ::recvfrom(fd, reply, sizeof reply, MSG_DONTWAIT,
-                                         reinterpret_cast<sockaddr*>(&from), &fromLength);
+        for (int round = 0; round < 64; ++round) {
+            for (std::size_t k = 0; k < kBatch; ++k) {
+                parts_[k] = {replies_[k].data(), replies_[k].size()};
+                messages_[k] = {};
+                messages_[k].msg_hdr.msg_name = &from_[k];
+                messages_[k].msg_hdr.msg_namelen = sizeof from_[k];
+                messages_[k].msg_hdr.msg_iov = &parts_[k];
+                messages_[k].msg_hdr.msg_iovlen = 1;
+            }
+            const int n = ::recvmmsg(fd, messages_.data(), kBatch, MSG_DONTWAIT, nullptr);
             if (n < 0) {
                 if (errno == EINTR || earlierError(errno))
                     continue;
                 return;
             }
-            if (auto index = waitingFor(from)) {
-                entries_[*index].waiting = false;
-                advance(*index, reply, static_cast<std::size_t>(n));
+            for (int k = 0; k < n; ++k) {
+                if (auto index = waitingFor(from_[k])) {
+                    entries_[*index].waiting = false;
+                    advance(*index, replies_[k].data(), messages_[k].msg_len);
+                }
             }
+            if (static_cast<std::size_t>(n) < kBatch)
+                return;
         }
     }
 
@@ -422,6 +452,11 @@ class Sweep {
     std::deque<Timer> timers_;
     platform::UniqueFd v4_;
     platform::UniqueFd v6_;
+    // One batch of datagrams, sent or received with one call.
+    std::array<mmsghdr, kBatch> messages_{};
+    std::array<iovec, kBatch> parts_{};
+    std::array<sockaddr_storage, kBatch> from_{};
+    std::array<std::array<std::uint8_t, SnmpQuery::kMessageLimit>, kBatch> replies_{};
 };
 
 }  // namespace
