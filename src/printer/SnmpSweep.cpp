@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -14,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <unordered_map>
 
 #include "connection/NetworkName.h"
@@ -112,6 +115,8 @@ class Sweep {
     }
 
     void run() {
+        if (catalogueUsable_)
+            resolveAgents();
         std::size_t next = 0;
         for (;;) {
             for (std::size_t started = 0;
@@ -127,6 +132,39 @@ class Sweep {
     }
 
   private:
+    static void resolveAgent(Entry& entry) {
+        const std::string_view name = entry.printer->portDescriptor().name().view();
+        if (name.empty())
+            return;
+        if (auto resolved = resolveNetworkName(name)) {
+            entry.agent = resolved->withPort(TcpIpConnection::kSnmpPort);
+            entry.agentLength = resolved->length;
+        }
+    }
+
+    // Every printer's agent before the first request. Host names are looked
+    // up several at a time: a name no server answers for costs the
+    // resolver's whole time limit, which one after another would add up.
+    void resolveAgents() {
+        constexpr std::size_t kResolvers = 32;
+        std::vector<std::size_t> hosts;
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            const std::string_view name = entries_[i].printer->portDescriptor().name().view();
+            if (!name.empty() && std::isalpha(static_cast<unsigned char>(name.front())))
+                hosts.push_back(i);
+            else
+                resolveAgent(entries_[i]);
+        }
+        std::atomic<std::size_t> next{0};
+        std::vector<std::jthread> pool;
+        for (std::size_t t = 0; t < std::min(hosts.size(), kResolvers); ++t) {
+            pool.emplace_back([&] {
+                for (std::size_t k; (k = next.fetch_add(1)) < hosts.size();)
+                    resolveAgent(entries_[hosts[k]]);
+            });
+        }
+    }
+
     const Encoded& encoded(const SnmpAnalysis::Request& request) {
         std::string key = request.modelOid.str() + " " + request.versionOid.str();
         for (const Encoded& known : encoded_) {
@@ -166,15 +204,10 @@ class Sweep {
             finish(index, facts);
             return;
         }
-        std::optional<NetworkName> name;
-        if (!printer.portDescriptor().name().empty())
-            name = resolveNetworkName(printer.portDescriptor().name().view());
-        if (!name || system_->bytes.empty()) {
+        if (entry.agentLength == 0 || system_->bytes.empty()) {
             advance(index, nullptr, 0);
             return;
         }
-        entry.agent = name->withPort(TcpIpConnection::kSnmpPort);
-        entry.agentLength = name->length;
         // One exchange per agent at a time, so that a reply names its printer.
         auto [at, fresh] = busy_.try_emplace(agentKey(entry.agent), index);
         if (!fresh) {

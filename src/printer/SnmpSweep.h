@@ -5,7 +5,8 @@
 // fleet with silent printers costs about one read time-out whatever its
 // size. Each printer sees the request a single query would send it, once,
 // with the same read limit counted from when its own request went out, and
-// ends with the facts a single analysis would leave.
+// ends with the facts a single analysis would leave. Host names are looked
+// up first, on a few helper threads.
 
 #include <cstddef>
 #include <functional>
