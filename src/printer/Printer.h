@@ -68,9 +68,6 @@ class Printer {
     // Analyses now, whatever the state (callers normally go through model()).
     void analyse();
     void analyseIfNeeded();
-    // Held by an analysis run elsewhere (a sweep of many printers) for its
-    // length, as analyse() holds it.
-    std::unique_lock<std::mutex> analysisLock() { return std::unique_lock(analysing_); }
 
     // Same port: equal types, and for network and USB ports equal names
     // (not empty); parallel ports by the device they open.

@@ -13,7 +13,6 @@
 #include <cstring>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -59,7 +58,6 @@ struct Follow {
 
 struct Entry {
     Printer* printer = nullptr;
-    std::unique_lock<std::mutex> analysing;
     sockaddr_storage agent{};
     socklen_t agentLength = 0;
     // Requests sent so far: a time-out is for the request it names only.
@@ -188,9 +186,7 @@ class Sweep {
         Entry& entry = entries_[index];
         Printer& printer = *entry.printer;
         ++inFlight_;
-        entry.analysing = printer.analysisLock();
         if (printer.state() != PrinterState::NotAnalysed) {
-            entry.analysing.unlock();
             --inFlight_;
             if (done_)
                 done_(index);
@@ -266,7 +262,6 @@ class Sweep {
         entry.printer->store(facts);
         entry.follow.reset();
         entry.waiting = false;
-        entry.analysing.unlock();
         --inFlight_;
         if (entry.agentLength != 0)
             release(index);

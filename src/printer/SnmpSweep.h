@@ -17,7 +17,9 @@ namespace upkeep {
 class Printer;
 
 // Analyses every printer that is not analysed yet (network printers only),
-// with at most `inFlight` requests out at once. `done` is called on this
+// with at most `inFlight` requests out at once. The printers are the
+// caller's own: nothing else analyses them meanwhile (the sweep holds no
+// analysis lock of theirs; it writes their facts through their setters). `done` is called on this
 // thread with the printer's index as soon as its facts are stored.
 void sweepNetworkPrinters(const std::vector<Printer*>& printers, std::size_t inFlight,
                           const std::function<void(std::size_t)>& done = {});
