@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,8 +34,19 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// Requests started between two looks at the replies: the replies to a
-// batch must fit the socket's receive buffer, or the kernel drops them.
+// Printers started between two looks at the replies: the more at once, the
+// sooner the silent ones' read limits begin.
+constexpr std::size_t kStartBatch = 64;
+// Printers whose subsystem queries run at once, each with a copy of its
+// facts; the others that answered wait with their two values, so that
+// memory stays a small record a printer however large the fleet.
+constexpr std::size_t kMaxFollowing = 1024;
+// What one small reply takes of a socket's receive buffer, with room to
+// spare: requests sent between two looks at the replies are bounded by the
+// buffer, since replies that do not fit are dropped and their printers
+// would read as silent.
+constexpr int kReplyRoom = 2048;
+// Datagrams sent or received with one call.
 constexpr std::size_t kBatch = 64;
 // As much receive buffer as the system grants without privileges.
 constexpr int kReceiveBuffer = 4 << 20;
@@ -64,6 +76,13 @@ struct Entry {
     std::uint32_t exchange = 0;
     bool waiting = false;
     std::unique_ptr<Follow> follow;
+};
+
+// A printer that answered, waiting for its turn at the subsystem queries.
+struct Parked {
+    std::size_t index;
+    std::string model;
+    std::string version;
 };
 
 struct Timer {
@@ -118,7 +137,7 @@ class Sweep {
         std::size_t next = 0;
         for (;;) {
             for (std::size_t started = 0;
-                 next < entries_.size() && inFlight_ < limit_ && started < kBatch; ++started)
+                 next < entries_.size() && inFlight_ < limit_ && started < kStartBatch; ++started)
                 begin(next++);
             flushSends();
             const bool moreToStart = next < entries_.size() && inFlight_ < limit_;
@@ -235,8 +254,13 @@ class Sweep {
                     finish(index, facts);
                     return;
                 }
+                if (following_ >= kMaxFollowing) {
+                    parked_.push_back({index, std::move(model), std::move(version)});
+                    return;
+                }
                 entry.follow =
                     std::make_unique<Follow>(Follow{std::move(analysis), facts, nullptr});
+                ++following_;
             } else {
                 next = entry.follow->analysis.answer(entry.follow->facts, answered, model, version);
                 if (!next) {
@@ -257,9 +281,29 @@ class Sweep {
         }
     }
 
+    // A parked printer's analysis goes on as it would have when it answered.
+    void resume() {
+        Parked parked = std::move(parked_.front());
+        parked_.pop_front();
+        Entry& entry = entries_[parked.index];
+        PrinterFacts facts = entry.printer->facts();
+        SnmpAnalysis analysis(catalogue_);
+        analysis.start(facts);
+        const auto next = analysis.answer(facts, true, parked.model, parked.version);
+        entry.follow = std::make_unique<Follow>(Follow{std::move(analysis), facts, nullptr});
+        ++following_;
+        entry.follow->request = &encoded(*next);
+        if (!entry.follow->request->bytes.empty() && entry.agentLength != 0)
+            sends_.push_back(parked.index);
+        else
+            advance(parked.index, nullptr, 0);
+    }
+
     void finish(std::size_t index, const PrinterFacts& facts) {
         Entry& entry = entries_[index];
         entry.printer->store(facts);
+        const bool wasFollowing = entry.follow != nullptr;
+        following_ -= wasFollowing ? 1 : 0;
         entry.follow.reset();
         entry.waiting = false;
         --inFlight_;
@@ -267,6 +311,8 @@ class Sweep {
             release(index);
         if (done_)
             done_(index);
+        if (wasFollowing && !parked_.empty())
+            resume();
     }
 
     // The agent is free again: a printer waiting for it goes next.
@@ -296,6 +342,12 @@ class Sweep {
             return -1;
         }
         ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
+        int granted = 0;
+        socklen_t size = sizeof granted;
+        if (::getsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &granted, &size) == 0) {
+            const std::size_t room = static_cast<std::size_t>(std::max(granted / kReplyRoom, 32));
+            sendBudget_ = std::min(sendBudget_, room);
+        }
         // A refused port fails its request at once, as on a connected socket.
         const int on = 1;
         if (family == AF_INET6)
@@ -305,13 +357,21 @@ class Sweep {
         return fd.get();
     }
 
-    // Sends what is queued, up to a batch per call.
+    // Sends what is queued, at most what the receive buffer can take the
+    // replies of before the next look at them.
     void flushSends() {
         blockedOnSend_ = false;
+        throttled_ = false;
+        std::size_t budget = sendBudget_;
         int retries = 0;
         while (!sends_.empty()) {
+            if (budget == 0) {
+                throttled_ = true;
+                return;
+            }
             const int family = entries_[sends_.front()].agent.ss_family;
             const int fd = socketFor(family);
+            budget = std::min(budget, sendBudget_);  // known once a socket is made
             if (fd < 0) {
                 const std::size_t index = sends_.front();
                 sends_.pop_front();
@@ -319,7 +379,7 @@ class Sweep {
                 continue;
             }
             unsigned count = 0;
-            for (; count < kBatch && count < sends_.size(); ++count) {
+            for (; count < kBatch && count < budget && count < sends_.size(); ++count) {
                 Entry& entry = entries_[sends_[count]];
                 if (entry.agent.ss_family != family)
                     break;
@@ -347,6 +407,7 @@ class Sweep {
                 continue;
             }
             retries = 0;
+            budget -= static_cast<std::size_t>(sent);
             const auto deadline = SteadyClock::now() + readLimit_;
             for (int k = 0; k < sent; ++k) {
                 const std::size_t index = sends_.front();
@@ -361,7 +422,10 @@ class Sweep {
 
     void wait(bool moreToStart) {
         int timeout = 1000;
-        if (moreToStart || (!sends_.empty() && !blockedOnSend_)) {
+        if (throttled_) {
+            // Briefly, for the replies to what just went out.
+            timeout = 1;
+        } else if (moreToStart || (!sends_.empty() && !blockedOnSend_)) {
             timeout = 0;
         } else if (!timers_.empty()) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(
@@ -472,10 +536,14 @@ class Sweep {
     const Encoded* system_ = nullptr;
 
     std::size_t inFlight_ = 0;
+    std::size_t following_ = 0;
+    std::deque<Parked> parked_;
     std::unordered_map<std::string, std::size_t> busy_;
     std::vector<std::size_t> blocked_;
     std::deque<std::size_t> sends_;
     bool blockedOnSend_ = false;
+    bool throttled_ = false;
+    std::size_t sendBudget_ = std::numeric_limits<std::size_t>::max();
     // Every request has the same read limit, so they expire in the order sent.
     std::deque<Timer> timers_;
     platform::UniqueFd v4_;
