@@ -2,8 +2,10 @@
 // per target in the order given.
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -41,52 +43,63 @@ std::string available(PrinterState state, std::string_view model, std::string_vi
     return newest ? jsonString(newest->version().view()) : std::string("null");
 }
 
+// The state of the package the printer was compared with: signed,
+// unsigned or untrusted; null without one.
+std::string packageState() {
+    const FirmwareCatalogue* catalogue = analysisCatalogue();
+    return catalogue && !catalogue->notLoaded() ? jsonString(catalogue->trust().stateText())
+                                                : std::string("null");
+}
+
+// One printer as --json lists it and --json-lines streams it.
+std::string jsonObject(const Printer& p) {
+    const PrinterFacts f = p.facts();
+    const PrinterState effective = f.effectiveState();
+    const PortDescriptor& port = p.portDescriptor();
+    std::string out = "{\"name\": " + jsonString(p.name()) +
+                      ", \"state\": " + jsonString(stateName(f.state)) +
+                      ", \"effectiveState\": " + jsonString(stateName(effective)) +
+                      // English, as all of --json: the same in every language.
+                      ", \"stateText\": " + jsonString(english(stateDisplay(effective).stringId)) +
+                      ", \"model\": " + jsonString(f.model.view()) +
+                      ", \"version\": " + jsonString(f.version.view()) +
+                      ", \"modelText\": " + jsonString(f.modelText()) +
+                      ", \"versionText\": " + jsonString(f.versionText()) +
+                      ", \"portType\": " + jsonString(portTypeName(port.portType())) +
+                      ", \"port\": " + jsonString(port.name().view()) +
+                      ", \"available\": " + available(f.state, f.model.view(), f.version.view()) +
+                      ", \"package\": " + packageState() + ", \"subsystems\": [";
+    for (std::size_t s = 0; s < f.subsystemCount; ++s) {
+        out += std::string(s ? ", " : "") +
+               "{\"model\": " + jsonString(f.subsystemModels[s].view()) +
+               ", \"version\": " + jsonString(f.subsystemVersions[s].view()) +
+               ", \"state\": " + jsonString(stateName(f.subsystemStates[s])) + ", \"available\": " +
+               available(f.subsystemStates[s], f.subsystemModels[s].view(),
+                         f.subsystemVersions[s].view()) +
+               "}";
+    }
+    // What an upgrade would send: subsystems first, then the printer,
+    // in the order upgrade sends them.
+    out += "], \"upgrades\": [";
+    bool first = true;
+    if (effective == PrinterState::UpgradeAvailable) {
+        for (const CatalogueEntry* entry : p.upgradeEntries()) {
+            if (!entry)
+                continue;
+            out += std::string(first ? "" : ", ") +
+                   "{\"model\": " + jsonString(entry->model().str()) +
+                   ", \"version\": " + jsonString(entry->version().str()) +
+                   ", \"file\": " + jsonString(entry->fileName().str()) + "}";
+            first = false;
+        }
+    }
+    return out + "]}";
+}
+
 void printJson(const std::vector<std::shared_ptr<Printer>>& printers) {
     std::printf("[");
-    for (std::size_t i = 0; i < printers.size(); ++i) {
-        const Printer& p = *printers[i];
-        PrinterFacts f = p.facts();
-        PrinterState effective = f.effectiveState();
-        const PortDescriptor& port = p.portDescriptor();
-        std::printf(
-            "%s\n  {\"name\": %s, \"state\": %s, \"effectiveState\": %s, \"stateText\": %s, "
-            "\"model\": %s, \"version\": %s, \"modelText\": %s, \"versionText\": %s, "
-            "\"portType\": %s, \"port\": %s, \"available\": %s, \"subsystems\": [",
-            i ? "," : "", jsonString(p.name()).c_str(), jsonString(stateName(f.state)).c_str(),
-            jsonString(stateName(effective)).c_str(),
-            // English, as all of --json: the same in every language.
-            jsonString(english(stateDisplay(effective).stringId)).c_str(),
-            jsonString(f.model.view()).c_str(), jsonString(f.version.view()).c_str(),
-            jsonString(f.modelText()).c_str(), jsonString(f.versionText()).c_str(),
-            jsonString(portTypeName(port.portType())).c_str(),
-            jsonString(port.name().view()).c_str(),
-            available(f.state, f.model.view(), f.version.view()).c_str());
-        for (std::size_t s = 0; s < f.subsystemCount; ++s) {
-            std::printf("%s{\"model\": %s, \"version\": %s, \"state\": %s, \"available\": %s}",
-                        s ? ", " : "", jsonString(f.subsystemModels[s].view()).c_str(),
-                        jsonString(f.subsystemVersions[s].view()).c_str(),
-                        jsonString(stateName(f.subsystemStates[s])).c_str(),
-                        available(f.subsystemStates[s], f.subsystemModels[s].view(),
-                                  f.subsystemVersions[s].view())
-                            .c_str());
-        }
-        // What an upgrade would send: subsystems first, then the printer,
-        // in the order upgrade sends them.
-        std::printf("], \"upgrades\": [");
-        bool first = true;
-        if (effective == PrinterState::UpgradeAvailable) {
-            for (const CatalogueEntry* entry : p.upgradeEntries()) {
-                if (!entry)
-                    continue;
-                std::printf("%s{\"model\": %s, \"version\": %s, \"file\": %s}", first ? "" : ", ",
-                            jsonString(entry->model().str()).c_str(),
-                            jsonString(entry->version().str()).c_str(),
-                            jsonString(entry->fileName().str()).c_str());
-                first = false;
-            }
-        }
-        std::printf("]}");
-    }
+    for (std::size_t i = 0; i < printers.size(); ++i)
+        std::printf("%s\n  %s", i ? "," : "", jsonObject(*printers[i]).c_str());
     std::printf("%s]\n", printers.empty() ? "" : "\n");
 }
 
@@ -197,17 +210,19 @@ std::optional<std::string> failOnState(const std::string& name) {
 
 int checkCommand(const Args& args) {
     Options options;
-    // A site's switched-off printers each hold a thread for a read time-out:
-    // with this many at once, a thousand printers of which a quarter are
-    // silent cost under two time-outs, in some 25 MiB.
-    options.parallel = 512;
-    if (auto code = parseOptions(self(), args, options,
-                                 {"--json", "--metrics", "--parallel", "--package", "--community",
-                                  "--all", "--fail-on", "--keyring", "--require-signed"})) {
+    // A switched-off printer costs the sweep a small record, not a thread:
+    // every request goes out at once, so the fleet takes about one time-out.
+    options.parallel = kAllAtOnce;
+    if (auto code =
+            parseOptions(self(), args, options,
+                         {"--json", "--json-lines", "--metrics", "--parallel", "--package",
+                          "--community", "--all", "--fail-on", "--keyring", "--require-signed"})) {
         return *code;
     }
-    if (options.json && options.metrics)
-        return usageError(self(), message(text::kExcludeEachOther, {"--json", "--metrics"}));
+    if (int(options.json) + int(options.jsonLines) + int(options.metrics) > 1) {
+        return usageError(self(),
+                          message(text::kExcludeEachOther, {"--json, --json-lines", "--metrics"}));
+    }
     std::vector<std::string> failing;
     for (const std::string& name : options.failOn) {
         std::optional<std::string> state = failOnState(name);
@@ -240,16 +255,32 @@ int checkCommand(const Args& args) {
     {
         // The wait for silent printers is a read time-out: show it is alive.
         StatusLine status;
-        analyseAll(printers, options.parallel, [&](std::size_t answered, std::size_t asked) {
-            status.show(
-                message(text::kAnswered, {std::to_string(answered), std::to_string(asked)}));
+        const std::string asked = std::to_string(printers.size());
+        status.show(message(text::kAnswered, {"0", asked}));
+        std::size_t answered = 0;
+        std::chrono::steady_clock::time_point drawn;
+        analyseAll(printers, options.parallel, [&](const Printer& printer) {
+            // Each line goes out whole as its printer's answer arrives, so
+            // that a reader of a large fleet starts before the sweep ends.
+            if (options.jsonLines) {
+                std::printf("%s\n", jsonObject(printer).c_str());
+                std::fflush(stdout);
+            }
+            ++answered;
+            const auto now = std::chrono::steady_clock::now();
+            if (answered == printers.size() || now - drawn > std::chrono::milliseconds(50)) {
+                status.show(message(text::kAnswered, {std::to_string(answered), asked}));
+                drawn = now;
+            }
         });
     }
     // Rows that read "Could not access" for want of a descriptor would be
     // false: none are printed.
     if (auto problem = resourceProblem())
         return fail(kExitFailed, *problem);
-    if (options.json) {
+    if (options.jsonLines) {
+        // Streamed already.
+    } else if (options.json) {
         printJson(printers);
     } else if (options.metrics) {
         printMetrics(printers);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <unordered_map>
 
@@ -16,6 +17,7 @@
 #include "discovery/FindPrinters.h"
 #include "platform/Descriptors.h"
 #include "printer/PrinterList.h"
+#include "printer/SnmpSweep.h"
 
 namespace upkeep::cli {
 
@@ -92,29 +94,36 @@ std::optional<std::string> resourceProblem() {
 }
 
 void analyseAll(const std::vector<std::shared_ptr<Printer>>& printers, unsigned parallel,
-                const AnalysisProgress& progress) {
-    std::atomic<std::size_t> next{0};
-    std::atomic<std::size_t> answered{0};
-    std::vector<std::thread> threads;
-    // One socket or device a printer at a time.
-    const std::size_t count = std::min<std::size_t>(fitParallel(parallel, 1), printers.size());
-    for (std::size_t t = 0; t < count; ++t) {
-        threads.emplace_back([&] {
-            for (std::size_t i; (i = next.fetch_add(1)) < printers.size();) {
-                printers[i]->analyseIfNeeded();
-                answered.fetch_add(1);
-            }
-        });
-    }
-    if (progress && !printers.empty()) {
-        for (std::size_t done; (done = answered.load()) < printers.size();) {
-            progress(done, printers.size());
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                const std::function<void(const Printer&)>& done) {
+    std::mutex reporting;
+    auto report = [&](const Printer& printer) {
+        if (!done)
+            return;
+        std::lock_guard lock(reporting);
+        done(printer);
+    };
+    std::vector<Printer*> network, direct;
+    for (const auto& printer : printers)
+        (printer->portDescriptor().portType() == PortType::TcpIp ? network : direct)
+            .push_back(printer.get());
+    {
+        // Direct ports block on their device, one thread each; a thread holds
+        // about a megabyte, hence the bound beside the descriptors'.
+        constexpr std::size_t kDirectThreads = 512;
+        const std::size_t count =
+            std::min({std::size_t{fitParallel(parallel, 1)}, kDirectThreads, direct.size()});
+        std::atomic<std::size_t> next{0};
+        std::vector<std::jthread> threads;
+        for (std::size_t t = 0; t < count; ++t) {
+            threads.emplace_back([&] {
+                for (std::size_t i; (i = next.fetch_add(1)) < direct.size();) {
+                    direct[i]->analyseIfNeeded();
+                    report(*direct[i]);
+                }
+            });
         }
-        progress(printers.size(), printers.size());
+        sweepNetworkPrinters(network, parallel, [&](std::size_t i) { report(*network[i]); });
     }
-    for (std::thread& thread : threads)
-        thread.join();
 }
 
 }  // namespace upkeep::cli

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,12 +32,15 @@ unsigned fitParallel(unsigned wanted, std::size_t descriptorsEach);
 // fail itself.
 std::optional<std::string> resourceProblem();
 
-// Analyses every printer with at most `parallel` at once: a fleet with
-// silent printers costs about one time-out, not one per printer. While it
-// waits, `progress` (when given) is told, on this thread, how many have
-// answered so far, and again each time that changes.
-using AnalysisProgress = std::function<void(std::size_t answered, std::size_t asked)>;
+// --parallel left out: every network printer's request out at once.
+inline constexpr unsigned kAllAtOnce = std::numeric_limits<unsigned>::max();
+
+// Analyses every printer, network printers by one sweep with at most
+// `parallel` requests out at once, the others on at most that many threads:
+// a fleet with silent printers costs about one time-out, not one per
+// printer. `done` is called for each printer as its analysis ends, one call
+// at a time.
 void analyseAll(const std::vector<std::shared_ptr<Printer>>& printers, unsigned parallel,
-                const AnalysisProgress& progress = {});
+                const std::function<void(const Printer&)>& done = {});
 
 }  // namespace upkeep::cli

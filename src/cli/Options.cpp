@@ -39,6 +39,8 @@ std::optional<int> parseOptions(const Command& command, const Args& args, Option
         };
         if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--json-lines") {
+            options.jsonLines = true;
         } else if (arg == "--metrics") {
             options.metrics = true;
         } else if (arg == "--yes") {

@@ -20,6 +20,8 @@ struct Options {
     std::vector<std::string> positional;
     bool json = false;
     bool metrics = false;
+    // check: one JSON object per printer and line, as each one's answer arrives.
+    bool jsonLines = false;
     bool yes = false;
     bool all = false;
     bool verify = false;

@@ -40,7 +40,8 @@ const std::vector<Command>& commands() {
          text::kFirstSummary + 1, catalogueCommand},
         {"check",
          "check TARGET... [--all] [--parallel N] [--package DIR] [--keyring FILE] "
-         "[--require-signed] [--community TEXT] [--json | --metrics] [--fail-on STATE,...]",
+         "[--require-signed] [--community TEXT] [--json | --json-lines | --metrics] "
+         "[--fail-on STATE,...]",
          text::kFirstSummary + 2, checkCommand},
         {"upgrade",
          "upgrade TARGET... [--all] [--parallel N] [--verify] [--verify-timeout S] [--yes] "

@@ -85,42 +85,13 @@ void identifyByPjl(const PortDescriptor& port, const FirmwareCatalogue* catalogu
 
 void identifyBySnmp(const PortDescriptor& port, const FirmwareCatalogue* catalogue,
                     PrinterFacts& facts) {
-    if (!catalogue || catalogue->notLoaded() != 0) {
-        facts.state = PrinterState::NotReachable;
-        return;
-    }
-    FirmwareCatalogue::Oid modelOid, versionOid;
-    catalogue->systemPair(modelOid, versionOid);
-    SnmpQuery query(port);
+    SnmpAnalysis analysis(catalogue);
     std::string model, version;
-    if (!query.query(modelOid.view(), versionOid.view(), model, version)) {
-        facts.model.clear();
-        facts.version.clear();
-        facts.state = PrinterState::NotReachable;
-        return;
-    }
-    facts.model = model;
-    facts.version = version;
-    facts.state = evaluate(*catalogue, facts.model, facts.version);
-    if (facts.state != PrinterState::UpToDate && facts.state != PrinterState::UpgradeAvailable)
-        return;
-
-    facts.subsystemCount = 0;
-    std::unique_ptr<SubsystemIterator> pairs = catalogue->subsystemPairs();
-    FirmwareCatalogue::Oid subModelOid, subVersionOid;
-    while (pairs && facts.subsystemCount < kMaxSubsystems &&
-           pairs->next(subModelOid, subVersionOid)) {
-        std::size_t slot = facts.subsystemCount;
-        SnmpQuery subQuery(port);
-        if (subQuery.query(subModelOid.view(), subVersionOid.view(), model, version)) {
-            facts.subsystemModels[slot] = model;
-            facts.subsystemVersions[slot] = version;
-            facts.subsystemStates[slot] = evaluate(*catalogue, model, version);
-            ++facts.subsystemCount;
-        } else {
-            facts.subsystemModels[slot].clear();
-            facts.subsystemVersions[slot].clear();
-        }
+    for (auto request = analysis.start(facts); request;) {
+        SnmpQuery query(port);
+        const bool answered =
+            query.query(request->modelOid.view(), request->versionOid.view(), model, version);
+        request = analysis.answer(facts, answered, model, version);
     }
 }
 
@@ -140,6 +111,64 @@ PrinterState evaluate(const FirmwareCatalogue& catalogue, std::string_view model
     if (!newest->isOptional())
         return PrinterState::UpgradeAvailable;
     return newest->fileExists() ? PrinterState::UpgradeAvailable : PrinterState::UpToDate;
+}
+
+SnmpAnalysis::SnmpAnalysis(const FirmwareCatalogue* catalogue) : catalogue_(catalogue) {}
+SnmpAnalysis::~SnmpAnalysis() = default;
+SnmpAnalysis::SnmpAnalysis(SnmpAnalysis&&) noexcept = default;
+SnmpAnalysis& SnmpAnalysis::operator=(SnmpAnalysis&&) noexcept = default;
+
+std::optional<SnmpAnalysis::Request> SnmpAnalysis::start(PrinterFacts& facts) {
+    if (!catalogue_ || catalogue_->notLoaded() != 0) {
+        facts.state = PrinterState::NotReachable;
+        return std::nullopt;
+    }
+    system_ = true;
+    Request request;
+    catalogue_->systemPair(request.modelOid, request.versionOid);
+    return request;
+}
+
+std::optional<SnmpAnalysis::Request> SnmpAnalysis::answer(PrinterFacts& facts, bool answered,
+                                                          std::string_view model,
+                                                          std::string_view version) {
+    if (system_) {
+        system_ = false;
+        if (!answered) {
+            facts.model.clear();
+            facts.version.clear();
+            facts.state = PrinterState::NotReachable;
+            return std::nullopt;
+        }
+        facts.model = model;
+        facts.version = version;
+        facts.state = evaluate(*catalogue_, facts.model, facts.version);
+        if (facts.state != PrinterState::UpToDate && facts.state != PrinterState::UpgradeAvailable)
+            return std::nullopt;
+        facts.subsystemCount = 0;
+        pairs_ = catalogue_->subsystemPairs();
+        return nextSubsystem(facts);
+    }
+    const std::size_t slot = facts.subsystemCount;
+    if (answered) {
+        facts.subsystemModels[slot] = model;
+        facts.subsystemVersions[slot] = version;
+        facts.subsystemStates[slot] = evaluate(*catalogue_, model, version);
+        ++facts.subsystemCount;
+    } else {
+        facts.subsystemModels[slot].clear();
+        facts.subsystemVersions[slot].clear();
+    }
+    return nextSubsystem(facts);
+}
+
+std::optional<SnmpAnalysis::Request> SnmpAnalysis::nextSubsystem(const PrinterFacts& facts) {
+    Request request;
+    if (pairs_ && facts.subsystemCount < kMaxSubsystems &&
+        pairs_->next(request.modelOid, request.versionOid))
+        return request;
+    pairs_.reset();
+    return std::nullopt;
 }
 
 void setAnalysisCatalogue(const FirmwareCatalogue* catalogue) {

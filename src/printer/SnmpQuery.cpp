@@ -198,6 +198,27 @@ bool bindingMatches(const std::vector<unsigned long>& binding, const SubIds& ask
     return true;
 }
 
+SnmpQuery::Failure readReply(const std::uint8_t* reply, std::size_t length, const SubIds& a,
+                             const SubIds& b, std::string& outA, std::string& outB) {
+    outA.clear();
+    outB.clear();
+    std::optional<Response> response = decodeMessage(reply, length);
+    if (!response || response->pduType != SNMP_MSG_RESPONSE)
+        return SnmpQuery::Failure::Malformed;
+    if (response->errorStatus != 0) {
+        return SnmpQuery::Failure::ErrorStatus;
+    }
+    for (const Binding& binding : response->bindings) {
+        std::string value = binding.isText ? valueText(binding.value) : std::string();
+        if (bindingMatches(binding.oid, a)) {
+            outA = std::move(value);
+        } else if (bindingMatches(binding.oid, b)) {
+            outB = std::move(value);
+        }
+    }
+    return SnmpQuery::Failure::None;
+}
+
 }  // namespace snmp
 
 bool SnmpQuery::query(std::string_view oidA, std::string_view oidB, std::string& outA,
@@ -228,24 +249,8 @@ bool SnmpQuery::query(std::string_view oidA, std::string_view oidB, std::string&
         return false;
     connection.reset();
 
-    lastFailure_ = Failure::Malformed;
-    std::optional<snmp::Response> response = snmp::decodeMessage(reply, replyLength);
-    if (!response || response->pduType != SNMP_MSG_RESPONSE)
-        return false;
-    if (response->errorStatus != 0) {
-        lastFailure_ = Failure::ErrorStatus;
-        return false;
-    }
-    for (const snmp::Binding& binding : response->bindings) {
-        std::string value = binding.isText ? snmp::valueText(binding.value) : std::string();
-        if (snmp::bindingMatches(binding.oid, a)) {
-            outA = std::move(value);
-        } else if (snmp::bindingMatches(binding.oid, b)) {
-            outB = std::move(value);
-        }
-    }
-    lastFailure_ = Failure::None;
-    return true;
+    lastFailure_ = snmp::readReply(reply, replyLength, a, b, outA, outB);
+    return lastFailure_ == Failure::None;
 }
 
 }  // namespace upkeep

@@ -73,5 +73,10 @@ std::string valueText(std::string_view octets, std::size_t limit = SnmpQuery::kV
 // Whether the binding's OID is the first n sub-identifiers of the asked OID.
 bool bindingMatches(const std::vector<unsigned long>& binding, const SubIds& asked);
 
+// Reads the reply to a request for objects a and b: None, Malformed or
+// ErrorStatus. outA and outB are emptied first and filled as query() does.
+SnmpQuery::Failure readReply(const std::uint8_t* reply, std::size_t length, const SubIds& a,
+                             const SubIds& b, std::string& outA, std::string& outB);
+
 }  // namespace snmp
 }  // namespace upkeep

@@ -46,14 +46,16 @@ TEST_F(DownloadCli, CheckListsTargetsInOrderWithTheirStates) {
         "\"Could not access\", \"model\": \"\", \"version\": \"\", \"modelText\": \"\", "
         "\"versionText\": \"\", \"portType\": \"TcpIp\", \"port\": \"" +
         sim.address(1) +
-        "\", \"available\": null, \"subsystems\": [], \"upgrades\": []},\n  {\"name\": \"" +
+        "\", \"available\": null, \"package\": \"signed\", \"subsystems\": [], \"upgrades\": "
+        "[]},\n  {\"name\": \"" +
         sim.address(0) +
         "\", \"state\": \"upToDate\", \"effectiveState\": \"upgradeAvailable\", \"stateText\": "
         "\"Upgrade available\", \"model\": \"Meridot-5200\", \"version\": \"6.00\", \"modelText\": "
         "\"Meridot-5200 Finisher-F2 \", \"versionText\": \"6.00 F2.10 \", \"portType\": \"TcpIp\", "
         "\"port\": \"" +
         sim.address(0) +
-        "\", \"available\": null, \"subsystems\": [{\"model\": \"Finisher-F2\", \"version\": "
+        "\", \"available\": null, \"package\": \"signed\", \"subsystems\": [{\"model\": "
+        "\"Finisher-F2\", \"version\": "
         "\"F2.10\", \"state\": \"upgradeAvailable\", \"available\": \"F2.30\"}], \"upgrades\": "
         "[{\"model\": \"Finisher-F2\", \"version\": \"F2.30\", \"file\": \"finf2_230.fmw\"}]}\n]\n";
     EXPECT_EQ(r.out, expected);

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <thread>
 
 #include "integration/discovery/CupsdProcess.h"
@@ -109,6 +110,7 @@ TEST_F(FleetCli, UpgradesAFleetAndReportsEachPrinterTruthfully) {
     EXPECT_EQ(byQueue.exitCode, 0) << byQueue.err;
     EXPECT_NE(byQueue.out.find(R"("port": ")" + sim.address(0) + "\""), std::string::npos)
         << byQueue.out;
+    EXPECT_NE(byQueue.out.find(R"("package": "signed")"), std::string::npos) << byQueue.out;
 
     // Every download is in the history, with how it was verified.
     std::ofstream(history(), std::ios::app) << "damaged line\n";
@@ -348,6 +350,51 @@ TEST_F(FleetCli, RefusedCatalogueLinesNeverMakeAPrinterLookCurrent) {
     EXPECT_NE(r.err.find("newest line for Meridot-4000 (4.00) is not usable"), std::string::npos)
         << r.err;
     EXPECT_FALSE(sim.waitForLine("received", std::chrono::milliseconds(200)));
+}
+
+// --json-lines streams --json's objects as the printers answer; --parallel
+// bounds the requests out at once: silent printers one at a time cost a
+// read time-out each, all at once one for the lot.
+TEST_F(FleetCli, CheckStreamsAnswersAndBoundsRequestsInFlight) {
+    test::SimProcess sim(test::simPrinter(1, "", "", "snmp = silent\n") +
+                         test::simPrinter(2, "", "", "snmp = silent\n") +
+                         test::simPrinter(3, "Meridot-4000", "3.10"));
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    const std::vector<std::string> fleet = {sim.address(0), sim.address(1), sim.address(2)};
+    auto whole = ctl({"check", "--json", sim.address(2)});
+    ASSERT_EQ(whole.exitCode, 0) << whole.err;
+    const auto expected = nlohmann::json::parse(whole.out, nullptr, false)[0];
+    const auto timeOut = std::chrono::milliseconds(1000);  // 10 s at the scale below
+    const struct {
+        std::vector<std::string> options;
+        int timeOuts;
+        std::size_t answeringLine;
+    } runs[] = {
+        {{}, 1, 0},
+        {{"--parallel", "1"}, 2, 2},
+    };
+    for (const auto& run : runs) {
+        std::vector<std::string> args = {"check", "--json-lines"};
+        args.insert(args.end(), run.options.begin(), run.options.end());
+        args.insert(args.end(), fleet.begin(), fleet.end());
+        const auto start = std::chrono::steady_clock::now();
+        auto r = ctl(args, {{"UPKEEP_TIME_SCALE", "0.1"}});
+        const auto took = std::chrono::steady_clock::now() - start;
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_GE(took, timeOut * run.timeOuts);
+        EXPECT_LT(took, timeOut * run.timeOuts + timeOut * 4 / 5);
+        std::vector<nlohmann::json> lines;
+        std::istringstream out(r.out);
+        for (std::string line; std::getline(out, line);)
+            lines.push_back(nlohmann::json::parse(line, nullptr, false));
+        ASSERT_EQ(lines.size(), fleet.size()) << r.out;
+        EXPECT_EQ(lines[run.answeringLine], expected) << r.out;
+        for (const auto& line : lines) {
+            ASSERT_TRUE(line.is_object()) << r.out;
+            EXPECT_EQ(line.size(), expected.size());
+        }
+    }
+    EXPECT_EQ(ctl({"check", "--json-lines", "--json", sim.address(2)}).exitCode, 2);
 }
 
 // The desktop program's window holds 128 printers; the tool's fleet work

@@ -3,10 +3,22 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
 #include "integration/sim/SimHelpers.h"
 #include "platform/Clock.h"
+#include "platform/UniqueFd.h"
 #include "printer/IdentifyReply.h"
 #include "printer/PrinterList.h"
+#include "printer/SnmpSweep.h"
+#include "support/ChildProcess.h"
 #include "support/PackageFixture.h"
 #include "support/SimProcess.h"
 
@@ -14,6 +26,74 @@ namespace upkeep {
 namespace {
 
 using S = PrinterState;
+
+sockaddr_in snmpAddress(const std::string& address) {
+    sockaddr_in in{};
+    in.sin_family = AF_INET;
+    in.sin_port = htons(161);
+    ::inet_pton(AF_INET, address.c_str(), &in.sin_addr);
+    return in;
+}
+
+// Stands on an address of its own in front of a simulated printer's agent,
+// passing each request on and its answer back, and keeps every request.
+class SnmpRelay {
+  public:
+    explicit SnmpRelay(const std::string& agent) {
+        for (int attempt = 0; attempt < 20 && !bound_; ++attempt) {
+            address_ = test::randomLoopbackAddress();
+            front_.reset(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+            const sockaddr_in at = snmpAddress(address_);
+            bound_ = ::bind(front_.get(), reinterpret_cast<const sockaddr*>(&at), sizeof at) == 0;
+        }
+        back_.reset(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+        const sockaddr_in to = snmpAddress(agent);
+        ::connect(back_.get(), reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        thread_ = std::jthread([this](std::stop_token stop) { serve(stop); });
+    }
+    bool ok() const { return bound_; }
+    const std::string& address() const { return address_; }
+    std::vector<std::string> takeRequests() {
+        std::lock_guard lock(mutex_);
+        return std::exchange(requests_, {});
+    }
+
+  private:
+    void serve(const std::stop_token& stop) {
+        while (!stop.stop_requested()) {
+            pollfd front{front_.get(), POLLIN, 0};
+            if (::poll(&front, 1, 20) <= 0)
+                continue;
+            char request[512], reply[512];
+            sockaddr_storage from{};
+            socklen_t fromLength = sizeof from;
+            const ssize_t n = ::recvfrom(front_.get(), request, sizeof request, 0,
+                                         reinterpret_cast<sockaddr*>(&from), &fromLength);
+            if (n <= 0)
+                continue;
+            {
+                std::lock_guard lock(mutex_);
+                requests_.emplace_back(request, static_cast<std::size_t>(n));
+            }
+            ::send(back_.get(), request, static_cast<std::size_t>(n), 0);
+            pollfd back{back_.get(), POLLIN, 0};
+            if (::poll(&back, 1, 100) <= 0)
+                continue;
+            const ssize_t m = ::recv(back_.get(), reply, sizeof reply, 0);
+            if (m >= 0) {
+                ::sendto(front_.get(), reply, static_cast<std::size_t>(m), 0,
+                         reinterpret_cast<const sockaddr*>(&from), fromLength);
+            }
+        }
+    }
+
+    std::string address_;
+    bool bound_ = false;
+    platform::UniqueFd front_, back_;
+    std::mutex mutex_;
+    std::vector<std::string> requests_;
+    std::jthread thread_;
+};
 
 TEST(AnalysisSim, NetworkFleetStates) {
     test::SamplePackage package;
@@ -44,6 +124,79 @@ TEST(AnalysisSim, NetworkFleetStates) {
         EXPECT_EQ(printer.modelText(), cases[i].modelText) << i;
         EXPECT_EQ(printer.state(), cases[i].state) << i;
         EXPECT_EQ(printer.effectiveState(), cases[i].effective) << i;
+    }
+}
+
+// The sweep of a fleet sends each printer exactly the requests one printer's
+// analysis sends, and leaves the same facts; a silent printer among
+// answering ones costs the whole sweep one read time-out.
+TEST(AnalysisSim, SweepAsksAndConcludesAsOnePrinterAtATime) {
+    test::SamplePackage package;
+    const struct {
+        std::string more;
+        S effective;
+    } rows[] = {
+        {"model = Meridot-5200\nversion = 6.00\nsubsystem = Finisher-F2 | F2.10\n",
+         S::UpgradeAvailable},
+        {"model = Meridot-4000\nversion = 4.00\n", S::UpToDate},
+        {"model = Meridot-4000\nversion = 3.10\nsnmp-request-id = 7\n", S::UpgradeAvailable},
+        {"snmp = silent\n", S::NotReachable},
+        {"model = Meridot-4000\nversion = 3.10\nsnmp = error:2\n", S::NotReachable},
+        {"model = Meridot-4000\nversion = 3.10\nsnmp = malformed\n", S::NotReachable},
+        {"model = Meridot-9999\nversion = 1.0\n", S::Unsupported},
+    };
+    std::string config;
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+        config += test::simPrinter(static_cast<int>(i) + 1, "", "", rows[i].more);
+    test::SimProcess sim(config);
+    ASSERT_TRUE(sim.ok()) << sim.error();
+    std::vector<std::unique_ptr<SnmpRelay>> relays;
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        relays.push_back(std::make_unique<SnmpRelay>(sim.address(i)));
+        ASSERT_TRUE(relays.back()->ok());
+    }
+    platform::ScopedTimeScale scale(0.05);  // a read time-out: 500 ms
+    const auto timeOut = std::chrono::milliseconds(500);
+    auto fleet = [&] {
+        std::vector<std::unique_ptr<Printer>> printers;
+        for (std::size_t i = 0; i < std::size(rows); ++i) {
+            printers.push_back(std::make_unique<Printer>(
+                "p" + std::to_string(i), PortDescriptor(relays[i]->address(), PortType::TcpIp, 7)));
+        }
+        return printers;
+    };
+
+    auto single = fleet();
+    for (auto& printer : single)
+        printer->analyse();
+    std::vector<std::vector<std::string>> asked;
+    for (auto& relay : relays)
+        asked.push_back(relay->takeRequests());
+
+    auto swept = fleet();
+    std::vector<Printer*> pointers;
+    for (auto& printer : swept)
+        pointers.push_back(printer.get());
+    std::vector<std::size_t> order;
+    const auto start = std::chrono::steady_clock::now();
+    sweepNetworkPrinters(pointers, pointers.size(), [&](std::size_t i) { order.push_back(i); });
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, timeOut);
+    EXPECT_LT(took, timeOut * 2);
+    // Reported as each printer ends: the silent one last.
+    ASSERT_EQ(order.size(), std::size(rows));
+    EXPECT_EQ(order.back(), 3u);
+
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        EXPECT_EQ(relays[i]->takeRequests(), asked[i]) << i;
+        EXPECT_FALSE(asked[i].empty()) << i;
+        const PrinterFacts a = single[i]->facts(), b = swept[i]->facts();
+        EXPECT_EQ(b.effectiveState(), rows[i].effective) << i;
+        EXPECT_EQ(a.effectiveState(), rows[i].effective) << i;
+        EXPECT_EQ(b.state, a.state) << i;
+        EXPECT_EQ(b.modelText(), a.modelText()) << i;
+        EXPECT_EQ(b.versionText(), a.versionText()) << i;
+        EXPECT_EQ(b.subsystemCount, a.subsystemCount) << i;
     }
 }
 
