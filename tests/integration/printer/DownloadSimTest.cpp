@@ -223,8 +223,9 @@ TEST(TransferFaults, OutcomesAndWhatThePrinterGot) {
             EXPECT_LT(worker.progress(), kProgressWhole / 2);
             // A slow printer's first bytes show at once, long before it has
             // taken a whole percent of the file (about a second here).
-            if (std::string_view(c.sim).starts_with("data = slow"))
+            if (std::string_view(c.sim).starts_with("data = slow")) {
                 EXPECT_GT(worker.progress(), 0);
+            }
             canceled = std::chrono::steady_clock::now();
             worker.cancel();
         }

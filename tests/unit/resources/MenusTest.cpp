@@ -164,8 +164,9 @@ TEST(HelpTexts, EveryLanguageExplainsItsOwnMenusAndTheTool) {
                 << languageCode(table) << ".txt lacks " << command;
         }
         for (const char* mark : {" ?", " !", " :", " ;"}) {
-            if (table == Table::French)
+            if (table == Table::French) {
                 EXPECT_EQ(help.find(mark), std::string::npos) << "fr.txt has \"" << mark << '"';
+            }
         }
         for (const MenuPopup& popup : mainMenu(table)) {
             std::string name = plainLabel(popup.label);

@@ -91,9 +91,10 @@ TEST(StringTables, EveryTableMatchesEnglish) {
             // French sets these marks off with a no-break space, so a line
             // never starts with one.
             for (const char* mark : {" ?", " !", " :", " ;"}) {
-                if (table == Table::French)
+                if (table == Table::French) {
                     EXPECT_EQ(std::string(text(table, id)).find(mark), std::string::npos)
                         << "string " << id << " has \"" << mark << '"';
+                }
             }
         }
         EXPECT_STREQ(text(table, 190), "Upkeep") << tableName(table);
