@@ -22,6 +22,7 @@
 #include "cli/Texts.h"
 #include "cli/Verify.h"
 #include "package/CatalogueEntry.h"
+#include "printer/SendEngine.h"
 
 namespace upkeep::cli {
 
@@ -179,11 +180,13 @@ class FleetDisplay {
                 out += name + "  " + outcomeShown(job.outcome) + "\n";
                 reported_[i] = true;
             } else if (phase == kSending && !last) {
-                const int percent = std::clamp(job.progress.load(), 0, 100);
-                std::string bar(static_cast<std::size_t>(percent / 5), '#');
+                const int share = std::clamp(job.progress.load(), 0, kProgressWhole);
+                const int tenths = share * 1000 / kProgressWhole;
+                std::string bar(static_cast<std::size_t>(share * 20 / kProgressWhole), '#');
                 bar.resize(20, '.');
-                active += name + "  [" + bar + "] " + std::to_string(percent) + "%  " +
-                          terminalText(job.sink->label()) + "\n";
+                active += name + "  [" + bar + "] " + std::to_string(tenths / 10) + "." +
+                          std::to_string(tenths % 10) + "%  " + terminalText(job.sink->label()) +
+                          "\n";
                 ++drawn_;
             } else if (phase == kVerifying && !last) {
                 active += name + "  " + message(text::kVerifying, {}) + "\n";

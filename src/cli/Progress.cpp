@@ -1,9 +1,11 @@
 #include "cli/Progress.h"
 
 #include "cli/TerminalText.h"
+#include "printer/SendEngine.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace upkeep::cli {
@@ -14,24 +16,23 @@ ProgressBar::~ProgressBar() {
     done();
 }
 
-void ProgressBar::show(const std::string& label, int percent) {
+void ProgressBar::show(const std::string& label, int share) {
     if (!terminal_)
         return;
-    if (percent < 0)
-        percent = 0;
-    if (percent > 100)
-        percent = 100;
-    if (percent == lastPercent_ && label == lastLabel_)
+    share = std::clamp(share, 0, kProgressWhole);
+    // Tenths of a percent: a slow printer's first bytes show at once.
+    const int tenths = share * 1000 / kProgressWhole;
+    if (tenths == lastShown_ && label == lastLabel_)
         return;
     constexpr int kWidth = 30;
-    int filled = percent * kWidth / 100;
+    int filled = share * kWidth / kProgressWhole;
     std::string bar(static_cast<std::size_t>(filled), '#');
     bar.append(static_cast<std::size_t>(kWidth - filled), '.');
-    std::fprintf(stderr, "\r\033[K[%s] %3d%%  %s", bar.c_str(), percent,
+    std::fprintf(stderr, "\r\033[K[%s] %3d.%d%%  %s", bar.c_str(), tenths / 10, tenths % 10,
                  terminalText(label).c_str());
     std::fflush(stderr);
     drawn_ = true;
-    lastPercent_ = percent;
+    lastShown_ = tenths;
     lastLabel_ = label;
 }
 
@@ -39,7 +40,7 @@ void ProgressBar::done() {
     if (drawn_)
         std::fputc('\n', stderr);
     drawn_ = false;
-    lastPercent_ = -1;
+    lastShown_ = -1;
 }
 
 StatusLine::StatusLine() : terminal_(::isatty(STDERR_FILENO) == 1) {}

@@ -10,13 +10,14 @@ class ProgressBar {
   public:
     ProgressBar();
     ~ProgressBar();
-    void show(const std::string& label, int percent);
+    // share: of the file taken, 0 to kProgressWhole.
+    void show(const std::string& label, int share);
     void done();
 
   private:
     bool terminal_;
     bool drawn_ = false;
-    int lastPercent_ = -1;
+    int lastShown_ = -1;  // in tenths of a percent
     std::string lastLabel_;
 };
 

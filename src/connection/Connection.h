@@ -63,6 +63,11 @@ class Connection {
     // the device would make it wait. Null: nothing to watch. Set it before
     // open.
     void watchCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+    // Told, while a write waits for room, how many bytes the receiver has
+    // not confirmed, counting the rest of the block being written as
+    // unconfirmed: a slow receiver's progress shows during the wait too.
+    // Kinds that cannot tell say nothing. Null: nothing to tell.
+    void reportWhileWriting(const UnconfirmedReport* report) { writeReport_ = report; }
     virtual std::uint64_t size() = 0;
     virtual bool remove() = 0;
     virtual bool create() = 0;
@@ -70,9 +75,11 @@ class Connection {
   protected:
     bool canceled() const { return cancel_ && cancel_->load(); }
     const std::atomic<bool>* cancelWord() const { return cancel_; }
+    const UnconfirmedReport* writeReport() const { return writeReport_; }
 
   private:
     const std::atomic<bool>* cancel_ = nullptr;
+    const UnconfirmedReport* writeReport_ = nullptr;
 };
 
 // A connection of the kind the descriptor's port type selects, or none.

@@ -59,6 +59,33 @@ bool PeerWindow::shrunk(int fd) {
     return now < largest_ - largest_ / 16;
 }
 
+namespace {
+
+// waitFor, telling `meanwhile` after every slice without room: the peer
+// may be acknowledging bytes all along.
+template <typename Meanwhile>
+bool waitForRoom(int fd, short events, platform::Millis nominal, const std::atomic<bool>* cancel,
+                 Meanwhile meanwhile) {
+    platform::Deadline deadline(nominal);
+    for (;;) {
+        if (isCanceled(cancel))
+            return false;
+        pollfd entry{fd, events, 0};
+        int ready =
+            ::poll(&entry, 1,
+                   std::clamp(static_cast<int>(deadline.remaining().count()), 0, kCancelSliceMs));
+        if (ready > 0)
+            return (entry.revents & (events | POLLHUP | POLLERR)) != 0;
+        if (ready < 0 && errno != EINTR)
+            return false;
+        if (deadline.expired())
+            return false;
+        meanwhile();
+    }
+}
+
+}  // namespace
+
 bool waitFor(int fd, short events, platform::Millis nominal, const std::atomic<bool>* cancel) {
     platform::Deadline deadline(nominal);
     for (;;) {
@@ -76,7 +103,8 @@ bool waitFor(int fd, short events, platform::Millis nominal, const std::atomic<b
 }
 
 bool sendAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::Millis perSend,
-             const std::atomic<bool>* cancel, bool failOnPeerEnd, PeerWindow* window) {
+             const std::atomic<bool>* cancel, bool failOnPeerEnd, PeerWindow* window,
+             const std::function<void(std::uint64_t)>* report) {
     const short waitEvents = static_cast<short>(POLLOUT | (failOnPeerEnd ? POLLRDHUP : 0));
     std::size_t sent = 0;
     bool mayBeFull = false;
@@ -88,7 +116,10 @@ bool sendAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::M
         // Wait for room only when the last send found none: a socket with
         // room takes the block at once, without a readiness call per block.
         if (mayBeFull) {
-            if (!waitFor(fd, waitEvents, perSend, cancel))
+            if (!waitForRoom(fd, waitEvents, perSend, cancel, [&] {
+                    if (report)
+                        (*report)(unacknowledged(fd) + (length - sent));
+                }))
                 return false;
             if (failOnPeerEnd && peerEnded(fd))
                 return false;

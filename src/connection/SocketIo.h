@@ -41,10 +41,13 @@ class PeerWindow {
 // send; fails on a time-out, an error, a send of nothing or a cancel, and
 // with failOnPeerEnd when the peer ends its side while we wait for room. A
 // peer that went away is a failed send, never a SIGPIPE. A window, when
-// given, is looked at as the bytes go.
+// given, is looked at as the bytes go. A report, when given, is told while
+// waiting for room how many bytes the peer has not acknowledged, the rest
+// of this buffer counted as unacknowledged.
 bool sendAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::Millis perSend,
              const std::atomic<bool>* cancel = nullptr, bool failOnPeerEnd = false,
-             PeerWindow* window = nullptr);
+             PeerWindow* window = nullptr,
+             const std::function<void(std::uint64_t)>* report = nullptr);
 
 // Whether a stream's peer has ended its sending side (its FIN arrived).
 // Nothing is read.

@@ -91,7 +91,7 @@ bool TcpIpConnection::write(const std::uint8_t* buffer, std::size_t length) {
     if (socketio::peerEnded(socket_.get()))
         return false;
     return socketio::sendAll(socket_.get(), buffer, length, kSendTimeout, cancelWord(), true,
-                             &window_);
+                             &window_, writeReport());
 }
 
 bool TcpIpConnection::finishSending(const UnconfirmedReport& report) {

@@ -202,10 +202,18 @@ InstallResult installOver(Connection& file, Connection& printer, const TransferC
     const std::uint64_t total = file.size();
     std::uint64_t sent = 0;
     auto showTaken = [&](std::uint64_t unconfirmed) {
-        double taken = static_cast<double>(sent - std::min(unconfirmed, sent));
-        double percent = total ? taken * 100.0 / static_cast<double>(total) : 100.0;
-        control.progress.store(std::min(99, static_cast<int>(percent)));
+        control.progress.store(takenShare(sent - std::min(unconfirmed, sent), total));
     };
+    // As for a download: what a slow printer takes while a write waits shows.
+    const Connection::UnconfirmedReport whileWriting = [&](std::uint64_t unconfirmed) {
+        const std::uint64_t through = sent + length;
+        control.progress.store(takenShare(through - std::min(unconfirmed, through), total));
+    };
+    printer.reportWhileWriting(&whileWriting);
+    struct Unwatch {
+        Connection& printer;
+        ~Unwatch() { printer.reportWhileWriting(nullptr); }
+    } unwatch{printer};
     // A canceled installation stops at once: waiting for the printer's
     // answer to a profile it only got part of would hold the user up for
     // nothing.
@@ -240,7 +248,7 @@ InstallResult installOver(Connection& file, Connection& printer, const TransferC
     }
     if (control.cancel.load())
         return InstallResult::Canceled;
-    control.progress.store(100);
+    control.progress.store(kProgressWhole);
     return InstallResult::Installed;
 }
 

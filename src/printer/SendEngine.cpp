@@ -14,14 +14,14 @@ bool isFlag(std::uint8_t c) {
     return c == '0' || c == '7';
 }
 
-int percent(std::uint64_t sent, std::uint64_t total) {
-    if (total == 0)
-        return 100;
-    double value = static_cast<double>(sent) * 100.0 / static_cast<double>(total);
-    return value >= 100.0 ? 100 : static_cast<int>(value);
-}
-
 }  // namespace
+
+int takenShare(std::uint64_t taken, std::uint64_t total) {
+    if (total == 0 || taken >= total)
+        return kProgressWhole - 1;
+    double value = static_cast<double>(taken) * kProgressWhole / static_cast<double>(total);
+    return std::min(kProgressWhole - 1, static_cast<int>(value));
+}
 
 bool rewriteForDowngrade(std::uint8_t* block, std::size_t length) {
     if (block == nullptr)
@@ -78,10 +78,22 @@ SendResult streamFile(Connection& file, Connection& printer, bool downgrade,
     const std::uint64_t total = file.size();
     std::uint64_t sent = 0;
     // Bytes still in this side's buffers are not the printer's yet, and
-    // 100 is kept for a send that succeeded.
+    // the whole is kept for a send that succeeded.
     auto showTaken = [&](std::uint64_t unconfirmed) {
-        control.progress.store(std::min(99, percent(sent - std::min(unconfirmed, sent), total)));
+        control.progress.store(takenShare(sent - std::min(unconfirmed, sent), total));
     };
+    // While a write waits for room the block being written counts as sent
+    // and unconfirmed: what the printer takes meanwhile still shows.
+    const Connection::UnconfirmedReport whileWriting = [&](std::uint64_t unconfirmed) {
+        const std::uint64_t through = sent + length;
+        control.progress.store(takenShare(through - std::min(unconfirmed, through), total));
+    };
+    printer.reportWhileWriting(&whileWriting);
+    // The report reads this frame's words: it goes with them.
+    struct Unwatch {
+        Connection& printer;
+        ~Unwatch() { printer.reportWhileWriting(nullptr); }
+    } unwatch{printer};
     do {
         if (control.cancel.load())
             return SendResult::Canceled;
@@ -106,7 +118,7 @@ SendResult streamFile(Connection& file, Connection& printer, bool downgrade,
         return SendResult::WriteFailed;
     if (!printer.finishSending(showTaken))
         return failed(printer, control);
-    control.progress.store(100);
+    control.progress.store(kProgressWhole);
     return SendResult::Sent;
 }
 

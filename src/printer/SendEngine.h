@@ -27,11 +27,19 @@ enum class SendResult {
     Refused = 6,       // a package file that failed its check: nothing was sent
 };
 
+// Progress counts in ten-thousandths of the file: on a slow printer a whole
+// percent can take seconds, and the bar should move with its first bytes.
+inline constexpr int kProgressWhole = 10'000;
+
+// The share of the file taken, in kProgressWhole units, short of the whole:
+// the whole is kept for a transfer that succeeded.
+int takenShare(std::uint64_t taken, std::uint64_t total);
+
 // What a running transfer shares with whoever watches it.
 struct TransferControl {
     const std::atomic<bool>& cancel;
-    // Percent of the file the printer has taken, 0 to 100; 100 only once
-    // the send has succeeded.
+    // Share of the file the printer has taken, 0 to kProgressWhole; the
+    // whole only once the send has succeeded.
     std::atomic<int>& progress;
     // When set, given every byte the printer was written, and the file's path.
     history::SentBytes* sent = nullptr;

@@ -91,6 +91,7 @@ class SendingWorker {
     SendingWorker& operator=(const SendingWorker&) = delete;
 
     void cancel() { shared_->cancel.store(true); }
+    // The share of the file taken, in kProgressWhole units.
     int progress() const { return shared_->progress.load(); }
     bool running() const { return !shared_->done.load(); }
     void join();

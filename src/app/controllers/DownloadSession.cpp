@@ -63,7 +63,7 @@ void DownloadSession::start(SendRequest request, int step, int total) {
     display_ = view_.openSending([this] { canceled(); });
     shown_->store(display_ != nullptr);
     updateStatusLine();
-    progressPercent_ = 0;
+    progress_ = 0;
     if (display_)
         display_->setProgress(0);
     view_.startProgressTimer();
@@ -75,9 +75,9 @@ void DownloadSession::start(SendRequest request, int step, int total) {
 
 void DownloadSession::progressTick() {
     if (worker_)
-        progressPercent_ = worker_->progress();
+        progress_ = worker_->progress();
     if (display_ && !displayClosed_)
-        display_->setProgress(progressPercent_);
+        display_->setProgress(progress_);
 }
 
 void DownloadSession::canceled() {
@@ -97,7 +97,7 @@ void DownloadSession::ended(const DownloadEnd& reported) {
     if (worker_) {
         worker_->join();  // its report was its last act
         // The timer may last have looked before the final block.
-        progressPercent_ = worker_->progress();
+        progress_ = worker_->progress();
         end.refusal = worker_->report().refusal;
         worker_.reset();
     }
@@ -107,7 +107,7 @@ void DownloadSession::ended(const DownloadEnd& reported) {
     }
     view_.stopProgressTimer();
     if (display_ && !displayClosed_) {
-        display_->setProgress(progressPercent_);
+        display_->setProgress(progress_);
         display_->repaint();
     }
     // The display stays while the outcome is told.

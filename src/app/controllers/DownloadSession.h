@@ -67,7 +67,7 @@ class DownloadSession {
     int step_ = 1;
     int total_ = 1;
     std::string file_;
-    int progressPercent_ = 0;
+    int progress_ = 0;
     bool shutDown_ = false;
 };
 

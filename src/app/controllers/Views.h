@@ -27,7 +27,8 @@ class SendingDisplay {
   public:
     virtual ~SendingDisplay() = default;
     virtual void setStatusLine(const std::string& text) = 0;
-    virtual void setProgress(int percent) = 0;
+    // The share of the file taken, 0 to kProgressWhole.
+    virtual void setProgress(int share) = 0;
     virtual void repaint() = 0;
     virtual void close() = 0;
 };

@@ -4,6 +4,8 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QFont>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
@@ -27,6 +29,7 @@
 #include "app/controllers/HelpText.h"
 #include "app/views/QtTranslations.h"
 #include "app/views/TextFit.h"
+#include "printer/SendEngine.h"
 #include "resources/Menus.h"
 #include "resources/Strings.h"
 
@@ -148,7 +151,7 @@ TemplateDialog::TemplateDialog(QWidget* parent, const QString& title, int width,
                 break;
             case ControlKind::Progress: {
                 auto* bar = new QProgressBar(this);
-                bar->setRange(0, 100);
+                bar->setRange(0, kProgressWhole);
                 bar->setValue(0);
                 bar->setTextVisible(false);
                 widget = bar;
@@ -485,6 +488,11 @@ class ProfileListDialog final : public TemplateDialog {
                           {2, ControlKind::Button, 60, 89, 50, 14, qtext(141)}}) {
         setObjectName(QStringLiteral("306"));
         control(2)->setEnabled(false);
+        // The lines are columns padded with blanks: they line up only in a
+        // fixed-pitch font, at the dialog's size.
+        QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        fixed.setPointSizeF(font().pointSizeF());
+        control(1000)->setFont(fixed);
     }
     void setClosable() {
         closable_ = true;
@@ -625,10 +633,10 @@ class QtSending final : public QtDisplay<SendingDisplay> {
         if (dialog_)
             dialog_->setText(1028, text);
     }
-    void setProgress(int percent) override {
+    void setProgress(int share) override {
         if (dialog_) {
             if (auto* bar = qobject_cast<QProgressBar*>(dialog_->control(1013)))
-                bar->setValue(percent);
+                bar->setValue(share);
         }
     }
 };

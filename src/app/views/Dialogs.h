@@ -47,7 +47,7 @@ enum class ControlKind {
     DefaultButton,
     Radio,     // radio button, wraps its text
     Edit,      // one-line edit, scrolls horizontally
-    Progress,  // progress bar 0..100
+    Progress,  // progress bar 0..kProgressWhole
     RichText,  // read-only text with a vertical scroll bar
     Icon,      // the program icon
     List,      // sorted list box with a vertical scroll bar

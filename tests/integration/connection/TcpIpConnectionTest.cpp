@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "connection/TcpIpConnection.h"
 #include "platform/Clock.h"
@@ -89,6 +90,39 @@ TEST_F(TcpIpConnectionLoopback, BytesArriveUnchangedAndAClosedPeerReadsAsZero) {
     EXPECT_TRUE(conn->read(buffer, length));  // the peer's end of stream
     EXPECT_EQ(length, 0u);
     EXPECT_EQ(received, std::string(data.begin(), data.end()));
+}
+
+// A write that waits for room tells, as it waits, what the peer took
+// meanwhile: a slow printer's progress shows before the write returns.
+TEST_F(TcpIpConnectionLoopback, AWriteWaitingForRoomTellsWhatThePeerTook) {
+    std::atomic<bool> stop{false};
+    std::thread slowPeer([&] {
+        char chunk[4096];
+        while (!stop.load()) {
+            ::recv(peer.get(), chunk, sizeof chunk, MSG_DONTWAIT);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    std::vector<std::uint64_t> told;
+    const Connection::UnconfirmedReport report = [&](std::uint64_t unconfirmed) {
+        told.push_back(unconfirmed);
+    };
+    conn->reportWhileWriting(&report);
+    std::atomic<bool> cancel{false};
+    conn->watchCancel(&cancel);
+    std::thread canceler([&] {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        cancel.store(true);
+    });
+    // Far more than the sockets' buffers hold: the write waits until canceled.
+    std::vector<std::uint8_t> data(64 << 20, 'f');
+    EXPECT_FALSE(conn->write(data.data(), data.size()));
+    canceler.join();
+    stop.store(true);
+    slowPeer.join();
+    ASSERT_GE(told.size(), 2u);
+    EXPECT_LT(told.back(), told.front());
+    EXPECT_LE(told.front(), data.size());
 }
 
 TEST_F(TcpIpConnectionLoopback, FinishingTellsWhetherThePeerTookEveryByte) {

@@ -86,7 +86,7 @@ TEST(MediaSim, InstallationArrivesByteForByteAndTheAnswerDecides) {
     long answer = -1;
     EXPECT_EQ(accepting.addProfile(profilePath(), control, answer), InstallResult::Installed);
     EXPECT_EQ(answer, 0);
-    EXPECT_EQ(progress.load(), 100);
+    EXPECT_EQ(progress.load(), kProgressWhole);
     ASSERT_TRUE(sim.waitForLine("profile " + sim.address(0)));
     ASSERT_TRUE(sim.waitForLine("received " + sim.address(0)));
     EXPECT_EQ(sim.record(0, 1), test::readFile(profilePath()));

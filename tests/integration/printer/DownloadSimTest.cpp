@@ -12,6 +12,7 @@
 #include "integration/sim/SimHelpers.h"
 #include "package/CatalogueEntry.h"
 #include "platform/Clock.h"
+#include "printer/SendEngine.h"
 #include "printer/SendingWorker.h"
 #include "support/ChildProcess.h"
 #include "support/PackageFixture.h"
@@ -219,7 +220,12 @@ TEST(TransferFaults, OutcomesAndWhatThePrinterGot) {
         std::chrono::steady_clock::time_point canceled;
         if (c.cancelAfterMs != kNoCancel) {
             std::this_thread::sleep_for(std::chrono::milliseconds(c.cancelAfterMs));
-            EXPECT_LT(worker.progress(), 50);
+            EXPECT_LT(worker.progress(), kProgressWhole / 2);
+            // A slow printer's first bytes show at once, long before it has
+            // taken a whole percent of the file (about a second here).
+            if (std::string_view(c.sim).starts_with("data = slow")) {
+                EXPECT_GT(worker.progress(), 0);
+            }
             canceled = std::chrono::steady_clock::now();
             worker.cancel();
         }
@@ -230,7 +236,7 @@ TEST(TransferFaults, OutcomesAndWhatThePrinterGot) {
         if (c.cancelAfterMs != kNoCancel) {
             EXPECT_LT(sink->ended - canceled, std::chrono::milliseconds(500));
         }
-        EXPECT_LT(worker.progress(), 100);
+        EXPECT_LT(worker.progress(), kProgressWhole);
         if (!empty) {
             // The printer's end of the connection: it got less than the file.
             auto line = sim.waitForLine("received " + sim.address(0), std::chrono::seconds(5));

@@ -13,6 +13,7 @@
 #include "platform/WorkingDirectory.h"
 #include "printer/Community.h"
 #include "printer/Identification.h"
+#include "printer/SendEngine.h"
 #include "resources/Menus.h"
 #include "support/PackageFixture.h"
 #include "support/SimProcess.h"
@@ -679,7 +680,7 @@ TEST_F(DownloadTest, FlowsFromTheListReachThePrinterAndSaySo) {
     EXPECT_TRUE(sim.waitForLine("applied " + address + " Meridot-4000 4.00"));
     EXPECT_EQ(view->sendingLive, 0);
     ASSERT_FALSE(view->progress.empty());
-    EXPECT_EQ(view->progress.back(), 100) << "the last progress shown is the whole file";
+    EXPECT_EQ(view->progress.back(), kProgressWhole) << "the last progress shown is the whole file";
 
     // Asked again, it has 4.00 now: back to 3.10.
     controller->command(resources::command::kViewRefresh);
@@ -887,7 +888,7 @@ TEST_F(DownloadTest, AnalysisEndingDuringADownloadLeavesItRunning) {
     EXPECT_NE(line->find(std::to_string(kBigMegabytes << 20)), std::string::npos) << *line;
     ASSERT_FALSE(view->progress.empty());
     EXPECT_TRUE(std::is_sorted(view->progress.begin(), view->progress.end()));
-    EXPECT_EQ(view->progress.back(), 100);
+    EXPECT_EQ(view->progress.back(), kProgressWhole);
     std::remove(file.c_str());
 }
 

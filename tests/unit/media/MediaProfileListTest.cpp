@@ -98,9 +98,9 @@ TEST(MediaInstall, BlocksProgressAndTheAnswer) {
                   c.expected == InstallResult::Installed || c.replies.empty());
         progress.push_back(t.progress.load());
         if (c.expected == InstallResult::Installed) {
-            EXPECT_EQ(progress, (std::vector<int>{40, 81, 100}));
+            EXPECT_EQ(progress, (std::vector<int>{4096, 8192, kProgressWhole}));
         } else {
-            EXPECT_LT(progress.back(), 100);
+            EXPECT_LT(progress.back(), kProgressWhole);
         }
     }
 }

@@ -23,7 +23,7 @@ std::string pattern(std::size_t n) {
     return s;
 }
 
-TEST(SendEngine, StreamsInPrinterBlocksWithTruncatedPercentages) {
+TEST(SendEngine, StreamsInPrinterBlocksWithTruncatedShares) {
     test::MemoryFile file(pattern(10'000));
     test::RecordingPrinter printer(1024);
     test::Transfer run;
@@ -35,7 +35,8 @@ TEST(SendEngine, StreamsInPrinterBlocksWithTruncatedPercentages) {
     };
     EXPECT_EQ(streamFile(file, printer, false, run.control), SendResult::Sent);
     progress.push_back(run.progress.load());
-    EXPECT_EQ(progress, (std::vector<int>{10, 20, 30, 40, 51, 61, 71, 81, 92, 100}));
+    EXPECT_EQ(progress, (std::vector<int>{1024, 2048, 3072, 4096, 5120, 6144, 7168, 8192, 9216,
+                                          kProgressWhole}));
     EXPECT_EQ(printer.received, pattern(10'000));
     EXPECT_EQ(printer.writes.back(), 10'000u - 9 * 1024);
 }
@@ -80,7 +81,7 @@ TEST(SendEngine, FilesOfFourGibibytesAndMore) {
             EXPECT_EQ(streamFile(huge, printer, false, run.control), SendResult::Sent);
         }
         EXPECT_EQ(printer.total, kSize);
-        EXPECT_EQ(run.progress.load(), 100);
+        EXPECT_EQ(run.progress.load(), kProgressWhole);
     }
 }
 
@@ -103,10 +104,10 @@ TEST(DowngradeRewrite, Lines) {
     }
 }
 
-// Failures are never success and never show 100 %. Cancels, a printer
+// Failures are never success and never show the whole. Cancels, a printer
 // that hangs up or takes nothing, and empty files are in the transfer
 // fault table against the simulator.
-TEST(SendEngine, FailuresAreNeverSuccessAndNeverShow100Percent) {
+TEST(SendEngine, FailuresAreNeverSuccessAndNeverShowTheWhole) {
     constexpr std::size_t kNever = static_cast<std::size_t>(-1);
     struct Case {
         const char* name;
@@ -116,10 +117,10 @@ TEST(SendEngine, FailuresAreNeverSuccessAndNeverShow100Percent) {
         SendResult expected;
         int progress;
     } cases[] = {
-        {"a truncated file", 5000, 2048, true, 0, SendResult::WriteFailed, 40},
+        {"a truncated file", 5000, 2048, true, 0, SendResult::WriteFailed, 4096},
         {"no connection", 10, kNever, false, 0, SendResult::NoConnection, 0},
         // Bytes still in this side's buffers are not progress.
-        {"half still buffered", 5000, kNever, true, 2500, SendResult::WriteFailed, 50},
+        {"half still buffered", 5000, kNever, true, 2500, SendResult::WriteFailed, 5000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -159,9 +159,14 @@ TEST(HelpTexts, EveryLanguageExplainsItsOwnMenusAndTheTool) {
         for (const char* command :
              {"upkeepctl check", "upkeepctl upgrade", "upkeepctl downgrade", "upkeepctl send",
               "upkeepctl profiles", "upkeepctl add-profile", "upkeepctl printers",
-              "upkeepctl catalogue", "upkeepctl query"}) {
+              "upkeepctl catalogue", "upkeepctl query", "Ctrl+Shift+C"}) {
             EXPECT_NE(help.find(command), std::string::npos)
                 << languageCode(table) << ".txt lacks " << command;
+        }
+        for (const char* mark : {" ?", " !", " :", " ;"}) {
+            if (table == Table::French) {
+                EXPECT_EQ(help.find(mark), std::string::npos) << "fr.txt has \"" << mark << '"';
+            }
         }
         for (const MenuPopup& popup : mainMenu(table)) {
             std::string name = plainLabel(popup.label);

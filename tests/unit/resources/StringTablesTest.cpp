@@ -88,6 +88,14 @@ TEST(StringTables, EveryTableMatchesEnglish) {
                 EXPECT_STRNE(text(table, id), text(Table::EnglishUS, id))
                     << tableName(table) << " string " << id;
             }
+            // French sets these marks off with a no-break space, so a line
+            // never starts with one.
+            for (const char* mark : {" ?", " !", " :", " ;"}) {
+                if (table == Table::French) {
+                    EXPECT_EQ(std::string(text(table, id)).find(mark), std::string::npos)
+                        << "string " << id << " has \"" << mark << '"';
+                }
+            }
         }
         EXPECT_STREQ(text(table, 190), "Upkeep") << tableName(table);
         EXPECT_STREQ(text(table, id::kSiteNumber), "4") << tableName(table);
