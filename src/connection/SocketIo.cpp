@@ -61,8 +61,9 @@ bool PeerWindow::shrunk(int fd) {
 
 namespace {
 
-// waitFor, telling `meanwhile` after every slice without room: the peer
-// may be acknowledging bytes all along.
+// Waits for `events` in slices short enough to see the cancel word,
+// telling `meanwhile` after every slice that found nothing (a writer
+// waiting for room: the peer may be acknowledging bytes all along).
 template <typename Meanwhile>
 bool waitForRoom(int fd, short events, platform::Millis nominal, const std::atomic<bool>* cancel,
                  Meanwhile meanwhile) {
@@ -71,9 +72,9 @@ bool waitForRoom(int fd, short events, platform::Millis nominal, const std::atom
         if (isCanceled(cancel))
             return false;
         pollfd entry{fd, events, 0};
-        int ready =
-            ::poll(&entry, 1,
-                   std::clamp(static_cast<int>(deadline.remaining().count()), 0, kCancelSliceMs));
+        int ready = pollSlice(
+            entry, std::min(static_cast<int>(deadline.remaining().count()), kCancelSliceMs),
+            cancel);
         if (ready > 0)
             return (entry.revents & (events | POLLHUP | POLLERR)) != 0;
         if (ready < 0 && errno != EINTR)
@@ -87,19 +88,7 @@ bool waitForRoom(int fd, short events, platform::Millis nominal, const std::atom
 }  // namespace
 
 bool waitFor(int fd, short events, platform::Millis nominal, const std::atomic<bool>* cancel) {
-    platform::Deadline deadline(nominal);
-    for (;;) {
-        if (isCanceled(cancel))
-            return false;
-        pollfd entry{fd, events, 0};
-        int ready = pollSlice(entry, static_cast<int>(deadline.remaining().count()), cancel);
-        if (ready > 0)
-            return (entry.revents & (events | POLLHUP | POLLERR)) != 0;
-        if (ready < 0 && errno != EINTR)
-            return false;
-        if (deadline.expired())
-            return false;
-    }
+    return waitForRoom(fd, events, nominal, cancel, [] {});
 }
 
 bool sendAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::Millis perSend,
