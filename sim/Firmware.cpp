@@ -8,7 +8,7 @@ namespace upkeep::sim {
 
 namespace {
 
-constexpr std::size_t kMaxHeader = 4096;
+constexpr std::size_t kMaxFirmwareHeader = 4096;
 
 bool isFlag(char c) {
     return c == '0' || c == '7';
@@ -33,8 +33,8 @@ void FirmwareIntake::feed(std::string_view bytes) {
     if (headerDone_) {
         payload_ = header_.size() - start;
         header_.clear();
-    } else if (header_.size() > kMaxHeader && headerError_.empty()) {
-        headerError_ = "no flag line in the first " + std::to_string(kMaxHeader) + " bytes";
+    } else if (header_.size() > kMaxFirmwareHeader && headerError_.empty()) {
+        headerError_ = "no flag line in the first " + std::to_string(kMaxFirmwareHeader) + " bytes";
     }
 }
 

@@ -6,7 +6,7 @@
 namespace upkeep::sim {
 
 namespace {
-constexpr std::size_t kMaxHeader = 4096;
+constexpr std::size_t kMaxProfileHeader = 4096;
 }
 
 std::string ProfileIntake::feed(std::string_view bytes) {
@@ -45,7 +45,7 @@ std::string ProfileIntake::feed(std::string_view bytes) {
         if (headerDone_) {
             payload_ = header_.size() - start;
             header_.clear();
-        } else if (header_.size() > kMaxHeader) {
+        } else if (header_.size() > kMaxProfileHeader) {
             headerDone_ = true;  // no header to speak of: wait for silence
             size_.reset();
             header_.clear();

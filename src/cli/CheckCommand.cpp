@@ -30,7 +30,7 @@ int checkCommand(const Args& args);
 
 namespace {
 
-const Command& self() {
+const Command& checkCommandLine() {
     return commandNamed("check");
 }
 
@@ -214,24 +214,24 @@ int checkCommand(const Args& args) {
     // every request goes out at once, so the fleet takes about one time-out.
     options.parallel = kAllAtOnce;
     if (auto code =
-            parseOptions(self(), args, options,
+            parseOptions(checkCommandLine(), args, options,
                          {"--json", "--json-lines", "--metrics", "--parallel", "--package",
                           "--community", "--all", "--fail-on", "--keyring", "--require-signed"})) {
         return *code;
     }
     if (int(options.json) + int(options.jsonLines) + int(options.metrics) > 1) {
-        return usageError(self(),
+        return usageError(checkCommandLine(),
                           message(text::kExcludeEachOther, {"--json, --json-lines", "--metrics"}));
     }
     std::vector<std::string> failing;
     for (const std::string& name : options.failOn) {
         std::optional<std::string> state = failOnState(name);
         if (!state)
-            return usageError(self(), message(text::kNoState, {"--fail-on", name}));
+            return usageError(checkCommandLine(), message(text::kNoState, {"--fail-on", name}));
         failing.push_back(*state);
     }
     if (options.positional.empty() && !options.all)
-        return usageError(self(), message(text::kExpected, {"TARGET..."}));
+        return usageError(checkCommandLine(), message(text::kExpected, {"TARGET..."}));
     if (!loadPackage(options))
         return kExitFailed;
 
@@ -245,7 +245,7 @@ int checkCommand(const Args& args) {
     for (const std::string& target : options.positional) {
         auto port = resolveTarget(target);
         if (!port)
-            return usageError(self(), targetError(target));
+            return usageError(checkCommandLine(), targetError(target));
         // Its row reads "Could not access"; this says why.
         if (auto missing = missingPort(*port))
             std::fprintf(stderr, "upkeepctl: %s: %s\n", terminalText(target).c_str(),

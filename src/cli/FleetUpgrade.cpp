@@ -30,7 +30,7 @@ int upgradeCommand(const Args& args);
 
 namespace {
 
-const Command& self() {
+const Command& upgradeCommandLine() {
     return commandNamed("upgrade");
 }
 
@@ -290,18 +290,18 @@ int upgradeCommand(const Args& args) {
     Options options;
     options.parallel = 8;
     if (auto code = parseOptions(
-            self(), args, options,
+            upgradeCommandLine(), args, options,
             {"--yes", "--package", "--community", "--all", "--parallel", "--verify",
              "--verify-timeout", "--json", "--dry-run", "--keyring", "--require-signed"})) {
         return *code;
     }
     if (options.positional.empty() && !options.all)
-        return usageError(self(), message(text::kExpected, {"TARGET... | --all"}));
+        return usageError(upgradeCommandLine(), message(text::kExpected, {"TARGET... | --all"}));
     std::vector<std::shared_ptr<Printer>> printers;
     for (const std::string& target : options.positional) {
         auto port = resolveTarget(target);
         if (!port)
-            return usageError(self(), targetError(target));
+            return usageError(upgradeCommandLine(), targetError(target));
         printers.push_back(std::make_shared<Printer>(target, *port));
     }
     if (!loadPackage(options))

@@ -17,7 +17,7 @@ int historyCommand(const Args& args);
 
 namespace {
 
-const Command& self() {
+const Command& historyCommandLine() {
     return commandNamed("history");
 }
 
@@ -46,13 +46,14 @@ int historyCommand(const Args& args) {
         } else if (i + 1 < args.size()) {
             printer = args[++i];
         } else {
-            return usageError(self(), message(text::kNeedsValue, {"--printer"}));
+            return usageError(historyCommandLine(), message(text::kNeedsValue, {"--printer"}));
         }
     }
-    if (auto code = parseOptions(self(), rest, options, {"--json"}))
+    if (auto code = parseOptions(historyCommandLine(), rest, options, {"--json"}))
         return *code;
     if (!options.positional.empty())
-        return usageError(self(), message(text::kUnexpectedArgument, {options.positional.front()}));
+        return usageError(historyCommandLine(),
+                          message(text::kUnexpectedArgument, {options.positional.front()}));
     const std::string file = history::path();
     if (file.empty())
         return fail(kExitFailed, message(text::kNoHistoryFile, {}));

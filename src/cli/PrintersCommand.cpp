@@ -20,7 +20,7 @@ int printersCommand(const Args& args);
 
 namespace {
 
-const Command& self() {
+const Command& printersCommandLine() {
     return commandNamed("printers");
 }
 
@@ -58,10 +58,11 @@ void printTable(const std::vector<Row>& found) {
 
 int printersCommand(const Args& args) {
     Options options;
-    if (auto code = parseOptions(self(), args, options, {"--json"}))
+    if (auto code = parseOptions(printersCommandLine(), args, options, {"--json"}))
         return *code;
     if (!options.positional.empty())
-        return usageError(self(), message(text::kUnexpectedArgument, {options.positional.front()}));
+        return usageError(printersCommandLine(),
+                          message(text::kUnexpectedArgument, {options.positional.front()}));
 
     PrinterList list(PrinterList::kUnbounded);
     std::vector<discovery::QueueReport> queues;

@@ -35,7 +35,7 @@ bool lessIgnoringCase(const std::string& a, const std::string& b) {
 
 // An entry is its ink set and its media name, each in a 20-column field
 // with one space between; a longer ink set pushes the name right.
-std::pair<std::string, std::string> columns(const std::string& text) {
+std::pair<std::string, std::string> profileColumns(const std::string& text) {
     std::size_t gap = text.size() > 20 && text[20] == ' ' ? 20 : text.find("  ");
     if (gap == std::string::npos)
         gap = text.find(' ');
@@ -74,7 +74,7 @@ int profilesCommand(const Args& args) {
     if (options.json) {
         std::printf("[");
         for (std::size_t i = 0; i < profiles.size(); ++i) {
-            const auto [inkSet, media] = columns(profiles[i]);
+            const auto [inkSet, media] = profileColumns(profiles[i]);
             std::printf("%s{\"inkSet\": %s, \"media\": %s, \"text\": %s}", i ? ", " : "",
                         jsonString(inkSet).c_str(), jsonString(media).c_str(),
                         jsonString(profiles[i]).c_str());

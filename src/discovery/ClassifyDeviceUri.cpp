@@ -23,10 +23,6 @@ Classification unreachable(std::string rule, std::string problem) {
     return {PortType::TcpIp, {std::string()}, std::move(rule), std::move(problem)};
 }
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
 // A host of the mDNS domain ("labprinter.local", "labprinter.local.").
 bool isLocalName(std::string_view host) {
     while (!host.empty() && host.back() == '.')
@@ -100,7 +96,7 @@ Classification network(const DeviceUri& uri, const PortSources& sources) {
     if (isIppScheme(uri.scheme)) {
         // Another print server's queue (or class) is not a printer: its jobs
         // go through that server, and its host is no printer to analyse.
-        if (startsWith(uri.path, "/printers/") || startsWith(uri.path, "/classes/"))
+        if (uri.path.starts_with("/printers/") || uri.path.starts_with("/classes/"))
             return notClassified("a queue of another print server, not a printer");
         if (std::optional<platform::ServiceInstance> instance = dnssdInstance(uri.host))
             return resolvedService(*instance, sources.dnssd, rule);
@@ -168,7 +164,7 @@ Classification dnssd(const DeviceUri& uri, const platform::ServiceResolver* reso
 // A maker's own backend: SCHEME:/net/MODEL?ip=ADDR (or hostname=NAME, or
 // zc=NAME, the printer's zeroconf name) and SCHEME:/usb/MODEL?serial=S.
 std::optional<Classification> vendorBackend(const DeviceUri& uri, const PortSources& sources) {
-    if (startsWith(uri.path, "/usb/")) {
+    if (uri.path.starts_with("/usb/")) {
         UsbPortTable::UriQuery query;
         query.model = uri.path.substr(5);
         query.serialNumber = queryValue(uri.query, "serial");
@@ -176,7 +172,7 @@ std::optional<Classification> vendorBackend(const DeviceUri& uri, const PortSour
             return notClassified("no serial number in the URI");
         return usbMatch(query, sources.usb, uri.scheme + " URI, USB form, serial number");
     }
-    if (!startsWith(uri.path, "/net/"))
+    if (!uri.path.starts_with("/net/"))
         return std::nullopt;
     const std::string rule = uri.scheme + " URI, network form";
     for (const char* key : {"ip", "hostname"}) {
@@ -265,7 +261,7 @@ void collectLookups(std::string_view uri, std::vector<platform::ServiceInstance>
     }
     if (scheme == "socket" || scheme == "lpd" || scheme == "snmp" || isIppScheme(scheme)) {
         host(parts->host);
-    } else if (startsWith(parts->path, "/net/")) {
+    } else if (parts->path.starts_with("/net/")) {
         host(queryValue(parts->query, "ip"));
         host(queryValue(parts->query, "hostname"));
         std::string zeroconf = queryValue(parts->query, "zc");

@@ -5,10 +5,6 @@
 namespace upkeep::discovery {
 namespace {
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
 Classification found(std::string_view name, PortType type, std::string rule) {
     return {type, {std::string(name)}, std::move(rule), {}};
 }
@@ -16,14 +12,14 @@ Classification found(std::string_view name, PortType type, std::string rule) {
 }  // namespace
 
 Classification classify(std::string_view portName, const PortSources& sources) {
-    if (startsWith(portName, "LPT"))
+    if (portName.starts_with("LPT"))
         return found(portName, PortType::Parallel, "parallel port name");
 
     if (std::optional<std::string> id = linkoraPort(sources.registry, portName)) {
         std::string_view text = *id;
-        if (startsWith(text, "TCPIP,"))
+        if (text.starts_with("TCPIP,"))
             return found(text.substr(6), PortType::TcpIp, "Linkora port");
-        if (startsWith(text, "IPX,"))
+        if (text.starts_with("IPX,"))
             return found(text.substr(4), PortType::IpxSpx, "Linkora port");
         if (std::optional<std::string> test = testPort(sources.registry, portName))
             return found(*test, PortType::TcpIp, "Linkora port, test port's text");

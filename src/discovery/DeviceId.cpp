@@ -14,7 +14,7 @@ std::string_view trim(std::string_view text) {
     return text;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+bool upperEquals(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -27,7 +27,7 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 
 bool isOneOf(std::string_view key, std::initializer_list<std::string_view> names) {
     for (std::string_view name : names) {
-        if (equalsIgnoringCase(key, name))
+        if (upperEquals(key, name))
             return true;
     }
     return false;

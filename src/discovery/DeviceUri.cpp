@@ -5,10 +5,6 @@
 namespace upkeep::discovery {
 namespace {
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
 // "" is no port (the scheme's own); anything but 1..65535 is refused.
 bool parsePort(std::string_view text, std::optional<std::uint16_t>& port) {
     if (text.empty())
@@ -33,7 +29,7 @@ bool parseAuthority(std::string_view authority, DeviceUri& parts) {
         authority.remove_prefix(at + 1);
     std::string_view host;
     std::string_view rest;
-    if (startsWith(authority, "[")) {
+    if (authority.starts_with("[")) {
         std::size_t close = authority.find(']');
         if (close == std::string_view::npos)
             return false;
@@ -110,7 +106,7 @@ std::optional<DeviceUri> parseDeviceUri(std::string_view uri) {
         parts.query = std::string(rest.substr(question + 1));
         rest = rest.substr(0, question);
     }
-    if (startsWith(rest, "//")) {
+    if (rest.starts_with("//")) {
         rest.remove_prefix(2);
         std::size_t slash = rest.find('/');
         if (!parseAuthority(rest.substr(0, slash), parts))

@@ -3,24 +3,17 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/AsciiText.h"
+
 namespace upkeep::discovery {
 
 namespace {
 
-char upperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return upperAscii(x) == upperAscii(y);
-           });
-}
-
 // The model without the manufacturer's name and the spaces after it.
 std::string_view bareModel(std::string_view model, std::string_view make) {
     if (!make.empty() && model.size() > make.size() &&
-        equalsIgnoringCase(model.substr(0, make.size()), make) && model[make.size()] == ' ') {
+        platform::equalsIgnoringCase(model.substr(0, make.size()), make) &&
+        model[make.size()] == ' ') {
         model.remove_prefix(make.size());
         while (!model.empty() && model.front() == ' ')
             model.remove_prefix(1);
@@ -131,10 +124,10 @@ std::vector<std::string> UsbPortTable::match(const UriQuery& query) const {
     for (std::size_t i = 0; i < count_; ++i) {
         const Entry& entry = entries_[i];
         const DeviceId& id = entry.deviceId;
-        if (!sameInterface(entry) || !equalsIgnoringCase(id.manufacturer, query.make))
+        if (!sameInterface(entry) || !platform::equalsIgnoringCase(id.manufacturer, query.make))
             continue;
-        if (equalsIgnoringCase(bareModel(id.model, id.manufacturer),
-                               bareModel(query.model, query.make)))
+        if (platform::equalsIgnoringCase(bareModel(id.model, id.manufacturer),
+                                         bareModel(query.model, query.make)))
             add(entry);
     }
     return paths;

@@ -1,6 +1,6 @@
 #include "package/CatalogueEntry.h"
 
-#include <strings.h>
+#include "platform/AsciiText.h"
 
 #include <string>
 
@@ -24,7 +24,7 @@ std::unique_ptr<Connection> tryOpen(std::string_view name, std::uint32_t placeme
 }  // namespace
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
+    return platform::equalsIgnoringCase(a, b);
 }
 
 CatalogueEntry::CatalogueEntry(std::string_view model, std::string_view version,

@@ -24,10 +24,6 @@
 namespace upkeep::history {
 namespace {
 
-struct DigestDeleter {
-    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-};
-
 std::string hex(const unsigned char* bytes, unsigned length) {
     static const char digits[] = "0123456789abcdef";
     std::string out;
@@ -50,7 +46,10 @@ std::mutex appendMutex;
 }  // namespace
 
 struct SentBytes::Digest {
-    std::unique_ptr<EVP_MD_CTX, DigestDeleter> context{EVP_MD_CTX_new()};
+    struct Free {
+        void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+    };
+    std::unique_ptr<EVP_MD_CTX, Free> context{EVP_MD_CTX_new()};
 };
 
 SentBytes::SentBytes() : digest_(std::make_unique<Digest>()) {

@@ -16,11 +16,11 @@
 #include <sstream>
 #include <thread>
 
-#include "integration/discovery/CupsdProcess.h"
 #include "integration/sim/SimHelpers.h"
 #include "printer/DownloadHistory.h"
 #include "support/ChildProcess.h"
 #include "support/CommandRunner.h"
+#include "support/CupsdProcess.h"
 #include "support/Paths.h"
 #include "support/SimProcess.h"
 

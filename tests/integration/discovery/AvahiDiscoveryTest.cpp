@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "integration/discovery/CupsdProcess.h"
 #include "platform/Clock.h"
 #include "platform/ServiceResolver.h"
 #include "support/CommandRunner.h"
+#include "support/CupsdProcess.h"
 #include "support/Paths.h"
 #include "support/PrivateAvahi.h"
 #include "support/SimProcess.h"

@@ -10,7 +10,7 @@ namespace {
 
 using test::TempDir;
 
-struct Case {
+struct StartupCase {
     const char* name;
     std::optional<std::string> content;  // none: no file
     std::uint32_t firmwareMode;
@@ -21,7 +21,7 @@ struct Case {
 };
 
 TEST(StartupRequest, ReadsAndConsumesTheFile) {
-    const std::vector<Case> cases = {
+    const std::vector<StartupCase> cases = {
         {"firmware in capitals, name with spaces", "FIRMWARE\nPlotter  Room 2 #3\n", 1, 0,
          "Plotter  Room 2 #3", false},
         {"medaform, rest of line ignored, blank line", "medaform please now\n\n  /p/paper.pdw\n", 0,
@@ -43,7 +43,7 @@ TEST(StartupRequest, ReadsAndConsumesTheFile) {
          true},
     };
     platform::ScopedTimeScale fast(0.001);
-    for (const Case& c : cases) {
+    for (const StartupCase& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
         platform::ScopedWorkingDirectory inDir(dir.path());

@@ -5,7 +5,7 @@
 namespace upkeep {
 namespace {
 
-IdentifyReply parse(const std::string& text) {
+IdentifyReply parseReply(const std::string& text) {
     // An exact-size copy, so that a read past the reply is caught.
     std::vector<std::uint8_t> bytes(text.begin(), text.end());
     return parseIdentifyReply(bytes.data(), bytes.size());
@@ -48,7 +48,7 @@ TEST(IdentifyReply, ReplyShapes) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reply.substr(0, 40));
-        IdentifyReply r = parse(c.reply);
+        IdentifyReply r = parseReply(c.reply);
         EXPECT_EQ(r.model.view(), c.model);
         EXPECT_EQ(r.version.view(), c.version);
         ASSERT_EQ(r.subsystemCount, c.subsystems.size());

@@ -1,4 +1,4 @@
-#include "integration/discovery/CupsdProcess.h"
+#include "support/CupsdProcess.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>
