@@ -143,7 +143,11 @@ void MainController::refresh() {
 void MainController::addPrinter(std::shared_ptr<Printer> printer) {
     if (!printerList_)
         printerList_ = std::make_shared<PrinterList>();
-    printerList_->add(std::move(printer));
+    const std::string name = printer->name();
+    if (!printerList_->add(std::move(printer))) {
+        view_.messageBox(MessageIcon::Warning, fillTemplate(resources::text(311), {name}));
+        return;
+    }
     startAnalysis();
 }
 

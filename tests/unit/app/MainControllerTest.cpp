@@ -185,6 +185,15 @@ TEST_F(MainControllerTest, AutomaticActionRunsOnceAfterTheFirstSearch) {
         controller->command(resources::command::kViewRefresh);
         ASSERT_TRUE(settle());
         EXPECT_EQ(shown(), before);
+
+        // A printer added by hand to a full list is refused aloud.
+        if (c.leftOut) {
+            view->addressAnswers = {AddressAnswer{1, "one more"}};
+            controller->command(resources::command::kFileNew);
+            ASSERT_TRUE(settle());
+            ASSERT_EQ(shown(), before + 1);
+            EXPECT_EQ(view->messages.back().text, fillTemplate(resources::text(311), {"one more"}));
+        }
     }
 }
 
