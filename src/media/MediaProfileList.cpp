@@ -200,38 +200,25 @@ InstallResult installOver(Connection& file, Connection& printer, const TransferC
         return control.cancel.load() ? InstallResult::Canceled : InstallResult::Failed;
 
     const std::uint64_t total = file.size();
-    std::uint64_t sent = 0;
-    auto showTaken = [&](std::uint64_t unconfirmed) {
-        control.progress.store(takenShare(sent - std::min(unconfirmed, sent), total));
-    };
-    // As for a download: what a slow printer takes while a write waits shows.
-    const Connection::UnconfirmedReport whileWriting = [&](std::uint64_t unconfirmed) {
-        const std::uint64_t through = sent + length;
-        control.progress.store(takenShare(through - std::min(unconfirmed, through), total));
-    };
-    printer.reportWhileWriting(&whileWriting);
-    struct Unwatch {
-        Connection& printer;
-        ~Unwatch() { printer.reportWhileWriting(nullptr); }
-    } unwatch{printer};
+    TakenProgress taken(printer, control.progress, total);
     // A canceled installation stops at once: waiting for the printer's
     // answer to a profile it only got part of would hold the user up for
     // nothing.
     do {
         if (control.cancel.load())
             return InstallResult::Canceled;
+        taken.writing(length);
         if (!printer.write(block.get(), length))
             return control.cancel.load() ? InstallResult::Canceled : InstallResult::Failed;
-        sent += length;
-        showTaken(printer.unconfirmed());
+        taken.written();
         length = capacity();
     } while (file.read(block.get(), length) && length > 0);
-    if (sent != total)
+    if (taken.sent() != total)
         return InstallResult::Failed;
     // The same rule as a download: bytes that only reached this side's
     // buffers, or that a printer which had stopped reading acknowledged,
     // were not installed.
-    if (!printer.awaitTaken(showTaken))
+    if (!printer.awaitTaken(taken.report()))
         return control.cancel.load() ? InstallResult::Canceled : InstallResult::Failed;
 
     // The answer is read once; no answer within the connection's time-out

@@ -23,6 +23,30 @@ int takenShare(std::uint64_t taken, std::uint64_t total) {
     return std::min(kProgressWhole - 1, static_cast<int>(value));
 }
 
+TakenProgress::TakenProgress(Connection& printer, std::atomic<int>& progress, std::uint64_t total)
+    : printer_(printer),
+      progress_(progress),
+      total_(total),
+      whileWriting_([this](std::uint64_t unconfirmed) { show(sent_ + writing_, unconfirmed); }),
+      afterWrites_([this](std::uint64_t unconfirmed) { show(sent_, unconfirmed); }) {
+    printer_.reportWhileWriting(&whileWriting_);
+}
+
+// The report reads this object's words: it goes with them.
+TakenProgress::~TakenProgress() {
+    printer_.reportWhileWriting(nullptr);
+}
+
+void TakenProgress::written() {
+    sent_ += writing_;
+    writing_ = 0;
+    show(sent_, printer_.unconfirmed());
+}
+
+void TakenProgress::show(std::uint64_t through, std::uint64_t unconfirmed) const {
+    progress_.store(takenShare(through - std::min(unconfirmed, through), total_));
+}
+
 bool rewriteForDowngrade(std::uint8_t* block, std::size_t length) {
     if (block == nullptr)
         return false;
@@ -76,24 +100,7 @@ SendResult streamFile(Connection& file, Connection& printer, bool downgrade,
         return control.cancel.load() ? SendResult::Canceled : SendResult::NoConnection;
 
     const std::uint64_t total = file.size();
-    std::uint64_t sent = 0;
-    // Bytes still in this side's buffers are not the printer's yet, and
-    // the whole is kept for a send that succeeded.
-    auto showTaken = [&](std::uint64_t unconfirmed) {
-        control.progress.store(takenShare(sent - std::min(unconfirmed, sent), total));
-    };
-    // While a write waits for room the block being written counts as sent
-    // and unconfirmed: what the printer takes meanwhile still shows.
-    const Connection::UnconfirmedReport whileWriting = [&](std::uint64_t unconfirmed) {
-        const std::uint64_t through = sent + length;
-        control.progress.store(takenShare(through - std::min(unconfirmed, through), total));
-    };
-    printer.reportWhileWriting(&whileWriting);
-    // The report reads this frame's words: it goes with them.
-    struct Unwatch {
-        Connection& printer;
-        ~Unwatch() { printer.reportWhileWriting(nullptr); }
-    } unwatch{printer};
+    TakenProgress taken(printer, control.progress, total);
     do {
         if (control.cancel.load())
             return SendResult::Canceled;
@@ -101,22 +108,22 @@ SendResult streamFile(Connection& file, Connection& printer, bool downgrade,
             rewriteForDowngrade(block.get(), length);
             downgrade = false;
         }
+        taken.writing(length);
         if (!printer.write(block.get(), length))
             return failed(printer, control);
         // The bytes as written: for a downgrade, with the rewritten flag
         // line, so its digest is not the file's on disk.
         if (control.sent)
             control.sent->add(block.get(), length);
-        sent += length;
-        showTaken(printer.unconfirmed());
+        taken.written();
         // The next read asks for as much as the last one returned; one that
         // returns nothing ends the loop.
     } while (file.read(block.get(), length) && length > 0);
     // A file that could not be read to its end was not sent, whatever the
     // loop saw.
-    if (sent != total)
+    if (taken.sent() != total)
         return SendResult::WriteFailed;
-    if (!printer.finishSending(showTaken))
+    if (!printer.finishSending(taken.report()))
         return failed(printer, control);
     control.progress.store(kProgressWhole);
     return SendResult::Sent;

@@ -35,6 +35,38 @@ inline constexpr int kProgressWhole = 10'000;
 // the whole is kept for a transfer that succeeded.
 int takenShare(std::uint64_t taken, std::uint64_t total);
 
+// Shows on `progress` the share of `total` bytes the printer has taken:
+// the bytes written less those still in this side's buffers, and, while a
+// write waits for room, the block being written as well, so that what a
+// slow printer takes meanwhile still shows. Watches the connection's
+// writes while it lives.
+class TakenProgress {
+  public:
+    TakenProgress(Connection& printer, std::atomic<int>& progress, std::uint64_t total);
+    ~TakenProgress();
+    TakenProgress(const TakenProgress&) = delete;
+    TakenProgress& operator=(const TakenProgress&) = delete;
+
+    // A write of `length` bytes begins.
+    void writing(std::size_t length) { writing_ = length; }
+    // It succeeded: the bytes count as sent, and what was taken shows.
+    void written();
+    std::uint64_t sent() const { return sent_; }
+    // The report for the finishing waits.
+    const Connection::UnconfirmedReport& report() const { return afterWrites_; }
+
+  private:
+    void show(std::uint64_t through, std::uint64_t unconfirmed) const;
+
+    Connection& printer_;
+    std::atomic<int>& progress_;
+    const std::uint64_t total_;
+    std::uint64_t sent_ = 0;
+    std::uint64_t writing_ = 0;
+    const Connection::UnconfirmedReport whileWriting_;
+    const Connection::UnconfirmedReport afterWrites_;
+};
+
 // What a running transfer shares with whoever watches it.
 struct TransferControl {
     const std::atomic<bool>& cancel;
