@@ -3,8 +3,7 @@
 #include "connection/ParallelConnection.h"
 #include "discovery/FindPrinters.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include "platform/Socket.h"
 
 #include <algorithm>
 #include <cctype>
