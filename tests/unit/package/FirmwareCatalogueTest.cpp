@@ -310,7 +310,7 @@ TEST_F(CatalogueFiles, SettingTooLongForADescriptorIsSkipped) {
     std::string deep = software.path();
     while (deep.size() < 240) {
         deep += "/dddddddddd";
-        ASSERT_EQ(::mkdir(deep.c_str(), 0755), 0);
+        ASSERT_TRUE(std::filesystem::create_directory(deep));
     }
     std::string name = std::string(255 - deep.size(), 'n') + "tail.fmw";
     writeFile(deep + "/" + name.substr(0, 255 - deep.size() - 1), "wrong file");
