@@ -267,6 +267,10 @@ class CatalogueFiles : public ::testing::Test {
 // The working directory, then the setting's directory, then the name as a
 // full path.
 TEST_F(CatalogueFiles, OpenFileTriesThreePlacesInOrder) {
+#ifdef _WIN32
+    GTEST_SKIP()
+        << "a full path starts with a drive there; its rule comes with the Windows file layout";
+#endif
     writeFile(software.file("both.fmw"), "from settings");
     writeFile(work.file("both.fmw"), "from working directory");
     writeFile(software.file("settings.fmw"), "from settings");
