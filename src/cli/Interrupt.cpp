@@ -1,6 +1,9 @@
 #include "cli/Interrupt.h"
 
 #include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -30,6 +33,22 @@ extern "C" void onInterrupt(int) {
 
 }  // namespace
 
+#ifdef _WIN32
+// Called on a thread of its own by the console.
+BOOL WINAPI onConsoleEvent(DWORD) {
+    onInterrupt(0);
+    return TRUE;
+}
+
+InterruptGuard::InterruptGuard() {
+    signalled.store(false);
+    ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+InterruptGuard::~InterruptGuard() {
+    ::SetConsoleCtrlHandler(onConsoleEvent, FALSE);
+}
+#else
 InterruptGuard::InterruptGuard() {
     signalled.store(false);
     const std::string line = message(text::kCanceled, {}) + "\n";
@@ -46,6 +65,7 @@ InterruptGuard::~InterruptGuard() {
     ::sigaction(SIGINT, &previousInt_, nullptr);
     ::sigaction(SIGTERM, &previousTerm_, nullptr);
 }
+#endif
 
 bool interrupted() {
     return signalled.load();

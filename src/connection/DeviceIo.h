@@ -5,8 +5,11 @@
 // non-blocking read or write still finds nothing to do; these loops then
 // try again after a short sleep instead of spinning. Every wait looks at a
 // cancel word, when there is one, at least every socketio::kCancelSliceMs.
+// Linux's are in linux/DeviceIo.cpp; Windows's are still to come.
 
+#ifndef _WIN32
 #include <poll.h>
+#endif
 
 #include <atomic>
 #include <cstddef>
@@ -34,9 +37,11 @@ bool writeAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::
 bool readSome(int fd, std::uint8_t* buffer, std::size_t& length, platform::Millis limit,
               const std::atomic<bool>* cancel);
 
+#ifndef _WIN32
 // The poll() these loops call; tests put in one that behaves like a driver
 // without a poll method (always "ready"). Null: the system's.
 using PollFunction = int (*)(pollfd*, nfds_t, int);
 void setPollFunction(PollFunction function);
+#endif
 
 }  // namespace upkeep::deviceio

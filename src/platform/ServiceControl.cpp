@@ -5,13 +5,6 @@
 namespace upkeep::platform {
 namespace {
 
-class NoSpooler final : public ServiceControl {
-  public:
-    bool defineParallelDevice() override { return true; }
-    bool stopSpooler() override { return true; }
-    void startSpooler() override {}
-};
-
 std::atomic<ServiceControl*>& override() {
     static std::atomic<ServiceControl*> word{nullptr};
     return word;
@@ -20,9 +13,8 @@ std::atomic<ServiceControl*>& override() {
 }  // namespace
 
 ServiceControl& serviceControl() {
-    static NoSpooler linuxControl;
     ServiceControl* fake = override().load();
-    return fake ? *fake : linuxControl;
+    return fake ? *fake : systemServiceControl();
 }
 
 void setServiceControl(ServiceControl* control) {

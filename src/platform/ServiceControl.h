@@ -19,6 +19,8 @@ class ServiceControl {
 };
 
 ServiceControl& serviceControl();
+// The system's own, whatever stands in.
+ServiceControl& systemServiceControl();
 // Stands a fake in for the platform's (tests); null restores it.
 void setServiceControl(ServiceControl* control);
 

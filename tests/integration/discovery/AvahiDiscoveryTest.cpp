@@ -5,7 +5,7 @@
 
 #include "integration/discovery/CupsdProcess.h"
 #include "platform/Clock.h"
-#include "platform/ServiceResolver.h"
+#include "platform/linux/AvahiDnssdResolver.h"
 #include "support/CommandRunner.h"
 #include "support/Paths.h"
 #include "support/PrivateAvahi.h"

@@ -11,7 +11,7 @@
 #include "integration/discovery/CupsdProcess.h"
 #include "integration/sim/SimHelpers.h"
 #include "platform/Clock.h"
-#include "platform/CupsSpooler.h"
+#include "platform/linux/CupsSpooler.h"
 #include "printer/PrinterList.h"
 #include "support/ChildProcess.h"
 #include "support/CommandRunner.h"
