@@ -49,8 +49,9 @@ bool PeerWindow::shrunk(SocketHandle fd) {
 
 namespace {
 
-// waitFor, telling `meanwhile` after every slice without room: the peer
-// may be acknowledging bytes all along.
+// Waits for `events` in slices short enough to see the cancel word,
+// telling `meanwhile` after every slice that found nothing (a writer
+// waiting for room: the peer may be acknowledging bytes all along).
 template <typename Meanwhile>
 bool waitForRoom(SocketHandle fd, int events, platform::Millis nominal,
                  const std::atomic<bool>* cancel, Meanwhile meanwhile) {
@@ -58,9 +59,9 @@ bool waitForRoom(SocketHandle fd, int events, platform::Millis nominal,
     for (;;) {
         if (isCanceled(cancel))
             return false;
-        const int ready = platform::waitReady(
-            fd, events,
-            std::clamp(static_cast<int>(deadline.remaining().count()), 0, kCancelSliceMs));
+        const int ready = waitSlice(
+            fd, events, std::min(static_cast<int>(deadline.remaining().count()), kCancelSliceMs),
+            cancel);
         if (ready > 0)
             return (ready & (events | platform::kFailed)) != 0;
         if (ready < 0)
@@ -75,19 +76,7 @@ bool waitForRoom(SocketHandle fd, int events, platform::Millis nominal,
 
 bool waitFor(SocketHandle fd, int events, platform::Millis nominal,
              const std::atomic<bool>* cancel) {
-    platform::Deadline deadline(nominal);
-    for (;;) {
-        if (isCanceled(cancel))
-            return false;
-        const int ready =
-            waitSlice(fd, events, static_cast<int>(deadline.remaining().count()), cancel);
-        if (ready > 0)
-            return (ready & (events | platform::kFailed)) != 0;
-        if (ready < 0)
-            return false;
-        if (deadline.expired())
-            return false;
-    }
+    return waitForRoom(fd, events, nominal, cancel, [] {});
 }
 
 bool sendAll(SocketHandle fd, const std::uint8_t* buffer, std::size_t length,
