@@ -5,6 +5,7 @@
 #include "platform/Datagrams.h"
 
 #include <mstcpip.h>
+#include <mswsock.h>
 
 #include "platform/Descriptors.h"
 
