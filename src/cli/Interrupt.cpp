@@ -31,6 +31,12 @@ extern "C" void onInterrupt(int) {
     }
 }
 
+void prepareCanceledLine() {
+    const std::string line = message(text::kCanceled, {}) + "\n";
+    canceledLength = std::min(line.size(), sizeof canceledLine);
+    std::memcpy(canceledLine, line.data(), canceledLength);
+}
+
 }  // namespace
 
 #ifdef _WIN32
@@ -42,6 +48,7 @@ BOOL WINAPI onConsoleEvent(DWORD) {
 
 InterruptGuard::InterruptGuard() {
     signalled.store(false);
+    prepareCanceledLine();
     ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
 
@@ -51,9 +58,7 @@ InterruptGuard::~InterruptGuard() {
 #else
 InterruptGuard::InterruptGuard() {
     signalled.store(false);
-    const std::string line = message(text::kCanceled, {}) + "\n";
-    canceledLength = std::min(line.size(), sizeof canceledLine);
-    std::memcpy(canceledLine, line.data(), canceledLength);
+    prepareCanceledLine();
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
