@@ -5,7 +5,8 @@
 // non-blocking read or write still finds nothing to do; these loops then
 // try again after a short sleep instead of spinning. Every wait looks at a
 // cancel word, when there is one, at least every socketio::kCancelSliceMs.
-// Linux's are in linux/DeviceIo.cpp; Windows's are still to come.
+// Linux's are in linux/DeviceIo.cpp; Windows's (overlapped transfers on the
+// device's handle, behind a C runtime descriptor) in windows/DeviceIo.cpp.
 
 #ifndef _WIN32
 #include <poll.h>
@@ -20,6 +21,17 @@
 #include "platform/UniqueFd.h"
 
 namespace upkeep::deviceio {
+
+// The first parallel port: its own name, and the raw DOS device name the
+// service control defines for it on some systems, tried first when there
+// is one.
+#ifdef _WIN32
+inline constexpr const char* kParallelPort = "\\\\.\\LPT1";
+inline constexpr const char* kRawParallelPort = "\\\\.\\tavol1";
+#else
+inline constexpr const char* kParallelPort = "/dev/lp0";
+inline constexpr const char* kRawParallelPort = "";
+#endif
 
 // Opens `path` for reading and writing, non-blocking, and keeps it only
 // when it is a character device: a regular file, a directory or a pipe
