@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <winsock2.h>
+// (winsock2.h before windows.h, which would bring the old one)
 #include <windows.h>
 
 #include <algorithm>
@@ -82,9 +83,11 @@ bool transfer(HANDLE device, Transfer kind, void* buffer, std::size_t length,
             break;
         const auto slice =
             std::min<long long>(deadline.remaining().count(), socketio::kCancelSliceMs);
-        ended =
-            ::WaitForSingleObject(event.get(), static_cast<DWORD>(std::max<long long>(slice, 0))) ==
-            WAIT_OBJECT_0;
+        const DWORD waited =
+            ::WaitForSingleObject(event.get(), static_cast<DWORD>(std::max<long long>(slice, 0)));
+        if (waited == WAIT_FAILED)
+            break;
+        ended = waited == WAIT_OBJECT_0;
     }
     if (!ended)
         ::CancelIoEx(device, &overlapped);

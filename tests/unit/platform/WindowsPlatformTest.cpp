@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <winsock2.h>
+// (winsock2.h before windows.h, which would bring the old one)
 #include <windows.h>
 
 #include <gtest/gtest.h>
