@@ -17,6 +17,7 @@ struct ServiceHandleClose {
 using ServiceHandle = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ServiceHandleClose>;
 
 constexpr Millis kStopLimit{15'000};
+constexpr Millis kStoppingLook{100};
 
 ServicePoll interrogate(SC_HANDLE service) {
     ServicePoll poll;
@@ -70,9 +71,19 @@ class WindowsServices final : public ServiceControl {
         ServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
         if (!manager)
             return;
-        ServiceHandle service(::OpenServiceW(manager.get(), L"spooler", SERVICE_START));
-        // A running spooler refuses to be started again, which is fine.
-        if (service)
+        ServiceHandle service(
+            ::OpenServiceW(manager.get(), L"spooler", SERVICE_START | SERVICE_QUERY_STATUS));
+        if (!service || ::StartServiceW(service.get(), 0, nullptr))
+            return;
+        // A running spooler refuses to be started again, which is fine; one
+        // still stopping (its stop wait gave up on it) is let finish, then
+        // started, so that the workstation is not left without it.
+        const Deadline deadline(kStopLimit);
+        SERVICE_STATUS status{};
+        while (::QueryServiceStatus(service.get(), &status) &&
+               status.dwCurrentState == SERVICE_STOP_PENDING && !deadline.expired())
+            Clock::sleepFor(kStoppingLook);
+        if (status.dwCurrentState == SERVICE_STOPPED)
             ::StartServiceW(service.get(), 0, nullptr);
     }
 };
