@@ -1,6 +1,9 @@
 #include "cli/Interrupt.h"
 
 #include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -28,13 +31,34 @@ extern "C" void onInterrupt(int) {
     }
 }
 
-}  // namespace
-
-InterruptGuard::InterruptGuard() {
-    signalled.store(false);
+void prepareCanceledLine() {
     const std::string line = message(text::kCanceled, {}) + "\n";
     canceledLength = std::min(line.size(), sizeof canceledLine);
     std::memcpy(canceledLine, line.data(), canceledLength);
+}
+
+}  // namespace
+
+#ifdef _WIN32
+// Called on a thread of its own by the console.
+BOOL WINAPI onConsoleEvent(DWORD) {
+    onInterrupt(0);
+    return TRUE;
+}
+
+InterruptGuard::InterruptGuard() {
+    signalled.store(false);
+    prepareCanceledLine();
+    ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+InterruptGuard::~InterruptGuard() {
+    ::SetConsoleCtrlHandler(onConsoleEvent, FALSE);
+}
+#else
+InterruptGuard::InterruptGuard() {
+    signalled.store(false);
+    prepareCanceledLine();
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
@@ -46,6 +70,7 @@ InterruptGuard::~InterruptGuard() {
     ::sigaction(SIGINT, &previousInt_, nullptr);
     ::sigaction(SIGTERM, &previousTerm_, nullptr);
 }
+#endif
 
 bool interrupted() {
     return signalled.load();

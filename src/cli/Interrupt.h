@@ -2,7 +2,8 @@
 // Ctrl-C and SIGTERM during downloads: the first one asks every transfer to
 // cancel (they end within a fraction of a second), a second one leaves at
 // once. Data connections reset when they close without having been taken,
-// so even then no printer gets anything more.
+// so even then no printer gets anything more. On Windows the console's
+// Ctrl-C and Ctrl-Break, and its closing, do the same.
 
 #include <signal.h>
 
@@ -17,8 +18,10 @@ class InterruptGuard {
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 
   private:
+#ifndef _WIN32
     struct sigaction previousInt_ {};
     struct sigaction previousTerm_ {};
+#endif
 };
 
 // A first signal arrived while a guard was installed.

@@ -4,9 +4,9 @@
 #include "connection/ParallelConnection.h"
 #include "discovery/FindPrinters.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/stat.h>
+
+#include "platform/Socket.h"
 
 #include <algorithm>
 #include <cctype>

@@ -5,8 +5,12 @@
 // non-blocking read or write still finds nothing to do; these loops then
 // try again after a short sleep instead of spinning. Every wait looks at a
 // cancel word, when there is one, at least every socketio::kCancelSliceMs.
+// Linux's are in linux/DeviceIo.cpp; Windows's (overlapped transfers on the
+// device's handle, behind a C runtime descriptor) in windows/DeviceIo.cpp.
 
+#ifndef _WIN32
 #include <poll.h>
+#endif
 
 #include <atomic>
 #include <cstddef>
@@ -17,6 +21,17 @@
 #include "platform/UniqueFd.h"
 
 namespace upkeep::deviceio {
+
+// The first parallel port: its own name, and the raw DOS device name the
+// service control defines for it on some systems, tried first when there
+// is one.
+#ifdef _WIN32
+inline constexpr const char* kParallelPort = "\\\\.\\LPT1";
+inline constexpr const char* kRawParallelPort = "\\\\.\\tavol1";
+#else
+inline constexpr const char* kParallelPort = "/dev/lp0";
+inline constexpr const char* kRawParallelPort = "";
+#endif
 
 // Opens `path` for reading and writing, non-blocking, and keeps it only
 // when it is a character device: a regular file, a directory or a pipe
@@ -34,9 +49,11 @@ bool writeAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::
 bool readSome(int fd, std::uint8_t* buffer, std::size_t& length, platform::Millis limit,
               const std::atomic<bool>* cancel);
 
+#ifndef _WIN32
 // The poll() these loops call; tests put in one that behaves like a driver
 // without a poll method (always "ready"). Null: the system's.
 using PollFunction = int (*)(pollfd*, nfds_t, int);
 void setPollFunction(PollFunction function);
+#endif
 
 }  // namespace upkeep::deviceio

@@ -1,18 +1,12 @@
 #include "connection/DeviceLock.h"
 
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-
 #include <chrono>
-#include <climits>
 #include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
 #include <mutex>
 #include <set>
 
 #include "connection/SocketIo.h"
+#include "platform/Devices.h"
 
 namespace upkeep {
 namespace {
@@ -31,16 +25,7 @@ Held& held() {
 }  // namespace
 
 std::string DeviceLock::keyOf(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode)) {
-        // Formatted into a buffer: GCC 12 at -O3 warns falsely about a
-        // chain of string concatenations here.
-        char key[32];
-        std::snprintf(key, sizeof key, "c%u:%u", major(info.st_rdev), minor(info.st_rdev));
-        return key;
-    }
-    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
-    return real ? std::string(real.get()) : path;
+    return platform::deviceIdentity(path);
 }
 
 bool DeviceLock::acquire(const std::string& path, const std::atomic<bool>* cancel) {

@@ -10,6 +10,7 @@
 #include <cerrno>
 
 #include "platform/Descriptors.h"
+#include "platform/FileFlags.h"
 #include "platform/WorkingDirectory.h"
 
 namespace upkeep {
@@ -34,7 +35,7 @@ bool FileConnection::open() {
     if (path_.empty() || file_.valid())
         return false;
     // Non-blocking only so that a pipe cannot hold up the open itself.
-    platform::UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    platform::UniqueFd fd(::open(path_.c_str(), platform::kOpenReadNoWait));
     if (!fd.valid()) {
         platform::noteOpenFailure(errno);
         return false;
@@ -44,7 +45,7 @@ bool FileConnection::open() {
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
-    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    platform::waitOnReads(fd.get());
     file_ = std::move(fd);
     return true;
 }
@@ -102,7 +103,7 @@ bool FileConnection::create() {
     file_.reset();
     if (path_.empty())
         return false;
-    platform::UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644));
+    platform::UniqueFd fd(::open(path_.c_str(), platform::kOpenRead | O_CREAT, 0644));
     return fd.valid();
 }
 

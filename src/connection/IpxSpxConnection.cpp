@@ -1,9 +1,6 @@
 #include "connection/IpxSpxConnection.h"
 
-#include <sys/socket.h>
-
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 
@@ -68,11 +65,8 @@ IpxSpxConnection::IpxSpxConnection(const PortDescriptor& descriptor,
 IpxSpxConnection::~IpxSpxConnection() {
     if (!socket_.valid())
         return;
-    linger option{};
-    option.l_onoff = 1;
-    option.l_linger =
-        static_cast<int>(std::max<long long>(1, std::llround(60.0 * platform::Clock::scale())));
-    ::setsockopt(socket_.get(), SOL_SOCKET, SO_LINGER, &option, sizeof option);
+    platform::setLinger(socket_.get(), static_cast<int>(std::max<long long>(
+                                           1, std::llround(60.0 * platform::Clock::scale()))));
 }
 
 bool IpxSpxConnection::open() {
@@ -82,17 +76,9 @@ bool IpxSpxConnection::open() {
         return false;
     if (descriptor_.channel() != channel::kData)
         return true;
-    // The network interface's open exchange: plain sends of the request.
-    std::size_t sent = 0;
-    while (sent < sizeof kOpenRequest) {
-        ssize_t n =
-            ::send(socket_.get(), kOpenRequest + sent, sizeof kOpenRequest - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        sent += static_cast<std::size_t>(n);
-    }
+    // The network interface's open exchange: the request, sent whole.
+    if (!socketio::sendAll(socket_.get(), kOpenRequest, sizeof kOpenRequest, kSendTimeout))
+        return false;
     std::uint8_t reply[1024];
     std::size_t length = 0;
     for (int i = 0; i < kMaxOpenReplies; ++i) {

@@ -45,7 +45,7 @@ class IpxSpxConnection final : public Connection {
     PortDescriptor descriptor_;
     std::unique_ptr<platform::IpxTransport> transport_;
     std::optional<platform::IpxAddress> peer_;
-    platform::UniqueFd socket_;
+    platform::UniqueSocket socket_;
     std::vector<std::uint8_t> scratch_;
 };
 

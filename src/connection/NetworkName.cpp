@@ -1,8 +1,10 @@
 #include "connection/NetworkName.h"
 
+#ifndef _WIN32
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -67,6 +69,8 @@ std::optional<NetworkName> firstAddress(const std::string& text, int family, int
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = flags;
     addrinfo* result = nullptr;
+    if (!platform::startSockets())
+        return std::nullopt;
     if (::getaddrinfo(text.c_str(), nullptr, &hints, &result) != 0 || result == nullptr)
         return std::nullopt;
     std::optional<NetworkName> name;
@@ -74,7 +78,7 @@ std::optional<NetworkName> firstAddress(const std::string& text, int family, int
         (result->ai_family == AF_INET || result->ai_family == AF_INET6)) {
         name.emplace();
         std::memcpy(&name->address, result->ai_addr, result->ai_addrlen);
-        name->length = result->ai_addrlen;
+        name->length = static_cast<socklen_t>(result->ai_addrlen);
     }
     ::freeaddrinfo(result);
     return name;

@@ -7,12 +7,12 @@
 // refused: the missing bytes would be guesses. A port that is not a
 // number from 1 to 65535 is refused rather than read as another.
 
-#include <sys/socket.h>
-
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/Socket.h"
 
 namespace upkeep {
 

@@ -10,7 +10,7 @@ namespace upkeep {
 
 std::string ParallelConnection::devicePath() {
     const char* path = std::getenv("UPKEEP_PARALLEL_DEVICE");
-    return path && *path ? path : "/dev/lp0";
+    return path && *path ? path : deviceio::kParallelPort;
 }
 
 ParallelConnection::ParallelConnection(const PortDescriptor& descriptor) {
@@ -48,7 +48,10 @@ bool ParallelConnection::open() {
     }
     if (deviceProblem(path_) || !lock_.acquire(path_, cancelWord()))
         return false;
-    device_ = deviceio::openCharDevice(path_);
+    if (*deviceio::kRawParallelPort != '\0' && path_ == deviceio::kParallelPort)
+        device_ = deviceio::openCharDevice(deviceio::kRawParallelPort);
+    if (!device_.valid())
+        device_ = deviceio::openCharDevice(path_);
     return device_.valid();
 }
 

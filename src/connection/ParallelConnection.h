@@ -3,8 +3,10 @@
 // ("/dev/lp1") is that device; any other name (a spooler's "LPT2:") is the
 // workstation's first parallel port, which on Linux is /dev/lp0 unless the
 // environment variable UPKEEP_PARALLEL_DEVICE names another (a pty in
-// tests). The raw port nodes (/dev/parportN) are refused: they cannot be
-// written without claiming the port; the printer is its /dev/lpN.
+// tests); on Windows it is \\.\LPT1, tried after the raw device name the
+// service control defines for it. The raw port nodes (/dev/parportN) are
+// refused: they cannot be written without claiming the port; the printer
+// is its /dev/lpN.
 
 #include <optional>
 #include <string>

@@ -1,56 +1,44 @@
 #include "connection/SocketIo.h"
 
-#include <linux/sockios.h>
-// Linux's own tcp_info: glibc's copy of it may end before tcpi_snd_wnd.
-#include <linux/tcp.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstddef>
 #include <optional>
 
 namespace upkeep::socketio {
 namespace {
 
+using platform::SocketError;
+using platform::SocketHandle;
+
 bool isCanceled(const std::atomic<bool>* cancel) {
     return cancel && cancel->load();
 }
 
-// One poll of at most `limitMs`, and no longer than a cancel slice when
-// there is a cancel word to look at. Returns poll's result.
-int pollSlice(pollfd& entry, int limitMs, const std::atomic<bool>* cancel) {
+// One wait of at most `limitMs`, and no longer than a cancel slice when
+// there is a cancel word to look at. Returns waitReady's result.
+int waitSlice(SocketHandle fd, int events, int limitMs, const std::atomic<bool>* cancel) {
     if (cancel)
         limitMs = std::min(limitMs, kCancelSliceMs);
-    return ::poll(&entry, 1, std::max(limitMs, 0));
-}
-
-// The window the peer advertised last, 0 when the kernel does not say.
-std::uint32_t advertisedWindow(int fd) {
-    tcp_info info{};
-    socklen_t size = sizeof info;
-    if (fd < 0 || ::getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &size) != 0 ||
-        size < offsetof(tcp_info, tcpi_snd_wnd) + sizeof info.tcpi_snd_wnd)
-        return 0;
-    return info.tcpi_snd_wnd;
+    return platform::waitReady(fd, events, std::max(limitMs, 0));
 }
 
 // A peer that has ended its side with bytes of ours unread in its buffers.
-bool endedUnread(int fd, PeerWindow* window) {
+bool endedUnread(SocketHandle fd, PeerWindow* window) {
     return window && peerEnded(fd) && window->shrunk(fd);
+}
+
+bool valid(SocketHandle fd) {
+    return fd != platform::kNoSocket;
 }
 
 }  // namespace
 
-void PeerWindow::note(int fd) {
-    largest_ = std::max(largest_, advertisedWindow(fd));
+void PeerWindow::note(SocketHandle fd) {
+    largest_ = std::max(largest_, platform::advertisedWindow(fd));
 }
 
-bool PeerWindow::shrunk(int fd) {
-    const std::uint32_t now = advertisedWindow(fd);
+bool PeerWindow::shrunk(SocketHandle fd) {
+    const std::uint32_t now = platform::advertisedWindow(fd);
     largest_ = std::max(largest_, now);
     // Its kernel re-tunes the buffer's accounting as data comes in: a peer
     // that read everything may come back a little short of its largest
@@ -65,19 +53,18 @@ namespace {
 // telling `meanwhile` after every slice that found nothing (a writer
 // waiting for room: the peer may be acknowledging bytes all along).
 template <typename Meanwhile>
-bool waitForRoom(int fd, short events, platform::Millis nominal, const std::atomic<bool>* cancel,
-                 Meanwhile meanwhile) {
+bool waitForRoom(SocketHandle fd, int events, platform::Millis nominal,
+                 const std::atomic<bool>* cancel, Meanwhile meanwhile) {
     platform::Deadline deadline(nominal);
     for (;;) {
         if (isCanceled(cancel))
             return false;
-        pollfd entry{fd, events, 0};
-        int ready = pollSlice(
-            entry, std::min(static_cast<int>(deadline.remaining().count()), kCancelSliceMs),
+        const int ready = waitSlice(
+            fd, events, std::min(static_cast<int>(deadline.remaining().count()), kCancelSliceMs),
             cancel);
         if (ready > 0)
-            return (entry.revents & (events | POLLHUP | POLLERR)) != 0;
-        if (ready < 0 && errno != EINTR)
+            return (ready & (events | platform::kFailed)) != 0;
+        if (ready < 0)
             return false;
         if (deadline.expired())
             return false;
@@ -87,18 +74,19 @@ bool waitForRoom(int fd, short events, platform::Millis nominal, const std::atom
 
 }  // namespace
 
-bool waitFor(int fd, short events, platform::Millis nominal, const std::atomic<bool>* cancel) {
+bool waitFor(SocketHandle fd, int events, platform::Millis nominal,
+             const std::atomic<bool>* cancel) {
     return waitForRoom(fd, events, nominal, cancel, [] {});
 }
 
-bool sendAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::Millis perSend,
-             const std::atomic<bool>* cancel, bool failOnPeerEnd, PeerWindow* window,
-             const std::function<void(std::uint64_t)>* report) {
-    const short waitEvents = static_cast<short>(POLLOUT | (failOnPeerEnd ? POLLRDHUP : 0));
+bool sendAll(SocketHandle fd, const std::uint8_t* buffer, std::size_t length,
+             platform::Millis perSend, const std::atomic<bool>* cancel, bool failOnPeerEnd,
+             PeerWindow* window, const std::function<void(std::uint64_t)>* report) {
+    const int waitEvents = platform::kWritable | (failOnPeerEnd ? platform::kPeerEnd : 0);
     std::size_t sent = 0;
     bool mayBeFull = false;
     while (sent < length) {
-        if (fd < 0 || isCanceled(cancel))
+        if (!valid(fd) || isCanceled(cancel))
             return false;
         if (window)
             window->note(fd);
@@ -113,10 +101,11 @@ bool sendAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::M
             if (failOnPeerEnd && peerEnded(fd))
                 return false;
         }
-        ssize_t n = ::send(fd, buffer + sent, length - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n < 0 && errno == EINTR)
+        const long n = platform::sendSome(fd, buffer + sent, length - sent);
+        const SocketError error = n < 0 ? platform::lastSocketError() : SocketError::None;
+        if (error == SocketError::Interrupted)
             continue;
-        mayBeFull = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        mayBeFull = error == SocketError::WouldBlock;
         if (mayBeFull)
             continue;
         if (n <= 0)
@@ -126,45 +115,45 @@ bool sendAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::M
     return true;
 }
 
-bool peerEnded(int fd) {
-    pollfd entry{fd, POLLRDHUP, 0};
-    return ::poll(&entry, 1, 0) > 0 && (entry.revents & POLLRDHUP) != 0;
+bool peerEnded(SocketHandle fd) {
+    return platform::peerEnded(fd);
 }
 
-std::uint64_t unacknowledged(int fd) {
-    int queued = 0;
-    if (fd < 0 || ::ioctl(fd, SIOCOUTQ, &queued) != 0 || queued < 0)
-        return 0;
-    return static_cast<std::uint64_t>(queued);
+std::uint64_t unacknowledged(SocketHandle fd) {
+    return platform::unacknowledgedBytes(fd).value_or(0);
 }
 
-bool finishStream(int fd, const FinishWait& wait) {
+bool finishStream(SocketHandle fd, const FinishWait& wait) {
     // A peer that ended its side before our last byte stopped taking data:
     // whatever its kernel acknowledged since, its program never read it.
-    if (fd < 0 || peerEnded(fd))
+    if (!valid(fd) || peerEnded(fd))
         return false;
-    if (wait.endStream && ::shutdown(fd, SHUT_WR) != 0)
+    if (wait.endStream && !platform::shutdownSend(fd))
         return false;
-    // After our own end, the end mark counts as one unacknowledged byte.
-    const int ownEnd = wait.endStream ? 1 : 0;
+    // After our own end, the end mark counts as one unacknowledged byte
+    // where the system counts them; where it does not, nothing counts.
+    const bool counted = platform::kTellsUnacknowledged;
+    const int ownEnd = wait.endStream && counted ? 1 : 0;
     platform::Deadline stalled(wait.stall);
     std::optional<platform::Deadline> settling;
-    int lastQueued = -1;
+    std::int64_t lastQueued = -1;
     bool peerClosed = false;
     for (;;) {
         if (isCanceled(wait.cancel))
             return false;
-        int error = 0;
-        socklen_t size = sizeof error;
-        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0)
+        if (platform::pendingError(fd) != SocketError::None)
             return false;
         if (wait.window)
             wait.window->note(fd);
-        int queued = 0;
-        if (::ioctl(fd, SIOCOUTQ, &queued) != 0)
-            return false;
+        std::int64_t queued = 0;
+        if (counted) {
+            std::optional<std::uint64_t> now = platform::unacknowledgedBytes(fd);
+            if (!now)
+                return false;
+            queued = static_cast<std::int64_t>(*now);
+        }
         if (wait.report && queued != lastQueued)
-            (*wait.report)(static_cast<std::uint64_t>(std::max(queued - ownEnd, 0)));
+            (*wait.report)(static_cast<std::uint64_t>(std::max<std::int64_t>(queued - ownEnd, 0)));
         if (lastQueued < 0 || queued < lastQueued)
             stalled = platform::Deadline(wait.stall);
         lastQueued = queued;
@@ -185,37 +174,41 @@ bool finishStream(int fd, const FinishWait& wait) {
             // unacknowledged was never taken.
             if (queued > ownEnd)
                 return false;
-            ::poll(nullptr, 0, kCancelSliceMs / 2);
+            platform::pauseMs(kCancelSliceMs / 2);
             continue;
         }
-        pollfd entry{fd, static_cast<short>(wait.endStream ? POLLIN : POLLRDHUP), 0};
-        if (::poll(&entry, 1, kCancelSliceMs / 2) <= 0)
+        const int ready = platform::waitReady(
+            fd, wait.endStream ? platform::kReadable : platform::kPeerEnd, kCancelSliceMs / 2);
+        if (ready <= 0)
             continue;
         if (!wait.endStream) {
             // The answer is left for the caller; only the peer's end counts.
-            peerClosed = (entry.revents & POLLRDHUP) != 0;
+            peerClosed = (ready & platform::kPeerEnd) != 0;
             continue;
         }
         // Whatever the peer says meanwhile is not asked for; its end is.
         char discard[4096];
-        ssize_t n = ::recv(fd, discard, sizeof discard, MSG_DONTWAIT);
-        if (n == 0)
+        const long n = platform::receiveSome(fd, discard, sizeof discard);
+        if (n == 0) {
             peerClosed = true;
-        else if (n < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)
-            return false;
+        } else if (n < 0) {
+            const SocketError error = platform::lastSocketError();
+            if (error != SocketError::Interrupted && error != SocketError::WouldBlock)
+                return false;
+        }
     }
 }
 
-bool receiveOnce(int fd, std::uint8_t* buffer, std::size_t& length, platform::Millis limit,
+bool receiveOnce(SocketHandle fd, std::uint8_t* buffer, std::size_t& length, platform::Millis limit,
                  const std::atomic<bool>* cancel) {
-    if (fd < 0 || buffer == nullptr)
+    if (!valid(fd) || buffer == nullptr)
         return false;
-    if (!waitFor(fd, POLLIN, limit, cancel))
+    if (!waitFor(fd, platform::kReadable, limit, cancel))
         return false;
-    ssize_t n;
+    long n;
     do {
-        n = ::recv(fd, buffer, length, MSG_DONTWAIT);
-    } while (n < 0 && errno == EINTR);
+        n = platform::receiveSome(fd, buffer, length);
+    } while (n < 0 && platform::lastSocketError() == SocketError::Interrupted);
     if (n < 0)
         return false;
     length = static_cast<std::size_t>(n);

@@ -9,15 +9,17 @@
 #include <functional>
 
 #include "platform/Clock.h"
+#include "platform/Socket.h"
 
 namespace upkeep::socketio {
 
 // Real milliseconds between two looks at a cancel word while waiting.
 inline constexpr int kCancelSliceMs = 50;
 
-// Waits for one readiness event within a nominal time; true when it came.
+// Waits for one readiness event (platform::kReadable, ...) within a
+// nominal time; true when it came.
 // A set cancel word ends the wait early, as a time-out.
-bool waitFor(int fd, short events, platform::Millis nominal,
+bool waitFor(platform::SocketHandle fd, int events, platform::Millis nominal,
              const std::atomic<bool>* cancel = nullptr);
 
 // The receive window a stream's peer advertises, and the largest it
@@ -29,9 +31,9 @@ bool waitFor(int fd, short events, platform::Millis nominal,
 class PeerWindow {
   public:
     // Looks at the window now.
-    void note(int fd);
+    void note(platform::SocketHandle fd);
     // Whether the window is now clearly below the largest seen.
-    bool shrunk(int fd);
+    bool shrunk(platform::SocketHandle fd);
 
   private:
     std::uint32_t largest_ = 0;
@@ -44,17 +46,17 @@ class PeerWindow {
 // given, is looked at as the bytes go. A report, when given, is told while
 // waiting for room how many bytes the peer has not acknowledged, the rest
 // of this buffer counted as unacknowledged.
-bool sendAll(int fd, const std::uint8_t* buffer, std::size_t length, platform::Millis perSend,
-             const std::atomic<bool>* cancel = nullptr, bool failOnPeerEnd = false,
-             PeerWindow* window = nullptr,
+bool sendAll(platform::SocketHandle fd, const std::uint8_t* buffer, std::size_t length,
+             platform::Millis perSend, const std::atomic<bool>* cancel = nullptr,
+             bool failOnPeerEnd = false, PeerWindow* window = nullptr,
              const std::function<void(std::uint64_t)>* report = nullptr);
 
 // Whether a stream's peer has ended its sending side (its FIN arrived).
 // Nothing is read.
-bool peerEnded(int fd);
+bool peerEnded(platform::SocketHandle fd);
 
 // Written bytes (and the end mark) the peer has not acknowledged yet.
-std::uint64_t unacknowledged(int fd);
+std::uint64_t unacknowledged(platform::SocketHandle fd);
 
 struct FinishWait {
     // Also end this side (half-close) and wait for the peer's end, reading
@@ -78,12 +80,12 @@ struct FinishWait {
 // acknowledged bytes still unread (see PeerWindow), a reset or other error, no
 // progress of the acknowledgements for `stall`, a cancel. Bytes that only
 // ever reached this side's buffers were not sent.
-bool finishStream(int fd, const FinishWait& wait);
+bool finishStream(platform::SocketHandle fd, const FinishWait& wait);
 
 // One receive after waiting at most `limit` (nominal) for data; length is
 // in-out. A stream whose peer closed reads as success with length 0. A
 // set cancel word ends the wait as a time-out.
-bool receiveOnce(int fd, std::uint8_t* buffer, std::size_t& length, platform::Millis limit,
-                 const std::atomic<bool>* cancel = nullptr);
+bool receiveOnce(platform::SocketHandle fd, std::uint8_t* buffer, std::size_t& length,
+                 platform::Millis limit, const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace upkeep::socketio

@@ -1,14 +1,6 @@
 #include "connection/TcpIpConnection.h"
 
 #include "connection/SocketIo.h"
-#include "platform/Descriptors.h"
-
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-
-#include <cerrno>
 
 namespace upkeep {
 
@@ -25,56 +17,34 @@ TcpIpConnection::TcpIpConnection(const PortDescriptor& descriptor) : descriptor_
     peer_ = name->withPort(port_);
     peerLength_ = name->length;
 
-    if (ch == channel::kData) {
-        socket_.reset(::socket(name->family(), SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
-    } else if (ch == channel::kManagement) {
-        socket_.reset(::socket(name->family(), SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP));
-    }
-    if (!socket_.valid())
-        platform::noteOpenFailure(errno);
+    if (ch == channel::kData || ch == channel::kManagement)
+        socket_.reset(platform::openSocket(name->family(), ch == channel::kData));
 }
-
-namespace {
-
-// With linger 0, closing resets the connection: the kernel drops what is
-// still queued instead of delivering the rest of a file nobody will answer
-// for. Set from the start, so that a process that ends abruptly resets it
-// too; taken off once the printer took everything.
-void setResetOnClose(int fd, bool reset) {
-    linger option{};
-    option.l_onoff = reset ? 1 : 0;
-    option.l_linger = 0;
-    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &option, sizeof option);
-}
-
-}  // namespace
 
 TcpIpConnection::~TcpIpConnection() = default;
 
 bool TcpIpConnection::open() {
     if (!socket_.valid() || !peer_)
         return false;
-    const int fd = socket_.get();
+    const platform::SocketHandle fd = socket_.get();
+    // With linger 0, closing resets the connection: the kernel drops what
+    // is still queued instead of delivering the rest of a file nobody will
+    // answer for. Set from the start, so that a process that ends abruptly
+    // resets it too; taken off once the printer took everything.
     if (descriptor_.channel() == channel::kData)
-        setResetOnClose(fd, true);
+        platform::setResetOnClose(fd, true);
     // Connected without blocking, so that a cancel ends the wait; sends and
     // receives do not block either way.
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
+    if (!platform::setNonBlocking(fd))
         return false;
-    int result;
-    do {
-        result = ::connect(fd, reinterpret_cast<const sockaddr*>(&*peer_), peerLength_);
-    } while (result != 0 && errno == EINTR);
-    if (result == 0)
+    platform::clearSocketError();
+    if (!platform::startConnect(fd, reinterpret_cast<const sockaddr*>(&*peer_), peerLength_))
+        return false;
+    if (platform::lastSocketError() != platform::SocketError::InProgress)
         return true;
-    if (errno != EINPROGRESS)
+    if (!socketio::waitFor(fd, platform::kWritable, kSendTimeout, cancelWord()))
         return false;
-    if (!socketio::waitFor(fd, POLLOUT, kSendTimeout, cancelWord()))
-        return false;
-    int error = 0;
-    socklen_t size = sizeof error;
-    return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+    return platform::pendingError(fd) == platform::SocketError::None;
 }
 
 bool TcpIpConnection::write(const std::uint8_t* buffer, std::size_t length) {
@@ -112,7 +82,7 @@ bool TcpIpConnection::awaitTaken(const UnconfirmedReport& report) {
 
 bool TcpIpConnection::taken(bool all) {
     if (all)
-        setResetOnClose(socket_.get(), false);
+        platform::setResetOnClose(socket_.get(), false);
     return all;
 }
 
@@ -125,7 +95,8 @@ std::uint64_t TcpIpConnection::unconfirmed() const {
 bool TcpIpConnection::read(std::uint8_t* buffer, std::size_t& length) {
     if (!socket_.valid() || !peer_)
         return false;
-    errno = 0;  // a time-out leaves errno alone: no older error may read as a reset
+    // A time-out leaves the error alone: no older error may read as a reset.
+    platform::clearSocketError();
     if (socketio::receiveOnce(socket_.get(), buffer, length, kReadTimeout, cancelWord())) {
         // The printer's end where an answer should be: an end with bytes of
         // ours still in its buffers is a printer that stopped reading them.
@@ -133,21 +104,19 @@ bool TcpIpConnection::read(std::uint8_t* buffer, std::size_t& length) {
             dropped_ = dropped_ || window_.shrunk(socket_.get());
         return true;
     }
-    dropped_ = dropped_ || errno == ECONNRESET || errno == EPIPE;
+    dropped_ = dropped_ || platform::lastSocketError() == platform::SocketError::Reset;
     return false;
 }
 
 std::string TcpIpConnection::failureCode() const {
     if (canceled())
         return {};
-    int error = 0;
-    socklen_t size = sizeof error;
-    const int fd = socket_.get();
-    if (fd >= 0)
-        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
+    const platform::SocketHandle fd = socket_.get();
+    const bool reset =
+        socket_.valid() && platform::pendingError(fd) == platform::SocketError::Reset;
     // A stream the printer ended or threw away, against one it merely
     // stopped reading.
-    if (dropped_ || error == ECONNRESET || error == EPIPE || socketio::peerEnded(fd))
+    if (dropped_ || reset || socketio::peerEnded(fd))
         return "closedEarly";
     return "stalled";
 }

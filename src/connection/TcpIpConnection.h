@@ -4,15 +4,13 @@
 // (9100 unless the name gives another), channel 1 a connected UDP socket
 // to the SNMP port 161.
 
-#include <sys/socket.h>
-
 #include <optional>
 
 #include "connection/Connection.h"
 #include "connection/NetworkName.h"
 #include "connection/SocketIo.h"
 #include "platform/Clock.h"
-#include "platform/UniqueFd.h"
+#include "platform/Socket.h"
 
 namespace upkeep {
 
@@ -58,7 +56,7 @@ class TcpIpConnection final : public Connection {
     std::optional<sockaddr_storage> peer_;
     socklen_t peerLength_ = 0;
     std::uint16_t port_ = 0;
-    platform::UniqueFd socket_;
+    platform::UniqueSocket socket_;
     // The printer's receive window on the data channel, looked at as we
     // send and finish: a printer that ends its side shows in it what it
     // left unread.

@@ -6,7 +6,9 @@
 #include "discovery/ClassifyPort.h"
 #include "discovery/PrefetchedResolver.h"
 #include "discovery/UsbPortTable.h"
-#include "platform/CupsSpooler.h"
+#include "platform/ServiceResolver.h"
+#include "platform/Spooler.h"
+#include "platform/UsbDevices.h"
 #include "printer/PrinterList.h"
 
 namespace upkeep::discovery {
@@ -84,10 +86,10 @@ bool findPrinters(PrinterList& list, platform::Spooler& spooler, const platform:
 }
 
 bool findSystemPrinters(PrinterList& list, std::vector<QueueReport>* report) {
-    platform::CupsSpooler spooler;
-    platform::SysfsUsbDevices usb;
-    platform::AvahiDnssdResolver dnssd;
-    return findPrinters(list, spooler, platform::Registry::system(), usb, &dnssd, report);
+    std::unique_ptr<platform::Spooler> spooler = platform::systemSpooler();
+    std::unique_ptr<platform::UsbDevices> usb = platform::systemUsbDevices();
+    std::unique_ptr<platform::ServiceResolver> dnssd = platform::systemServiceResolver();
+    return findPrinters(list, *spooler, platform::Registry::system(), *usb, dnssd.get(), report);
 }
 
 namespace {
@@ -119,12 +121,12 @@ class OneQueue : public platform::Spooler {
 }  // namespace
 
 std::optional<PortDescriptor> findSystemQueue(const std::string& queue) {
-    platform::CupsSpooler cups;
-    OneQueue spooler(cups, queue);
-    platform::SysfsUsbDevices usb;
-    platform::AvahiDnssdResolver dnssd;
+    std::unique_ptr<platform::Spooler> system = platform::systemSpooler();
+    OneQueue spooler(*system, queue);
+    std::unique_ptr<platform::UsbDevices> usb = platform::systemUsbDevices();
+    std::unique_ptr<platform::ServiceResolver> dnssd = platform::systemServiceResolver();
     PrinterList list(PrinterList::kUnbounded);
-    if (!findPrinters(list, spooler, platform::Registry::system(), usb, &dnssd))
+    if (!findPrinters(list, spooler, platform::Registry::system(), *usb, dnssd.get()))
         return std::nullopt;
     for (std::size_t i = 0; i < list.count(); ++i) {
         auto printer = list.item(i);

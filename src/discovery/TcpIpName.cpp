@@ -1,9 +1,7 @@
 #include "discovery/TcpIpName.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-
 #include "connection/PortDescriptor.h"
+#include "platform/Socket.h"
 
 namespace upkeep::discovery {
 namespace {

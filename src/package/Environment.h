@@ -74,7 +74,9 @@ class LinuxEnvironment final : public Environment {
     std::optional<PortDescriptor> catalogueFileDescriptor() override;
     std::optional<std::string> systemSoftwarePath() override;
     bool languageSetting(std::uint8_t& out) override;
-    OsKind osKind() override { return OsKind::Unknown; }
+    // Linux is none of the kinds; Windows answers from its version record
+    // (linux/, windows/OsKind.cpp).
+    OsKind osKind() override;
     std::optional<std::string> keyringFile() override;
     bool requireSigned() override;
 };

@@ -1,18 +1,11 @@
 #include "package/PackageTrust.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-#include <openssl/evp.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -21,9 +14,11 @@
 #include "connection/FileConnection.h"
 #include "package/Environment.h"
 #include "package/FirmwareCatalogue.h"
+#include "package/Gpgv.h"
+#include "platform/FileFlags.h"
+#include "platform/PrivateFiles.h"
+#include "platform/Sha256.h"
 #include "platform/UniqueFd.h"
-
-extern char** environ;
 
 namespace upkeep {
 namespace {
@@ -41,32 +36,6 @@ ExtraKeyrings& extraKeyrings() {
     static ExtraKeyrings state;
     return state;
 }
-
-struct DigestDeleter {
-    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-};
-
-class Digest {
-  public:
-    Digest() : context_(EVP_MD_CTX_new()) {
-        ok_ = context_ && EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr) == 1;
-    }
-    void add(const std::uint8_t* bytes, std::size_t length) {
-        ok_ = ok_ && EVP_DigestUpdate(context_.get(), bytes, length) == 1;
-    }
-    std::optional<Sha256> finish() {
-        Sha256 out{};
-        unsigned int length = 0;
-        if (!ok_ || EVP_DigestFinal_ex(context_.get(), out.data(), &length) != 1 ||
-            length != out.size())
-            return std::nullopt;
-        return out;
-    }
-
-  private:
-    std::unique_ptr<EVP_MD_CTX, DigestDeleter> context_;
-    bool ok_ = false;
-};
 
 bool writeAll(int fd, const std::uint8_t* bytes, std::size_t length) {
     while (length > 0) {
@@ -91,12 +60,12 @@ struct CheckedCopy {
 
 std::optional<CheckedCopy> copyAndHash(FileConnection& file, std::string& problem) {
     CheckedCopy copy;
-    copy.fd.reset(::memfd_create("upkeep-checked", MFD_CLOEXEC | MFD_ALLOW_SEALING));
+    copy.fd = platform::createPrivateFile("upkeep-checked");
     if (!copy.fd.valid()) {
         problem = "no room for a private copy";
         return std::nullopt;
     }
-    Digest digest;
+    platform::Sha256 digest;
     std::vector<std::uint8_t> block(FileConnection::kBlockSize * 16);
     std::uint64_t total = 0;
     for (;;) {
@@ -115,15 +84,13 @@ std::optional<CheckedCopy> copyAndHash(FileConnection& file, std::string& proble
         problem = "could not be read to its end";
         return std::nullopt;
     }
-    std::optional<Sha256> sum = digest.finish();
+    std::optional<platform::Sha256::Digest> sum = digest.finish();
     if (!sum) {
         problem = "SHA-256 could not be computed";
         return std::nullopt;
     }
     copy.digest = *sum;
-    if (::fcntl(copy.fd.get(), F_ADD_SEALS,
-                F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0 ||
-        ::lseek(copy.fd.get(), 0, SEEK_SET) != 0) {
+    if (!platform::sealPrivateFile(copy.fd.get()) || ::lseek(copy.fd.get(), 0, SEEK_SET) != 0) {
         problem = "the private copy could not be sealed";
         return std::nullopt;
     }
@@ -133,7 +100,7 @@ std::optional<CheckedCopy> copyAndHash(FileConnection& file, std::string& proble
 std::optional<std::string> readSmallFile(const std::string& path, std::size_t limit, bool& missing,
                                          std::string& problem) {
     missing = false;
-    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    platform::UniqueFd fd(::open(path.c_str(), platform::kOpenReadNoWait));
     if (!fd.valid()) {
         missing = errno == ENOENT;
         problem = "cannot be opened";
@@ -237,75 +204,13 @@ Verdict readStatus(const std::string& status, int exitCode) {
 // (never a default keyring of the user), and reads its status lines.
 Verdict runGpgv(const std::string& signature, int listFd,
                 const std::vector<std::string>& keyrings) {
-    Verdict failed;
-    int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0) {
-        failed.reason = "gpgv could not be started";
+    const GpgvRun run = runGpgvProcess(signature, listFd, keyrings, kMaxStatus);
+    if (!run.started) {
+        Verdict failed;
+        failed.reason = run.problem.empty() ? "gpgv could not be started" : run.problem;
         return failed;
     }
-    platform::UniqueFd readEnd(ends[0]);
-    platform::UniqueFd writeEnd(ends[1]);
-    static constexpr int kStatusFd = 3;
-    static constexpr int kListFd = 4;
-    // Both kept above the child's descriptors 3 and 4, since dup2 of a
-    // descriptor onto itself would leave it closed on exec.
-    writeEnd.reset(::fcntl(writeEnd.get(), F_DUPFD_CLOEXEC, 10));
-    platform::UniqueFd listEnd(::fcntl(listFd, F_DUPFD_CLOEXEC, 10));
-    if (!writeEnd.valid() || !listEnd.valid()) {
-        failed.reason = "gpgv could not be started";
-        return failed;
-    }
-
-    std::vector<std::string> args = {"gpgv", "--status-fd", std::to_string(kStatusFd)};
-    for (const std::string& keyring : keyrings) {
-        args.push_back("--keyring");
-        args.push_back(keyring);
-    }
-    args.push_back("--");
-    args.push_back(signature);
-    args.push_back("/dev/fd/" + std::to_string(kListFd));
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), kStatusFd);
-    posix_spawn_file_actions_adddup2(&actions, listEnd.get(), kListFd);
-    pid_t pid = -1;
-    const int spawned = ::posix_spawnp(&pid, "gpgv", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    writeEnd.reset();
-    listEnd.reset();
-    if (spawned != 0) {
-        failed.reason = "gpgv could not be started";
-        return failed;
-    }
-    std::string status;
-    char buffer[4096];
-    for (;;) {
-        ssize_t n = ::read(readEnd.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        if (status.size() < kMaxStatus)
-            status.append(buffer, static_cast<std::size_t>(n));
-    }
-    readEnd.reset();
-    int wstatus = 0;
-    while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
-    }
-    const int exitCode = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    if (exitCode == 127) {
-        failed.reason = "gpgv could not be started";
-        return failed;
-    }
-    return readStatus(status, exitCode);
+    return readStatus(run.status, run.exitCode);
 }
 
 PackageTrust untrusted(PackageTrust trust, std::string reason,
@@ -397,10 +302,10 @@ PackageTrust checkPackage(const std::string& directory, Connection* catalogue,
         return untrusted(std::move(trust), "no trusted keyring");
     // gpgv checks the very bytes parsed here, handed over in a sealed
     // anonymous file, whatever happens to SHA256SUMS meanwhile.
-    platform::UniqueFd list(::memfd_create("upkeep-sums", MFD_CLOEXEC | MFD_ALLOW_SEALING));
+    platform::UniqueFd list = platform::createPrivateFile("upkeep-sums");
     if (!list.valid() ||
         !writeAll(list.get(), reinterpret_cast<const std::uint8_t*>(text->data()), text->size()) ||
-        ::fcntl(list.get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE) != 0)
+        !platform::sealPrivateFile(list.get()))
         return untrusted(std::move(trust), "no room for a copy of SHA256SUMS",
                          TrustProblem::Unreadable, Sha256Sums::kFileName);
     const Verdict verdict = runGpgv(signaturePath, list.get(), keyrings);
@@ -439,12 +344,10 @@ PackageTrust checkPackage(const std::string& directory, Connection* catalogue,
 std::optional<std::string> nameInPackage(const PackageTrust& trust, const FileConnection& file) {
     if (!file.isOpen())
         return std::nullopt;
-    char target[PATH_MAX + 1];
-    const std::string link = "/proc/self/fd/" + std::to_string(file.descriptor());
-    ssize_t n = ::readlink(link.c_str(), target, PATH_MAX);
-    if (n <= 0)
+    std::optional<std::string> opened = platform::pathOfOpenFile(file.descriptor());
+    if (!opened)
         return std::nullopt;
-    const std::string path(target, static_cast<std::size_t>(n));
+    const std::string& path = *opened;
     const std::string prefix = trust.directory == "/" ? "/" : trust.directory + "/";
     if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0)
         return std::nullopt;

@@ -5,10 +5,22 @@
 
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 
 namespace upkeep::platform {
 
 using Millis = std::chrono::milliseconds;
+
+// The calendar time of `t` in UTC (thread-safe).
+inline std::tm utcCalendar(std::time_t t) {
+    std::tm out{};
+#ifdef _WIN32
+    ::gmtime_s(&out, &t);
+#else
+    ::gmtime_r(&t, &out);
+#endif
+    return out;
+}
 
 class Clock {
   public:

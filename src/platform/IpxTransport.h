@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/UniqueFd.h"
+#include "platform/Socket.h"
 
 namespace upkeep::platform {
 
@@ -22,8 +22,8 @@ class IpxTransport {
     virtual ~IpxTransport() = default;
     // A socket for the channel: sequenced packets (SPX) for data, datagrams
     // (IPX) for management. Invalid when there is no transport.
-    virtual UniqueFd createSocket(bool sequencedPacket) = 0;
-    virtual bool connect(int fd, const IpxAddress& peer) = 0;
+    virtual UniqueSocket createSocket(bool sequencedPacket) = 0;
+    virtual bool connect(SocketHandle socket, const IpxAddress& peer) = 0;
 };
 
 // The platform's transport, or null where it has none (Linux).

@@ -8,10 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <set>
 
 #include "platform/AsciiText.h"
+#include "platform/FileFlags.h"
 #include "platform/UniqueFd.h"
 
 namespace upkeep::platform {
@@ -266,7 +265,7 @@ std::optional<std::string> readSettingsFile(const std::string& path, std::string
             *problem = why;
         return std::nullopt;
     };
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    UniqueFd fd(::open(path.c_str(), kOpenReadNoWait));
     if (!fd.valid()) {
         if (errno == ENOENT || errno == ENOTDIR)
             return std::nullopt;
@@ -297,16 +296,6 @@ std::optional<std::string> readSettingsFile(const std::string& path, std::string
     if (raw.size() > Registry::kFileLimit)
         return refuse("larger than 1 MiB");
     return raw;
-}
-
-// Each refused file is reported once per process, not at every query.
-void reportOnce(const std::string& path, const std::string& problem) {
-    static std::mutex mutex;
-    static std::set<std::string> reported;
-    std::lock_guard lock(mutex);
-    if (reported.insert(path + '\n' + problem).second)
-        std::fprintf(stderr, "upkeep: settings file %s ignored: %s\n", path.c_str(),
-                     problem.c_str());
 }
 
 }  // namespace
@@ -362,15 +351,6 @@ Registry::Registry() : data_(std::make_shared<const RegistryData>()) {}
 std::string Registry::filePath() {
     const char* path = std::getenv(kPathVariable);
     return (path != nullptr && *path != '\0') ? std::string(path) : std::string(kDefaultPath);
-}
-
-Registry Registry::system() {
-    const std::string path = filePath();
-    std::string problem;
-    Registry registry = fromFile(path, &problem);
-    if (!problem.empty())
-        reportOnce(path, problem);
-    return registry;
 }
 
 Registry Registry::fromFile(const std::string& path, std::string* problem) {

@@ -1,16 +1,10 @@
 #include "platform/ServiceControl.h"
 
+#include <algorithm>
 #include <atomic>
 
 namespace upkeep::platform {
 namespace {
-
-class NoSpooler final : public ServiceControl {
-  public:
-    bool defineParallelDevice() override { return true; }
-    bool stopSpooler() override { return true; }
-    void startSpooler() override {}
-};
 
 std::atomic<ServiceControl*>& override() {
     static std::atomic<ServiceControl*> word{nullptr};
@@ -20,9 +14,31 @@ std::atomic<ServiceControl*>& override() {
 }  // namespace
 
 ServiceControl& serviceControl() {
-    static NoSpooler linuxControl;
     ServiceControl* fake = override().load();
-    return fake ? *fake : linuxControl;
+    return fake ? *fake : systemServiceControl();
+}
+
+StopWait waitForStop(const std::function<ServicePoll()>& interrogate, Millis limit) {
+    const Deadline deadline(limit);
+    bool first = true;
+    std::uint32_t state = 0;
+    std::uint32_t checkPoint = 0;
+    for (;;) {
+        const ServicePoll poll = interrogate();
+        if (poll.answer == ServicePoll::Answer::NotActive)
+            return StopWait::Stopped;
+        if (poll.answer == ServicePoll::Answer::Failed)
+            return StopWait::Failed;
+        if (deadline.expired())
+            return StopWait::TimedOut;
+        if (!first && poll.state == state && poll.checkPoint <= checkPoint)
+            return StopWait::NoProgress;
+        first = false;
+        state = poll.state;
+        checkPoint = poll.checkPoint;
+        // A service that gives no hint is still given a moment.
+        Clock::sleepFor(std::max(poll.waitHint, Millis{100}));
+    }
 }
 
 void setServiceControl(ServiceControl* control) {

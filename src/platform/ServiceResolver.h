@@ -4,6 +4,7 @@
 // On Linux the Avahi daemon answers, through its client library.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -38,12 +39,8 @@ class ServiceResolver {
     virtual Resolution resolve(const ServiceInstance& instance) const = 0;
 };
 
-class AvahiDnssdResolver final : public ServiceResolver {
-  public:
-    // Nominal limit of one resolution (the daemon gives up after about 5 s).
-    static constexpr Millis kTimeLimit{5000};
-
-    Resolution resolve(const ServiceInstance& instance) const override;
-};
+// The system's resolver (linux/AvahiDnssdResolver.h); null where the
+// system has none the program uses yet.
+std::unique_ptr<ServiceResolver> systemServiceResolver();
 
 }  // namespace upkeep::platform

@@ -3,6 +3,7 @@
 // workstation, each with the name of the port it prints to, and the ports
 // the spooler knows.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,5 +29,8 @@ class Spooler {
     // The ports in the spooler's order; false when it cannot be asked.
     virtual bool ports(std::vector<SpoolerPort>& out) = 0;
 };
+
+// The system's spooler: CUPS on Linux (linux/CupsSpooler.h).
+std::unique_ptr<Spooler> systemSpooler();
 
 }  // namespace upkeep::platform

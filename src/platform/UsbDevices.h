@@ -10,6 +10,7 @@
 // the spooler's usb:// device URIs.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +42,9 @@ class UsbDevices {
     // The present interfaces of one class, in enumeration order.
     virtual std::vector<UsbInterface> present(UsbInterfaceClass interfaceClass) const = 0;
 };
+
+// The system's table: sysfs on Linux.
+std::unique_ptr<UsbDevices> systemUsbDevices();
 
 class SysfsUsbDevices final : public UsbDevices {
   public:

@@ -1,10 +1,6 @@
 #include "printer/DownloadHistory.h"
 
 #include <fcntl.h>
-#include <openssl/evp.h>
-#include <openssl/rand.h>
-#include <pwd.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,20 +15,15 @@
 #include <random>
 #include <unordered_map>
 
+#include "platform/Clock.h"
+#include "platform/FileFlags.h"
+#include "platform/FileLock.h"
+#include "platform/Identity.h"
+#include "platform/Sha256.h"
 #include "platform/UniqueFd.h"
 
 namespace upkeep::history {
 namespace {
-
-std::string hex(const unsigned char* bytes, unsigned length) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned i = 0; i < length; ++i) {
-        out += digits[bytes[i] >> 4];
-        out += digits[bytes[i] & 15];
-    }
-    return out;
-}
 
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
@@ -46,53 +37,42 @@ std::mutex appendMutex;
 }  // namespace
 
 struct SentBytes::Digest {
-    struct Free {
-        void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-    };
-    std::unique_ptr<EVP_MD_CTX, Free> context{EVP_MD_CTX_new()};
+    platform::Sha256 sha256;
 };
 
-SentBytes::SentBytes() : digest_(std::make_unique<Digest>()) {
-    if (digest_->context && EVP_DigestInit_ex(digest_->context.get(), EVP_sha256(), nullptr) != 1)
-        digest_->context.reset();
-}
+SentBytes::SentBytes() : digest_(std::make_unique<Digest>()) {}
 
 SentBytes::~SentBytes() = default;
 
 void SentBytes::add(const std::uint8_t* bytes, std::size_t length) {
     size_ += length;
-    if (digest_->context && EVP_DigestUpdate(digest_->context.get(), bytes, length) != 1)
-        digest_->context.reset();
+    digest_->sha256.add(bytes, length);
 }
 
 FileFacts SentBytes::finish() {
     FileFacts facts{path, size_, {}};
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned digestLength = 0;
-    if (size_ > 0 && digest_->context &&
-        EVP_DigestFinal_ex(digest_->context.get(), digest, &digestLength) == 1)
-        facts.sha256 = hex(digest, digestLength);
-    digest_->context.reset();
+    std::optional<platform::Sha256::Digest> digest = digest_->sha256.finish();
+    if (size_ > 0 && digest)
+        facts.sha256 = platform::hexText(digest->data(), digest->size());
     return facts;
 }
 
 std::string now() {
     std::time_t t = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&t, &utc);
+    const std::tm utc = platform::utcCalendar(t);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;
 }
 
 std::string newId() {
-    unsigned char bytes[16];
-    if (RAND_bytes(bytes, sizeof bytes) != 1) {
+    std::uint8_t bytes[16];
+    if (!platform::randomBytes(bytes, sizeof bytes)) {
         std::random_device random;
-        for (unsigned char& b : bytes)
-            b = static_cast<unsigned char>(random());
+        for (std::uint8_t& b : bytes)
+            b = static_cast<std::uint8_t>(random());
     }
-    return hex(bytes, sizeof bytes);
+    return platform::hexText(bytes, sizeof bytes);
 }
 
 std::string path() {
@@ -110,18 +90,11 @@ std::string path() {
 }
 
 std::string currentUser() {
-    if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_name)
-        return entry->pw_name;
-    const char* name = std::getenv("USER");
-    return name ? name : std::to_string(::geteuid());
+    return platform::userName();
 }
 
 std::string currentHost() {
-    std::string name(256, '\0');
-    if (::gethostname(name.data(), name.size() - 1) != 0)
-        return {};
-    name.resize(std::strlen(name.c_str()));
-    return name;
+    return platform::hostName();
 }
 
 std::string toLine(const Record& r) {
@@ -207,8 +180,7 @@ bool append(const std::vector<Record>& records, std::string& problem) {
         std::filesystem::create_directories(parent, error);
     // Opened without waiting, so that a FIFO cannot hold the download up;
     // the type is checked on the descriptor itself.
-    platform::UniqueFd fd(::open(
-        file.c_str(), O_RDWR | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600));
+    platform::UniqueFd fd(::open(file.c_str(), platform::kOpenForAppend, 0600));
     if (!fd.valid())
         return refuse(std::strerror(errno));
     struct stat info {};
@@ -218,16 +190,14 @@ bool append(const std::vector<Record>& records, std::string& problem) {
         return refuse("not a regular file");
     // Other processes take the same lock, so that a failed append can be
     // cut back without cutting theirs.
-    while (::flock(fd.get(), LOCK_EX) != 0) {
-        if (errno != EINTR)
-            return refuse(std::strerror(errno));
-    }
+    if (platform::lockFile(fd.get(), true) != platform::FileLock::Taken)
+        return refuse(std::strerror(errno));
     if (::fstat(fd.get(), &info) != 0)
         return refuse(std::strerror(errno));
     const off_t before = info.st_size;
     // A line cut short by an earlier writer would swallow ours.
     char last = '\n';
-    if (before > 0 && ::pread(fd.get(), &last, 1, before - 1) == 1 && last != '\n')
+    if (before > 0 && platform::readAt(fd.get(), &last, 1, before - 1) == 1 && last != '\n')
         text.insert(text.begin(), '\n');
     std::size_t done = 0;
     while (done < text.size()) {
@@ -253,7 +223,7 @@ Contents read(const std::string& file) {
         return contents;
     };
     // As the settings file: no wait on a FIFO, and nothing but a regular file.
-    platform::UniqueFd fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    platform::UniqueFd fd(::open(file.c_str(), platform::kOpenReadNoWait));
     if (!fd.valid()) {
         if (errno == ENOENT || errno == ENOTDIR)
             return contents;

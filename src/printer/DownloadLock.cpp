@@ -1,10 +1,8 @@
 #include "printer/DownloadLock.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +10,8 @@
 
 #include "connection/NetworkName.h"
 #include "connection/ParallelConnection.h"
+#include "platform/FileLock.h"
+#include "platform/LockFiles.h"
 
 namespace upkeep {
 namespace {
@@ -37,16 +37,6 @@ std::string fileNameOf(const std::string& identity) {
     if (name.size() > 200)
         name = name.substr(0, 200);
     return name + ".lock";
-}
-
-bool usableDirectory(const std::string& path, mode_t mode) {
-    std::error_code error;
-    if (!std::filesystem::is_directory(path, error)) {
-        if (::mkdir(path.c_str(), mode) != 0 && errno != EEXIST)
-            return false;
-        ::chmod(path.c_str(), mode);  // mkdir's mode is cut by the umask
-    }
-    return ::access(path.c_str(), W_OK | X_OK) == 0;
 }
 
 }  // namespace
@@ -75,36 +65,30 @@ std::string printerIdentity(const PortDescriptor& port) {
 
 std::string DownloadLock::directory() {
     if (const char* chosen = std::getenv("UPKEEP_LOCK_DIR"); chosen && *chosen) {
-        usableDirectory(chosen, 0700);
+        platform::usableDirectory(chosen, false);
         return chosen;
     }
-    if (usableDirectory("/run/lock/upkeep", 01777))
-        return "/run/lock/upkeep";
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string base = runtime && *runtime ? runtime : "/tmp";
-    std::string own = base + "/upkeep-locks-" + std::to_string(::getuid());
-    usableDirectory(own, 0700);
-    return own;
+    return platform::lockDirectory();
 }
 
 std::optional<DownloadLock> DownloadLock::take(const PortDescriptor& port, std::string& problem) {
     const std::string dir = directory();
     const std::string identity = printerIdentity(port);
     const std::string path = dir + "/" + fileNameOf(identity);
-    platform::UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666));
+    platform::UniqueFd fd(platform::openLockFile(path));
     if (!fd.valid()) {
         problem = "cannot make the lock file " + path + ": " + std::strerror(errno);
         return std::nullopt;
     }
-    ::fchmod(fd.get(), 0666);  // any user's download of the printer takes the same file
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-        problem = errno == EWOULDBLOCK
+    const platform::FileLock lock = platform::lockFile(fd.get(), false);
+    if (lock != platform::FileLock::Taken) {
+        problem = lock == platform::FileLock::Busy
                       ? "another download to this printer is running (" + path + ")"
                       : "cannot lock " + path + ": " + std::strerror(errno);
         return std::nullopt;
     }
     // Who holds it, for whoever looks.
-    const std::string holder = identity + " pid " + std::to_string(::getpid()) + "\n";
+    const std::string holder = identity + " pid " + std::to_string(platform::processId()) + "\n";
     if (::ftruncate(fd.get(), 0) == 0)
         (void)!::write(fd.get(), holder.data(), holder.size());
     return DownloadLock(std::move(fd));

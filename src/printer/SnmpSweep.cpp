@@ -1,14 +1,9 @@
 #include "printer/SnmpSweep.h"
 
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cctype>
-#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <deque>
@@ -22,8 +17,8 @@
 #include "connection/NetworkName.h"
 #include "connection/TcpIpConnection.h"
 #include "platform/Clock.h"
+#include "platform/Datagrams.h"
 #include "platform/Descriptors.h"
-#include "platform/UniqueFd.h"
 #include "printer/Community.h"
 #include "printer/Identification.h"
 #include "printer/Printer.h"
@@ -104,13 +99,6 @@ std::string agentKey(const sockaddr_storage& address) {
         key.append(reinterpret_cast<const char*>(&in6.sin6_addr), sizeof in6.sin6_addr);
     }
     return key;
-}
-
-// Errors an ICMP message left on the socket for a send of earlier: the
-// send that meets one did not fail itself.
-bool earlierError(int error) {
-    return error == ECONNREFUSED || error == EHOSTUNREACH || error == ENETUNREACH ||
-           error == EHOSTDOWN || error == EPROTO;
 }
 
 class Sweep {
@@ -332,29 +320,17 @@ class Sweep {
         }
     }
 
-    int socketFor(int family) {
-        platform::UniqueFd& fd = family == AF_INET6 ? v6_ : v4_;
-        if (fd.valid())
-            return fd.get();
-        fd.reset(::socket(family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP));
-        if (!fd.valid()) {
-            platform::noteOpenFailure(errno);
-            return -1;
+    platform::DatagramSocket* socketFor(int family) {
+        std::optional<platform::DatagramSocket>& socket = family == AF_INET6 ? v6_ : v4_;
+        if (!socket) {
+            socket.emplace(family, kReceiveBuffer);
+            if (socket->valid() && socket->receiveBuffer() > 0) {
+                const auto room =
+                    static_cast<std::size_t>(std::max(socket->receiveBuffer() / kReplyRoom, 32));
+                sendBudget_ = std::min(sendBudget_, room);
+            }
         }
-        ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
-        int granted = 0;
-        socklen_t size = sizeof granted;
-        if (::getsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &granted, &size) == 0) {
-            const std::size_t room = static_cast<std::size_t>(std::max(granted / kReplyRoom, 32));
-            sendBudget_ = std::min(sendBudget_, room);
-        }
-        // A refused port fails its request at once, as on a connected socket.
-        const int on = 1;
-        if (family == AF_INET6)
-            ::setsockopt(fd.get(), IPPROTO_IPV6, IPV6_RECVERR, &on, sizeof on);
-        else
-            ::setsockopt(fd.get(), IPPROTO_IP, IP_RECVERR, &on, sizeof on);
-        return fd.get();
+        return socket->valid() ? &*socket : nullptr;
     }
 
     // Sends what is queued, at most what the receive buffer can take the
@@ -370,32 +346,31 @@ class Sweep {
                 return;
             }
             const int family = entries_[sends_.front()].agent.ss_family;
-            const int fd = socketFor(family);
+            platform::DatagramSocket* socket = socketFor(family);
             budget = std::min(budget, sendBudget_);  // known once a socket is made
-            if (fd < 0) {
+            if (!socket) {
                 const std::size_t index = sends_.front();
                 sends_.pop_front();
                 advance(index, nullptr, 0);
                 continue;
             }
-            unsigned count = 0;
+            std::size_t count = 0;
             for (; count < kBatch && count < budget && count < sends_.size(); ++count) {
                 Entry& entry = entries_[sends_[count]];
                 if (entry.agent.ss_family != family)
                     break;
                 const std::vector<std::uint8_t>& bytes = current(entry).bytes;
-                parts_[count] = {const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
-                messages_[count] = {};
-                messages_[count].msg_hdr.msg_name = &entry.agent;
-                messages_[count].msg_hdr.msg_namelen = entry.agentLength;
-                messages_[count].msg_hdr.msg_iov = &parts_[count];
-                messages_[count].msg_hdr.msg_iovlen = 1;
+                batch_[count].peer = entry.agent;
+                batch_[count].peerLength = entry.agentLength;
+                batch_[count].data = const_cast<std::uint8_t*>(bytes.data());
+                batch_[count].length = bytes.size();
             }
-            const int sent = ::sendmmsg(fd, messages_.data(), count, MSG_DONTWAIT | MSG_NOSIGNAL);
+            platform::DatagramError error = platform::DatagramError::None;
+            const int sent = socket->send(batch_.data(), count, error);
             if (sent < 0) {
-                if ((errno == EINTR || earlierError(errno)) && ++retries < 4)
+                if (error == platform::DatagramError::Retry && ++retries < 4)
                     continue;
-                if (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOBUFS) {
+                if (error == platform::DatagramError::WouldBlock) {
                     blockedOnSend_ = true;
                     return;
                 }
@@ -432,21 +407,21 @@ class Sweep {
                 timers_.front().deadline - SteadyClock::now());
             timeout = static_cast<int>(std::clamp<long long>(left.count(), 0, 1000));
         }
-        std::array<pollfd, 2> fds{};
-        nfds_t count = 0;
-        for (const platform::UniqueFd* fd : {&v4_, &v6_}) {
-            if (!fd->valid())
-                continue;
-            const short events = static_cast<short>(POLLIN | (blockedOnSend_ ? POLLOUT : 0));
-            fds[count++] = pollfd{fd->get(), events, 0};
+        std::array<platform::DatagramSocket*, 2> sockets{};
+        std::size_t count = 0;
+        for (std::optional<platform::DatagramSocket>* socket : {&v4_, &v6_}) {
+            if (*socket && (*socket)->valid())
+                sockets[count++] = &**socket;
         }
-        if (::poll(fds.data(), count, timeout) <= 0)
+        std::array<int, 2> ready{};
+        if (platform::waitDatagrams(sockets.data(), ready.data(), count, blockedOnSend_, timeout) <=
+            0)
             return;
-        for (nfds_t i = 0; i < count; ++i) {
-            if (fds[i].revents & POLLERR)
-                receiveErrors(fds[i].fd);
-            if (fds[i].revents & POLLIN)
-                receive(fds[i].fd);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (ready[i] & platform::kFailed)
+                receiveRefusals(*sockets[i]);
+            if (ready[i] & platform::kReadable)
+                receive(*sockets[i]);
         }
     }
 
@@ -458,27 +433,18 @@ class Sweep {
         return at->second;
     }
 
-    void receive(int fd) {
+    void receive(platform::DatagramSocket& socket) {
         // Bounded, so that time-outs and sends keep their turn under a flood.
         for (int round = 0; round < 64; ++round) {
             for (std::size_t k = 0; k < kBatch; ++k) {
-                parts_[k] = {replies_[k].data(), replies_[k].size()};
-                messages_[k] = {};
-                messages_[k].msg_hdr.msg_name = &from_[k];
-                messages_[k].msg_hdr.msg_namelen = sizeof from_[k];
-                messages_[k].msg_hdr.msg_iov = &parts_[k];
-                messages_[k].msg_hdr.msg_iovlen = 1;
+                batch_[k].data = replies_[k].data();
+                batch_[k].length = replies_[k].size();
             }
-            const int n = ::recvmmsg(fd, messages_.data(), kBatch, MSG_DONTWAIT, nullptr);
-            if (n < 0) {
-                if (errno == EINTR || earlierError(errno))
-                    continue;
-                return;
-            }
+            const int n = socket.receive(batch_.data(), kBatch);
             for (int k = 0; k < n; ++k) {
-                if (auto index = waitingFor(from_[k])) {
+                if (auto index = waitingFor(batch_[k].peer)) {
                     entries_[*index].waiting = false;
-                    advance(*index, replies_[k].data(), messages_[k].msg_len);
+                    advance(*index, replies_[k].data(), batch_[k].length);
                 }
             }
             if (static_cast<std::size_t>(n) < kBatch)
@@ -486,25 +452,10 @@ class Sweep {
         }
     }
 
-    // ICMP errors, each naming the destination of the request it answers.
-    void receiveErrors(int fd) {
-        for (int i = 0; i < 4096; ++i) {
-            std::uint8_t payload[SnmpQuery::kMessageLimit];
-            alignas(cmsghdr) std::uint8_t control[512];
-            sockaddr_storage to{};
-            iovec io{payload, sizeof payload};
-            msghdr message{};
-            message.msg_name = &to;
-            message.msg_namelen = sizeof to;
-            message.msg_iov = &io;
-            message.msg_iovlen = 1;
-            message.msg_control = control;
-            message.msg_controllen = sizeof control;
-            if (::recvmsg(fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) {
-                if (errno == EINTR)
-                    continue;
-                return;
-            }
+    // Requests the network refused, each naming its destination.
+    void receiveRefusals(platform::DatagramSocket& socket) {
+        sockaddr_storage to{};
+        for (int i = 0; i < 4096 && socket.takeRefused(to); ++i) {
             if (auto index = waitingFor(to)) {
                 entries_[*index].waiting = false;
                 advance(*index, nullptr, 0);
@@ -546,12 +497,10 @@ class Sweep {
     std::size_t sendBudget_ = std::numeric_limits<std::size_t>::max();
     // Every request has the same read limit, so they expire in the order sent.
     std::deque<Timer> timers_;
-    platform::UniqueFd v4_;
-    platform::UniqueFd v6_;
-    // One batch of datagrams, sent or received with one call.
-    std::array<mmsghdr, kBatch> messages_{};
-    std::array<iovec, kBatch> parts_{};
-    std::array<sockaddr_storage, kBatch> from_{};
+    std::optional<platform::DatagramSocket> v4_;
+    std::optional<platform::DatagramSocket> v6_;
+    // One batch of datagrams, sent or received together.
+    std::array<platform::Datagram, kBatch> batch_{};
     std::array<std::array<std::uint8_t, SnmpQuery::kMessageLimit>, kBatch> replies_{};
 };
 

@@ -9,10 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
-#include <random>
 #include <thread>
 
 extern char** environ;
@@ -20,32 +17,6 @@ extern char** environ;
 namespace upkeep::test {
 
 using SteadyClock = std::chrono::steady_clock;
-
-std::string makeTempDir(const std::string& name) {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(base && *base ? base : "/tmp") + "/upkeep-" + name + "-XXXXXX";
-    return ::mkdtemp(pattern.data()) ? pattern : std::string();
-}
-
-void removeTree(const std::string& path) {
-    std::error_code ignored;
-    if (!path.empty())
-        std::filesystem::remove_all(path, ignored);
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string randomLoopbackAddress() {
-    static std::mutex mutex;
-    static std::mt19937 rng(std::random_device{}() ^ static_cast<unsigned>(::getpid()));
-    std::lock_guard lock(mutex);
-    std::uniform_int_distribution<int> x(10, 250), y(2, 254);
-    return "127.0." + std::to_string(x(rng)) + "." + std::to_string(y(rng));
-}
 
 pid_t spawn(const std::vector<std::string>& argv, const std::string& logPath, int stdoutFd,
             const std::vector<std::string>& extraEnv) {

@@ -11,16 +11,34 @@ namespace {
 // as every test executable links this file.
 const bool exampleKeyTrusted = [] {
     const std::string dir = std::string(UPKEEP_SOURCE_DIR) + "/examples/trusted.gpg.d";
-    return ::setenv("UPKEEP_TRUSTED_DIR", dir.c_str(), 0) == 0;
+    return setEnv("UPKEEP_TRUSTED_DIR", dir.c_str(), false);
 }();
 
 // Nor do their download locks go where the system's are.
 const bool ownLocks = [] {
     const std::string dir = std::string(UPKEEP_BINARY_DIR) + "/test-locks";
-    return ::setenv("UPKEEP_LOCK_DIR", dir.c_str(), 0) == 0;
+    return setEnv("UPKEEP_LOCK_DIR", dir.c_str(), false);
 }();
 
 }  // namespace
+
+bool setEnv(const char* name, const char* value, bool replace) {
+#ifdef _WIN32
+    if (!replace && std::getenv(name) != nullptr)
+        return true;
+    return ::_putenv_s(name, value) == 0;
+#else
+    return ::setenv(name, value, replace ? 1 : 0) == 0;
+#endif
+}
+
+void unsetEnv(const char* name) {
+#ifdef _WIN32
+    ::_putenv_s(name, "");  // an empty value removes it
+#else
+    ::unsetenv(name);
+#endif
+}
 
 std::string sourceDir() {
     return UPKEEP_SOURCE_DIR;

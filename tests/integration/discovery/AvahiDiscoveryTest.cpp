@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Clock.h"
-#include "platform/ServiceResolver.h"
+#include "platform/linux/AvahiDnssdResolver.h"
 #include "support/CommandRunner.h"
 #include "support/CupsdProcess.h"
 #include "support/Paths.h"

@@ -10,7 +10,7 @@
 #include "discovery/FindPrinters.h"
 #include "integration/sim/SimHelpers.h"
 #include "platform/Clock.h"
-#include "platform/CupsSpooler.h"
+#include "platform/linux/CupsSpooler.h"
 #include "printer/PrinterList.h"
 #include "support/ChildProcess.h"
 #include "support/CommandRunner.h"

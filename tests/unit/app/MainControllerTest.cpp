@@ -16,6 +16,7 @@
 #include "printer/SendEngine.h"
 #include "resources/Menus.h"
 #include "support/PackageFixture.h"
+#include "support/Paths.h"
 #include "support/SimProcess.h"
 #include "unit/app/FakeViews.h"
 
@@ -719,7 +720,7 @@ TEST_F(DownloadTest, EmergencyReachesTheParallelPort) {
     upkeep::test::SimProcess sim(
         upkeep::test::simPrinter(1, "Meridot-4000", "3.10", "pty = yes\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
-    ::setenv("UPKEEP_PARALLEL_DEVICE", sim.ptyPath(0).c_str(), 1);
+    upkeep::test::setEnv("UPKEEP_PARALLEL_DEVICE", sim.ptyPath(0).c_str());
     const std::string file = upkeep::test::firmwareFile(
         ::testing::TempDir() + "upkeep-rescue-" + std::to_string(::getpid()) + ".fmw",
         "Meridot-4000", "5.00", 2000);
@@ -728,7 +729,7 @@ TEST_F(DownloadTest, EmergencyReachesTheParallelPort) {
     controller->command(resources::command::kSystemEmergency);
     EXPECT_EQ(view->sendingOpens, 1);
     ASSERT_TRUE(settle());
-    ::unsetenv("UPKEEP_PARALLEL_DEVICE");
+    upkeep::test::unsetEnv("UPKEEP_PARALLEL_DEVICE");
     EXPECT_TRUE(view->messages.empty()) << view->texts().front();
     EXPECT_TRUE(sim.waitForLine("applied " + sim.address(0) + " Meridot-4000 5.00"));
     EXPECT_TRUE(view->rows.empty()) << "not put into the list";

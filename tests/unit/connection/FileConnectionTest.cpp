@@ -57,6 +57,9 @@ TEST(FileConnection, ReadsInBlocksThenFailsAtTheEnd) {
 }
 
 TEST(FileConnection, OpenRefusesWhatIsNoFile) {
+#ifdef _WIN32
+    GTEST_SKIP() << "FIFOs and /dev/zero are POSIX kinds of file";
+#else
     TempDir dir;
     EXPECT_FALSE(FileConnection(PortDescriptor(dir.file("missing"), PortType::File, 5)).open());
     EXPECT_FALSE(FileConnection(PortDescriptor(dir.path(), PortType::File, 5)).open());
@@ -73,6 +76,7 @@ TEST(FileConnection, OpenRefusesWhatIsNoFile) {
     std::size_t length = 1;
     EXPECT_FALSE(tooLong.read(&byte, length));  // never opened
     EXPECT_EQ(length, 0u);
+#endif
 }
 
 TEST(FileConnection, CreateLeavesExistingFilesAlone) {

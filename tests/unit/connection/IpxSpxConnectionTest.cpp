@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "connection/IpxSpxConnection.h"
+#include "platform/UniqueFd.h"
 
 namespace upkeep {
 namespace {
@@ -13,14 +14,14 @@ namespace {
 class PairTransport : public platform::IpxTransport {
   public:
     explicit PairTransport(platform::UniqueFd* peer) : peer_(peer) {}
-    platform::UniqueFd createSocket(bool sequencedPacket) override {
+    platform::UniqueSocket createSocket(bool sequencedPacket) override {
         int fds[2];
         if (::socketpair(AF_UNIX, sequencedPacket ? SOCK_SEQPACKET : SOCK_DGRAM, 0, fds) != 0)
             return {};
         peer_->reset(fds[1]);
-        return platform::UniqueFd(fds[0]);
+        return platform::UniqueSocket(fds[0]);
     }
-    bool connect(int, const platform::IpxAddress& address) override {
+    bool connect(platform::SocketHandle, const platform::IpxAddress& address) override {
         connectedTo = address;
         return true;
     }

@@ -86,6 +86,9 @@ TEST(UsbPortTable, LookupBySerialPrefersTheMatchingProduct) {
 }
 
 TEST(SysfsUsbDevices, ReadsThePrinterInterfacesOfTheFixtureTree) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the fixture sysfs tree is made of symbolic links";
+#endif
     platform::SysfsUsbDevices sysfs(test::discoveryFixture("sysfs"), "/dev");
     EXPECT_TRUE(sysfs.present(platform::UsbInterfaceClass::Vendor).empty());
     std::vector<UsbInterface> found = sysfs.present(platform::UsbInterfaceClass::Printer);
@@ -153,6 +156,9 @@ TEST(UsbPortTable, UriMatchesBySerialElseByDeviceIdMakeAndModel) {
 }
 
 TEST(SysfsUsbDevices, OverlongProductIsUnreadable) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the fixture sysfs tree is made of symbolic links";
+#endif
     test::UsbTree tree("/dev/usb/lp0", std::string(256, 'p'), std::string(255, 's'), "");
     std::vector<UsbInterface> found =
         platform::SysfsUsbDevices(tree.root()).present(platform::UsbInterfaceClass::Printer);

@@ -267,6 +267,10 @@ class CatalogueFiles : public ::testing::Test {
 // The working directory, then the setting's directory, then the name as a
 // full path.
 TEST_F(CatalogueFiles, OpenFileTriesThreePlacesInOrder) {
+#ifdef _WIN32
+    GTEST_SKIP()
+        << "a full path starts with a drive there; its rule comes with the Windows file layout";
+#endif
     writeFile(software.file("both.fmw"), "from settings");
     writeFile(work.file("both.fmw"), "from working directory");
     writeFile(software.file("settings.fmw"), "from settings");
@@ -310,7 +314,7 @@ TEST_F(CatalogueFiles, SettingTooLongForADescriptorIsSkipped) {
     std::string deep = software.path();
     while (deep.size() < 240) {
         deep += "/dddddddddd";
-        ASSERT_EQ(::mkdir(deep.c_str(), 0755), 0);
+        ASSERT_TRUE(std::filesystem::create_directory(deep));
     }
     std::string name = std::string(255 - deep.size(), 'n') + "tail.fmw";
     writeFile(deep + "/" + name.substr(0, 255 - deep.size() - 1), "wrong file");

@@ -11,6 +11,7 @@
 
 #include "package/Environment.h"
 #include "support/ChildProcess.h"
+#include "support/Paths.h"
 
 namespace upkeep::test {
 
@@ -60,14 +61,21 @@ class ScopedEnvVar {
     ScopedEnvVar(const char* name, const char* value) : name_(name) {
         if (const char* old = ::getenv(name))
             previous_ = old;
-        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+        set(value);
     }
     ScopedEnvVar(const char* name, const std::string& value) : ScopedEnvVar(name, value.c_str()) {}
-    ~ScopedEnvVar() { previous_ ? ::setenv(name_, previous_->c_str(), 1) : ::unsetenv(name_); }
+    ~ScopedEnvVar() { set(previous_ ? previous_->c_str() : nullptr); }
     ScopedEnvVar(const ScopedEnvVar&) = delete;
     ScopedEnvVar& operator=(const ScopedEnvVar&) = delete;
 
   private:
+    void set(const char* value) {
+        if (value)
+            setEnv(name_, value);
+        else
+            unsetEnv(name_);
+    }
+
     const char* name_;
     std::optional<std::string> previous_;
 };

@@ -123,6 +123,9 @@ TEST(Registry, DefaultFile) {
 // Only a regular file within the limit is read; nothing else may block,
 // read without end or throw.
 TEST(Registry, RefusesWhatIsNotASmallRegularFile) {
+#ifdef _WIN32
+    GTEST_SKIP() << "FIFOs and /dev/zero are POSIX kinds of file";
+#else
     test::TempDir dir;
     const std::string head = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n";
     test::writeFile(dir.file("big.reg"), head + std::string(Registry::kFileLimit, ';'));
@@ -144,6 +147,7 @@ TEST(Registry, RefusesWhatIsNotASmallRegularFile) {
         EXPECT_EQ(Registry::fromFile(c.path, &problem).keyCount(), c.keys);
         EXPECT_EQ(problem, c.problem);
     }
+#endif
 }
 
 // Each key holds its own name only: one deeply nested key path costs memory

@@ -68,6 +68,37 @@ TEST(SnmpCodec, GetRequestRoundTrips) {
     EXPECT_NE(bytes.find("quenby"), std::string::npos);
 }
 
+// The request bytes as the Linux build sent them, once; the Windows build
+// runs the same rows, so both systems put the same bytes on the wire.
+TEST(SnmpCodec, GetRequestBytesAreFixed) {
+    struct Case {
+        const char* oidA;
+        const char* oidB;
+        const char* community;
+        const char* hex;
+    } cases[] = {
+        // The system software request of the sample package.
+        {"1.3.6.1.3.77.1.1.0", "1.3.6.1.3.77.1.2.0", "quenby",
+         "3082003c02010004067175656e6279a082002d020100020100020100308200203082000c06082b0601034d"
+         "01010005003082000c06082b0601034d0102000500"},
+        // An empty community; sub-identifiers of two digits.
+        {"1.3.6.1.2.1.25.3.2.1.3.1", "1.3.6.1.2.1.1.1.0", "",
+         "308200390201000400a0820030020100020100020100308200233082000f060b2b06010201190302010301"
+         "05003082000c06082b060102010101000500"},
+    };
+    for (const Case& c : cases) {
+        auto message = encodeGetRequest(oidFromText(c.oidA), oidFromText(c.oidB), c.community);
+        ASSERT_TRUE(message) << c.oidA;
+        std::string hex;
+        for (std::uint8_t byte : *message) {
+            static constexpr char kDigits[] = "0123456789abcdef";
+            hex += kDigits[byte >> 4];
+            hex += kDigits[byte & 15];
+        }
+        EXPECT_EQ(hex, c.hex) << c.oidA;
+    }
+}
+
 TEST(SnmpCodec, RefusesWhatCannotBeBuiltOrRead) {
     EXPECT_FALSE(encodeGetRequest({}, {1, 3}, "quenby"));
     EXPECT_FALSE(encodeGetRequest({1, 3}, {1, 3}, std::string(300, 'c')));

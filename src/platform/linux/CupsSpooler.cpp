@@ -1,4 +1,4 @@
-#include "platform/CupsSpooler.h"
+#include "platform/linux/CupsSpooler.h"
 
 #include <cups/cups.h>
 
@@ -108,6 +108,10 @@ bool CupsSpooler::ports(std::vector<SpoolerPort>& out) {
             out.push_back({printer.portName});
     }
     return true;
+}
+
+std::unique_ptr<Spooler> systemSpooler() {
+    return std::make_unique<CupsSpooler>();
 }
 
 }  // namespace upkeep::platform

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "platform/ServiceResolver.h"
+#include "platform/linux/AvahiDnssdResolver.h"
 
 namespace upkeep::platform {
 namespace {
@@ -129,6 +129,10 @@ Resolution AvahiDnssdResolver::resolve(const ServiceInstance& instance) const {
             return {std::nullopt, avahiProblem(AVAHI_ERR_FAILURE)};
     }
     return pending.result;
+}
+
+std::unique_ptr<ServiceResolver> systemServiceResolver() {
+    return std::make_unique<AvahiDnssdResolver>();
 }
 
 }  // namespace upkeep::platform
