@@ -278,15 +278,20 @@ data = slow:20000
     std::remove(path.c_str());
 }
 
-// The largest gap between two turns of the window's event loop while it lives.
+// The largest gap between two turns of the window's event loop while it
+// lives, less the time its thread stood ready while other processes had
+// the processors: a loaded machine delays every program, a freeze is the
+// window's own.
 class LoopWatch {
   public:
     LoopWatch() {
         timer_.setInterval(5);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             const auto now = std::chrono::steady_clock::now();
-            longest_ = std::max(longest_, now - last_);
+            const std::chrono::nanoseconds queued = readyTime();
+            longest_ = std::max(longest_, now - last_ - (queued - lastQueued_));
             last_ = now;
+            lastQueued_ = queued;
         });
         timer_.start();
     }
@@ -295,8 +300,19 @@ class LoopWatch {
     }
 
   private:
+    // This thread's time waiting for a processor (the kernel's schedstat);
+    // 0 where the kernel does not tell.
+    static std::chrono::nanoseconds readyTime() {
+        std::ifstream stat("/proc/thread-self/schedstat");
+        unsigned long long running = 0, waiting = 0;
+        if (!(stat >> running >> waiting))
+            return {};
+        return std::chrono::nanoseconds(waiting);
+    }
+
     QTimer timer_;
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+    std::chrono::nanoseconds lastQueued_ = readyTime();
     std::chrono::steady_clock::duration longest_{};
 };
 
