@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "app/controllers/Startup.h"
 #include "package/FirmwareCatalogue.h"
 #include "platform/Clock.h"
@@ -118,7 +120,11 @@ TEST_F(StartupTest, ModeChoiceAndCatalogueCheck) {
         catalogue = c.loaded ? &package.catalogue() : &notLoaded;
         requestMedia = c.requestMedia;
         requestArgument = c.requestArgument;
+        const auto began = std::chrono::steady_clock::now();
         StartupResult result = start(c.line);
+        // The printers get their 2 seconds before the first window, scaled.
+        EXPECT_GE(std::chrono::steady_clock::now() - began,
+                  platform::Clock::scaled(std::chrono::milliseconds(2000)));
         EXPECT_EQ(result.end, c.end);
         EXPECT_EQ(view.choices, c.choices);
         if (c.end == StartupEnd::CatalogueMissing) {
