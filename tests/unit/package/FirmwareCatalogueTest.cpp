@@ -102,6 +102,9 @@ TEST(FirmwareCatalogue, PartsMustComeInOrder) {
         EXPECT_EQ(catalogue->notLoaded(), 0u) << c.name;
         EXPECT_EQ(catalogue->subsystemCount(), subsystemPairs(*catalogue).size()) << c.name;
     }
+    // A first subsystem that cannot be asked leaves the later ones asked.
+    EXPECT_EQ(summary(*parse("[HEADER]\n[SYSTEM]\n[SUBSYSTEM]\n1.256=t1\ns2=t2\n")),
+              "location ''; system unset=unset; subsystems s2=t2; models");
 }
 
 TEST(FirmwareCatalogue, HeaderKeysIgnoreCaseAndAreCut) {
