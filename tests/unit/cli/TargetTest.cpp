@@ -66,6 +66,11 @@ TEST(TargetTest, KindAndNetworkAddressRule) {
         }
     }
     EXPECT_FALSE(isNetworkAddress("a" + std::string(255, 'b')));
+    // A host and port of 255 characters is the longest a name holds whole.
+    const std::string labels =
+        std::string(63, 'a') + "." + std::string(63, 'b') + "." + std::string(63, 'c') + ".";
+    EXPECT_TRUE(parseTarget(labels + std::string(58, 'd') + ":9100"));
+    EXPECT_FALSE(parseTarget(labels + std::string(59, 'd') + ":9100"));
     // A device path is taken whole or not at all.
     EXPECT_TRUE(parseTarget("usb:/" + std::string(254, 'd')));
     EXPECT_FALSE(parseTarget("usb:/" + std::string(255, 'd')));
