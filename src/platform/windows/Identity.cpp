@@ -9,22 +9,9 @@
 #include <cerrno>
 
 #include "platform/FileLock.h"
+#include "platform/windows/WideText.h"
 
 namespace upkeep::platform {
-namespace {
-
-std::string narrow(const wchar_t* text) {
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1)
-        return {};
-    std::string out(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
-    out.resize(static_cast<std::size_t>(size - 1));
-    return out;
-}
-
-}  // namespace
-
 std::string userName() {
     wchar_t name[UNLEN + 1];
     DWORD size = UNLEN + 1;

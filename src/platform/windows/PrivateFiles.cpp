@@ -1,6 +1,7 @@
 // A temporary file that no other handle may write or delete and that goes
 // when its descriptor closes; the path from GetFinalPathNameByHandle.
 #include "platform/PrivateFiles.h"
+#include "platform/windows/WideText.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -9,18 +10,6 @@
 #include <vector>
 
 namespace upkeep::platform {
-namespace {
-
-std::string narrow(const wchar_t* text, int length) {
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        ::WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), size, nullptr, nullptr);
-    return out;
-}
-
-}  // namespace
-
 UniqueFd createPrivateFile(const char*) {
     wchar_t directory[MAX_PATH + 1];
     wchar_t path[MAX_PATH + 1];
@@ -61,7 +50,7 @@ std::optional<std::string> pathOfOpenFile(int fd) {
     }
     if (length == 0 || length >= buffer.size())
         return std::nullopt;
-    std::string path = narrow(buffer.data(), static_cast<int>(length));
+    std::string path = narrow(buffer.data(), length);
     // "\\?\C:\..." is the same path as "C:\...".
     if (path.rfind("\\\\?\\", 0) == 0)
         path.erase(0, 4);

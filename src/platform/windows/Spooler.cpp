@@ -10,21 +10,10 @@
 #include <vector>
 
 #include "platform/Spooler.h"
+#include "platform/windows/WideText.h"
 
 namespace upkeep::platform {
 namespace {
-
-std::string narrow(const wchar_t* text) {
-    if (text == nullptr || *text == L'\0')
-        return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1)
-        return {};
-    std::string out(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
-    out.resize(static_cast<std::size_t>(size - 1));
-    return out;
-}
 
 // Calls `enumerate(buffer, size, &needed, &returned)` until the buffer is
 // big enough; false on any other failure. The records start the buffer.

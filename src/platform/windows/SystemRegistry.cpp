@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Registry.h"
+#include "platform/windows/WideText.h"
 
 namespace upkeep::platform {
 namespace {
@@ -23,18 +24,6 @@ constexpr const wchar_t* kRoots[] = {
 constexpr int kMaxDepth = 6;
 constexpr std::size_t kMaxKeys = 4096;
 constexpr DWORD kMaxValueBytes = 64 * 1024;
-
-std::string narrow(const wchar_t* text, std::size_t length) {
-    if (length == 0)
-        return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), size, nullptr,
-                              nullptr);
-    return out;
-}
 
 std::string quoted(const std::string& text) {
     std::string out = "\"";

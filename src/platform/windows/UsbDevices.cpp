@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/UsbDevices.h"
+#include "platform/windows/WideText.h"
 
 namespace upkeep::platform {
 namespace {
@@ -49,18 +50,6 @@ Function function(HMODULE module, const char* name) {
     // Through the generic function type, which every function type may be
     // cast to and back from.
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
-
-std::string narrow(const wchar_t* text, std::size_t length) {
-    if (length == 0)
-        return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), size, nullptr,
-                              nullptr);
-    return out;
 }
 
 std::optional<std::string> textValue(HKEY key, const wchar_t* name) {
