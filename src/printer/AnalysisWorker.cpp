@@ -1,12 +1,24 @@
 #include "printer/AnalysisWorker.h"
 
 namespace upkeep {
+namespace {
+std::atomic<int> liveWalks{0};
+}  // namespace
+
+int AnalysisWorker::walksAlive() {
+    return liveWalks.load();
+}
 
 AnalysisWorker::AnalysisWorker(std::shared_ptr<PrinterList> list,
                                std::shared_ptr<AnalysisSink> sink,
                                std::shared_ptr<const std::atomic<bool>> viewAll)
     : shared_(std::make_shared<Shared>()) {
-    thread_ = std::thread(walk, shared_, std::move(list), std::move(sink), std::move(viewAll));
+    ++liveWalks;
+    thread_ = std::thread([shared = shared_, list = std::move(list), sink = std::move(sink),
+                           viewAll = std::move(viewAll)]() mutable {
+        walk(shared, std::move(list), std::move(sink), std::move(viewAll));
+        --liveWalks;
+    });
 }
 
 AnalysisWorker::~AnalysisWorker() {

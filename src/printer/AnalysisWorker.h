@@ -65,6 +65,9 @@ class AnalysisWorker {
     // holds its own references and stays silent), so that a restart never
     // holds up the window. True when it had already ended.
     bool release();
+    // Walks whose thread has not ended yet, abandoned ones included: what
+    // they read (the catalogue, the settings) must outlive them.
+    static int walksAlive();
 
   private:
     struct Shared {

@@ -11,6 +11,7 @@
 #include "package/FirmwareCatalogue.h"
 #include "platform/Clock.h"
 #include "platform/WorkingDirectory.h"
+#include "printer/AnalysisWorker.h"
 #include "printer/Community.h"
 #include "printer/Identification.h"
 #include "printer/SendEngine.h"
@@ -70,6 +71,10 @@ class MainControllerTest : public ::testing::Test {
     void TearDown() override {
         controller.reset();
         queue->drain();
+        // An abandoned walk may still read the package and settings below.
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (AnalysisWorker::walksAlive() > 0 && std::chrono::steady_clock::now() < limit)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     void makeController() {
         controller.reset();
