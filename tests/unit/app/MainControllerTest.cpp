@@ -31,11 +31,21 @@ std::string deadAddress(int n) {
     return "127.0.0." + std::to_string(200 + n);
 }
 
+// A network printer in the list, not asked yet.
+std::shared_ptr<Printer> listed(const std::string& name, const std::string& address) {
+    return listed(name, address);
+}
+
+// A file of this test process's own in the temporary directory.
+std::string tempPath(const std::string& what, const std::string& ending = "") {
+    return ::testing::TempDir() + "upkeep-" + what + "-" + std::to_string(::getpid()) + ending;
+}
+
 std::shared_ptr<Printer> analysedPrinter(const std::string& name, PrinterState state,
                                          const std::string& address,
                                          const std::string& model = "Meridot-4000",
                                          const std::string& version = "3.10") {
-    auto printer = std::make_shared<Printer>(name, PortDescriptor(address, PortType::TcpIp, 7));
+    auto printer = listed(name, address);
     PrinterFacts facts;
     facts.state = state;
     facts.model = model;
@@ -372,7 +382,7 @@ TEST_F(MainControllerTest, ReportsOfAReplacedAnalysisAreDropped) {
 }
 
 TEST_F(MainControllerTest, HelpContentsShowsTheFileOfTheLanguage) {
-    const std::string dir = ::testing::TempDir() + "upkeep-help-" + std::to_string(::getpid());
+    const std::string dir = tempPath("help");
     std::filesystem::create_directories(dir);
     std::ofstream(dir + "/es.txt") << "ayuda";
     std::ofstream(dir + "/en.txt") << "help";
@@ -556,20 +566,11 @@ TEST_F(MainControllerTest, ViewProfilesShowsTheQueryOutcome) {
         GTEST_SKIP() << "printer-sim not built";
     // The silent printer's query times out; answers must still arrive in time.
     platform::ScopedTimeScale slower(0.1);
-    upkeep::test::SimProcess sim(R"([printer]
-address = @ADDR1@
-model = Meridot-4000
-version = 4.00
-media = Photo | Glossy
-media = Photo | Matte
-[printer]
-address = @ADDR2@
-model = Meridot-4000
-version = 4.00
-[printer]
-address = @ADDR3@
-snmp = silent
-)");
+    upkeep::test::SimProcess sim(
+        upkeep::test::simPrinter(1, "Meridot-4000", "4.00",
+                                 "media = Photo | Glossy\nmedia = Photo | Matte\n") +
+        upkeep::test::simPrinter(2, "Meridot-4000", "4.00") +
+        upkeep::test::simPrinter(3, "", "", "snmp = silent\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     const std::string analysing = resources::text(223) + std::string("...");
     const std::vector<std::string> cases[] = {
@@ -577,10 +578,9 @@ snmp = silent
         {analysing, resources::text(265)},
         {analysing, resources::text(259)},
     };
-    start({std::make_shared<Printer>("p0", PortDescriptor(sim.address(0), PortType::TcpIp, 7)),
-           std::make_shared<Printer>("p1", PortDescriptor(sim.address(1), PortType::TcpIp, 7)),
-           std::make_shared<Printer>("p2", PortDescriptor(sim.address(2), PortType::TcpIp, 7))},
-          true);
+    start(
+        {listed("p0", sim.address(0)), listed("p1", sim.address(1)), listed("p2", sim.address(2))},
+        true);
     const int busyRuns = view->busyRuns;
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(i);
@@ -657,8 +657,7 @@ class DownloadTest : public MainControllerTest {
     }
     // A file large enough to outlast the sockets' buffers.
     std::string bigFile() {
-        std::string path =
-            ::testing::TempDir() + "upkeep-big-" + std::to_string(::getpid()) + ".fmw";
+        std::string path = tempPath("big", ".fmw");
         std::ofstream out(path, std::ios::binary);
         std::string block(1 << 20, 'x');
         for (int i = 0; i < kBigMegabytes; ++i)
@@ -676,7 +675,7 @@ TEST_F(DownloadTest, FlowsFromTheListReachThePrinterAndSaySo) {
     upkeep::test::SimProcess sim(upkeep::test::simPrinter(1, "Meridot-4000", "3.10"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     const std::string address = sim.address(0);
-    start({std::make_shared<Printer>("sim", PortDescriptor(address, PortType::TcpIp, 7))});
+    start({listed("sim", address)});
     ASSERT_EQ(view->rowNames(), std::vector<std::string>{"sim"});
     EXPECT_EQ(view->rows[0].state, resources::text(151));
     select("sim");
@@ -704,8 +703,7 @@ TEST_F(DownloadTest, FlowsFromTheListReachThePrinterAndSaySo) {
     EXPECT_TRUE(sim.waitForLine("applied " + address + " Meridot-4000 3.10"));
 
     forget();
-    const std::string profile = upkeep::test::profileFile(
-        ::testing::TempDir() + "upkeep-profile-" + std::to_string(::getpid()) + ".pdw", 1000);
+    const std::string profile = upkeep::test::profileFile(tempPath("profile", ".pdw"), 1000);
     view->file = profile;
     controller->command(resources::command::kMediaAddProfiles);
     ASSERT_TRUE(settle());
@@ -721,9 +719,8 @@ TEST_F(DownloadTest, EmergencyReachesTheParallelPort) {
         upkeep::test::simPrinter(1, "Meridot-4000", "3.10", "pty = yes\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     upkeep::test::setEnv("UPKEEP_PARALLEL_DEVICE", sim.ptyPath(0).c_str());
-    const std::string file = upkeep::test::firmwareFile(
-        ::testing::TempDir() + "upkeep-rescue-" + std::to_string(::getpid()) + ".fmw",
-        "Meridot-4000", "5.00", 2000);
+    const std::string file =
+        upkeep::test::firmwareFile(tempPath("rescue", ".fmw"), "Meridot-4000", "5.00", 2000);
     start({}, true);
     view->file = file;
     controller->command(resources::command::kSystemEmergency);
@@ -743,10 +740,9 @@ TEST_F(DownloadTest, SecondDownloadIsRefusedCancelFreesItAndQuittingEndsAtOnce) 
     upkeep::test::SimProcess sim(
         upkeep::test::simPrinter(1, "Meridot-4000", "3.10", "data = stall\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
-    const std::string file = upkeep::test::firmwareFile(
-        ::testing::TempDir() + "upkeep-stall-" + std::to_string(::getpid()) + ".fmw",
-        "Meridot-4000", "9.00", 4 << 20);
-    start({std::make_shared<Printer>("slow", PortDescriptor(sim.address(0), PortType::TcpIp, 7))});
+    const std::string file =
+        upkeep::test::firmwareFile(tempPath("stall", ".fmw"), "Meridot-4000", "9.00", 4 << 20);
+    start({listed("slow", sim.address(0))});
     select("slow");
     view->ctrl = true;
     view->file = file;
@@ -832,8 +828,7 @@ TEST_F(DownloadTest, RefusedPackageFileIsExplainedAndNothingSent) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         makeController();
-        const std::string dir =
-            ::testing::TempDir() + "upkeep-refused-" + std::to_string(::getpid());
+        const std::string dir = tempPath("refused");
         std::filesystem::remove_all(dir);
         std::filesystem::copy(upkeep::test::examplePackageDir(), dir);
         c.change(dir);
@@ -844,8 +839,7 @@ TEST_F(DownloadTest, RefusedPackageFileIsExplainedAndNothingSent) {
         setAnalysisCatalogue(&catalogue);
         upkeep::test::SimProcess sim(upkeep::test::simPrinter(1, "Meridot-4000", "3.10"));
         ASSERT_TRUE(sim.ok()) << sim.error();
-        start(
-            {std::make_shared<Printer>("sim", PortDescriptor(sim.address(0), PortType::TcpIp, 7))});
+        start({listed("sim", sim.address(0))});
         select("sim");
 
         controller->command(resources::command::kHelpAbout);
@@ -869,7 +863,7 @@ TEST_F(DownloadTest, AnalysisEndingDuringADownloadLeavesItRunning) {
         upkeep::test::simPrinter(1, "Meridot-4000", "3.10", "data = slow:8000000\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     const std::string file = bigFile();
-    start({std::make_shared<Printer>("slow", PortDescriptor(sim.address(0), PortType::TcpIp, 7))});
+    start({listed("slow", sim.address(0))});
     select("slow");
     view->ctrl = true;
     view->file = file;
@@ -906,12 +900,10 @@ TEST_F(DownloadTest, QuittingWhileBothWorkersRunStopsThemSafely) {
     platform::ScopedTimeScale scaled(0.01);
     upkeep::test::SimProcess sim(
         upkeep::test::simPrinter(1, "Meridot-4000", "3.10", "data = slow:2000000\n") +
-        "[printer]\naddress = @ADDR2@\nsnmp = silent\n");
+        upkeep::test::simPrinter(2, "", "", "snmp = silent\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     const std::string file = bigFile();
-    start(
-        {std::make_shared<Printer>("slow", PortDescriptor(sim.address(0), PortType::TcpIp, 7)),
-         std::make_shared<Printer>("silent", PortDescriptor(sim.address(1), PortType::TcpIp, 7))});
+    start({listed("slow", sim.address(0)), listed("silent", sim.address(1))});
     select("slow");
     view->ctrl = true;
     view->file = file;
