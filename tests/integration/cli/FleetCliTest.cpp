@@ -49,13 +49,6 @@ class FleetCli : public ::testing::Test {
 
 using Env = std::vector<std::pair<std::string, std::string>>;
 
-// The private spooler only: no registry file, no system bus.
-Env onlySpooler(const std::string& socket) {
-    return {{"CUPS_SERVER", socket},
-            {"UPKEEP_REGISTRY", "/nonexistent/upkeep.reg"},
-            {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/upkeep-test/bus"}};
-}
-
 // upkeepctl with its standard output and error on a pipe, then the
 // descriptor `terminalFd` on a terminal that `typed` is typed at.
 struct TerminalRun {
@@ -129,7 +122,7 @@ TEST_F(FleetCli, UpgradesAFleetAndReportsEachPrinterTruthfully) {
     auto queue = [](std::size_t i) { return "fleet-" + std::to_string(100 + i); };
     for (std::size_t i = 0; i < kinds.size(); ++i)
         ASSERT_TRUE(cupsd.addQueue(queue(i), "socket://" + sim.address(i) + ":9100"));
-    const Env spooler = onlySpooler(cupsd.socketPath());
+    const Env spooler = cupsd.toolEnvironment();
 
     auto r = ctl({"upgrade", "--all", "--verify", "--yes", "--json"}, spooler);
     EXPECT_EQ(r.exitCode, 1) << r.err;
@@ -409,7 +402,7 @@ TEST_F(FleetCli, AllCoversMoreQueuesThanTheWindowHolds) {
                                    "socket://" + sim.address(0) + ":" + std::to_string(9100 + i)))
             << cupsd.error();
     }
-    auto r = ctl({"check", "--all", "--json"}, onlySpooler(cupsd.socketPath()));
+    auto r = ctl({"check", "--all", "--json"}, cupsd.toolEnvironment());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto rows = nlohmann::json::parse(r.out, nullptr, false);
     ASSERT_TRUE(rows.is_array()) << r.out;
