@@ -15,6 +15,7 @@
 #include "printer/Identification.h"
 #include "printer/SendEngine.h"
 #include "resources/Menus.h"
+#include "support/ChildProcess.h"
 #include "support/PackageFixture.h"
 #include "support/Paths.h"
 #include "support/SimProcess.h"
@@ -34,11 +35,6 @@ std::string deadAddress(int n) {
 // A network printer in the list, not asked yet.
 std::shared_ptr<Printer> listed(const std::string& name, const std::string& address) {
     return listed(name, address);
-}
-
-// A file of this test process's own in the temporary directory.
-std::string tempPath(const std::string& what, const std::string& ending = "") {
-    return ::testing::TempDir() + "upkeep-" + what + "-" + std::to_string(::getpid()) + ending;
 }
 
 std::shared_ptr<Printer> analysedPrinter(const std::string& name, PrinterState state,
@@ -80,6 +76,11 @@ class MainControllerTest : public ::testing::Test {
     void TearDown() override {
         controller.reset();
         queue->drain();
+        upkeep::test::removeTree(dir_);
+    }
+    // A path in the test's own directory, which goes with the test.
+    std::string tempPath(const std::string& what, const std::string& ending = "") const {
+        return dir_ + "/" + what + ending;
     }
     void makeController() {
         controller.reset();
@@ -122,6 +123,7 @@ class MainControllerTest : public ::testing::Test {
         ASSERT_TRUE(view->selected) << name << " is not shown";
     }
 
+    std::string dir_ = upkeep::test::makeTempDir("controller");
     platform::ScopedTimeScale scale{0.001};
     upkeep::test::SamplePackage package;
     FakeEnvironment environment;
@@ -395,7 +397,6 @@ TEST_F(MainControllerTest, HelpContentsShowsTheFileOfTheLanguage) {
     EXPECT_EQ(view->information, "ayuda");
     controller->command(resources::command::kHelpAbout);
     EXPECT_EQ(view->abouts, 1);
-    std::filesystem::remove_all(dir);
 }
 
 TEST_F(MainControllerTest, UpgradeWarnsByStateOrGoesOn) {
@@ -701,7 +702,6 @@ TEST_F(DownloadTest, FlowsFromTheListReachThePrinterAndSaySo) {
     ASSERT_TRUE(settle());
     EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(240)});
     EXPECT_TRUE(sim.waitForLine("profile " + address));
-    std::remove(profile.c_str());
 }
 
 // The emergency download goes to the parallel port, without a printer in
@@ -722,7 +722,6 @@ TEST_F(DownloadTest, EmergencyReachesTheParallelPort) {
     EXPECT_TRUE(view->messages.empty()) << view->texts().front();
     EXPECT_TRUE(sim.waitForLine("applied " + sim.address(0) + " Meridot-4000 5.00"));
     EXPECT_TRUE(view->rows.empty()) << "not put into the list";
-    std::remove(file.c_str());
 }
 
 // At real time against a printer that takes nothing: Cancel ends the
@@ -775,7 +774,6 @@ TEST_F(DownloadTest, SecondDownloadIsRefusedCancelFreesItAndQuittingEndsAtOnce) 
     ASSERT_TRUE(received);
     EXPECT_LT(std::stoull(received->substr(received->rfind(' ') + 1)), 4u << 20);
     EXPECT_FALSE(sim.waitForLine("applied", std::chrono::milliseconds(200)));
-    std::remove(file.c_str());
 }
 
 // A package file that fails its check is refused before the printer is
@@ -845,7 +843,6 @@ TEST_F(DownloadTest, RefusedPackageFileIsExplainedAndNothingSent) {
             << "the printer was sent bytes";
         setAnalysisCatalogue(&package.catalogue());
         environment.signedOnly = false;
-        std::filesystem::remove_all(dir);
     }
 }
 
@@ -884,7 +881,6 @@ TEST_F(DownloadTest, AnalysisEndingDuringADownloadLeavesItRunning) {
     ASSERT_FALSE(view->progress.empty());
     EXPECT_TRUE(std::is_sorted(view->progress.begin(), view->progress.end()));
     EXPECT_EQ(view->progress.back(), kProgressWhole);
-    std::remove(file.c_str());
 }
 
 TEST_F(DownloadTest, QuittingWhileBothWorkersRunStopsThemSafely) {
@@ -912,7 +908,6 @@ TEST_F(DownloadTest, QuittingWhileBothWorkersRunStopsThemSafely) {
     EXPECT_TRUE(view->messages.empty());
     EXPECT_EQ(view->searchingLive, 0);
     EXPECT_EQ(view->sendingLive, 0);
-    std::remove(file.c_str());
 }
 
 TEST_F(DownloadTest, CommunityChangeReachesTheNextQuery) {
