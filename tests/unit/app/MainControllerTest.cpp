@@ -34,7 +34,7 @@ std::string deadAddress(int n) {
 
 // A network printer in the list, not asked yet.
 std::shared_ptr<Printer> listed(const std::string& name, const std::string& address) {
-    return listed(name, address);
+    return std::make_shared<Printer>(name, PortDescriptor(address, PortType::TcpIp, 7));
 }
 
 std::shared_ptr<Printer> analysedPrinter(const std::string& name, PrinterState state,
