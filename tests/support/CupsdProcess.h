@@ -6,6 +6,8 @@
 #include <sys/types.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace upkeep::test {
 
@@ -30,6 +32,15 @@ class CupsdProcess {
 
     // lpadmin -p QUEUE -c CLASS: the queue joins the class (made if new).
     bool addToClass(const std::string& queue, const std::string& className);
+
+    // The environment in which upkeepctl asks this scheduler only: no
+    // registry file, and the system bus given (none by default).
+    std::vector<std::pair<std::string, std::string>> toolEnvironment(
+        const std::string& bus = "unix:path=/nonexistent/upkeep-test/bus") const {
+        return {{"CUPS_SERVER", socket_},
+                {"UPKEEP_REGISTRY", "/nonexistent/upkeep.reg"},
+                {"DBUS_SYSTEM_BUS_ADDRESS", bus}};
+    }
 
     // SIGTERM, then wait (SIGKILL after 5 s).
     void stop();

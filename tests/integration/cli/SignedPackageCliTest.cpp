@@ -139,79 +139,62 @@ TEST_F(SignedPackageCli, OnlyVerifiedBytesReachThePrinter) {
     const std::string noKeys = dir_ + "/no-keys";
     std::filesystem::create_directories(noKeys);
 
+    using Env = std::vector<std::pair<std::string, std::string>>;
+    const Env keyringSetting{
+        {"UPKEEP_REGISTRY", registry("keyring", "\"Keyring\"=\"" + keyring + "\"\n")}};
+    const Env requiredBySettings{
+        {"UPKEEP_REGISTRY", registry("require-signed", "\"RequireSigned\"=dword:00000001\n")}};
+    const Env trustedDir{{"UPKEEP_TRUSTED_DIR", keys().dir}},
+        noneTrusted{{"UPKEEP_TRUSTED_DIR", noKeys}};
+    using Args = std::vector<std::string>;
+    auto upgrade = [&](const std::string& package, bool withKeyring = true) {
+        Args args = {"upgrade", "--package", package};
+        if (withKeyring)
+            args.insert(args.end(), {"--keyring", keyring});
+        return args;
+    };
+    auto downgrade = [&](const std::string& package) {
+        return Args{"downgrade", "3.20", "--package", package, "--keyring", keyring};
+    };
+    auto send = [&](const std::string& file) {
+        return Args{"send", file, "--package", changed, "--keyring", keyring};
+    };
+    const std::string differs = ": its SHA-256 differs from SHA256SUMS";
     const struct Case {
         const char* what;
-        std::vector<std::string> args;  // the printer's address goes second
+        Args args;  // the printer's address goes second
         int exitCode;
         std::string text;  // in the output when it fails
-        std::vector<std::pair<std::string, std::string>> env = {};
+        Env env = {};
         const char* printerVersion = "3.10";
     } cases[] = {
-        {"intact and signed", {"upgrade", "--package", signedPackage, "--keyring", keyring}, 0, ""},
-        {"ASCII-armoured signature",
-         {"upgrade", "--package", armoured, "--keyring", keyring},
-         0,
-         ""},
-        {"the keyring of the settings",
-         {"upgrade", "--package", signedPackage},
-         0,
-         "",
-         {{"UPKEEP_REGISTRY", registry("keyring", "\"Keyring\"=\"" + keyring + "\"\n")}}},
-        {"the trusted directory",
-         {"upgrade", "--package", signedPackage},
-         0,
-         "",
-         {{"UPKEEP_TRUSTED_DIR", keys().dir}}},
-        {"one byte changed",
-         {"upgrade", "--package", changed, "--keyring", keyring},
-         1,
-         "m4000_400.fmw: its SHA-256 differs from SHA256SUMS"},
-        {"the catalogue changed",
-         {"upgrade", "--package", iniChanged, "--keyring", keyring},
-         1,
-         "firmware.ini: its SHA-256 differs from SHA256SUMS"},
-        {"a file left out of the list",
-         {"upgrade", "--package", unlisted, "--keyring", keyring},
-         1,
+        {"intact and signed", upgrade(signedPackage), 0, ""},
+        {"ASCII-armoured signature", upgrade(armoured), 0, ""},
+        {"the keyring of the settings", upgrade(signedPackage, false), 0, "", keyringSetting},
+        {"the trusted directory", upgrade(signedPackage, false), 0, "", trustedDir},
+        {"one byte changed", upgrade(changed), 1, "m4000_400.fmw" + differs},
+        {"the catalogue changed", upgrade(iniChanged), 1, "firmware.ini" + differs},
+        {"a file left out of the list", upgrade(unlisted), 1,
          "m4000_400.fmw: not listed in SHA256SUMS"},
-        {"a key not in the keyring",
-         {"upgrade", "--package", stranger, "--keyring", keyring},
-         1,
-         "signed by a key that is not trusted"},
-        {"no key trusted at all",
-         {"upgrade", "--package", signedPackage},
-         1,
-         "no trusted keyring",
-         {{"UPKEEP_TRUSTED_DIR", noKeys}}},
+        {"a key not in the keyring", upgrade(stranger), 1, "signed by a key that is not trusted"},
+        {"no key trusted at all", upgrade(signedPackage, false), 1, "no trusted keyring",
+         noneTrusted},
         {"unsigned, a signature required",
          {"upgrade", "--package", unsignedPackage, "--require-signed"},
          1,
          "it is unsigned"},
-        {"unsigned, a signature required by the settings",
-         {"upgrade", "--package", unsignedPackage},
-         1,
-         "it is unsigned",
-         {{"UPKEEP_REGISTRY", registry("require-signed", "\"RequireSigned\"=dword:00000001\n")}}},
-        {"unsigned", {"upgrade", "--package", unsignedPackage}, 0, ""},
-        {"a changed file of the package sent by hand",
-         {"send", changed + "/m4000_400.fmw", "--package", changed, "--keyring", keyring},
-         1,
-         "m4000_400.fmw: its SHA-256 differs from SHA256SUMS"},
-        {"a file from elsewhere sent by hand",
-         {"send", ownFile, "--package", changed, "--keyring", keyring},
-         0,
-         ""},
+        {"unsigned, a signature required by the settings", upgrade(unsignedPackage, false), 1,
+         "it is unsigned", requiredBySettings},
+        {"unsigned", upgrade(unsignedPackage, false), 0, ""},
+        {"a changed file of the package sent by hand", send(changed + "/m4000_400.fmw"), 1,
+         "m4000_400.fmw" + differs},
+        {"a file from elsewhere sent by hand", send(ownFile), 0, ""},
         // Each file stands on its own checksum.
-        {"an intact older version beside a changed file",
-         {"downgrade", "3.20", "--package", changed, "--keyring", keyring},
-         0,
-         "",
-         {},
-         "4.00"},
+        {"an intact older version beside a changed file", downgrade(changed), 0, "", {}, "4.00"},
         {"a changed older version",
-         {"downgrade", "3.20", "--package", changedOlder, "--keyring", keyring},
+         downgrade(changedOlder),
          1,
-         "m4000_320.fmw: its SHA-256 differs from SHA256SUMS",
+         "m4000_320.fmw" + differs,
          {},
          "4.00"},
     };

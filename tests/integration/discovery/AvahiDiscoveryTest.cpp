@@ -70,11 +70,8 @@ TEST(AvahiDiscovery, QueuesOnDnssdNamesResolveOrSayWhyNot) {
     };
     for (const auto& [name, uri] : more)
         ASSERT_TRUE(cupsd.addQueue(name, uri, "raw")) << cupsd.error();
-    const std::vector<std::pair<std::string, std::string>> env = {
-        {"CUPS_SERVER", cupsd.socketPath()},
-        {"UPKEEP_REGISTRY", "/nonexistent/upkeep.reg"},
-        {"UPKEEP_TIME_SCALE", "0.1"},
-        {"DBUS_SYSTEM_BUS_ADDRESS", avahi.busAddress()}};
+    auto env = cupsd.toolEnvironment(avahi.busAddress());
+    env.emplace_back("UPKEEP_TIME_SCALE", "0.1");
     test::CommandResult printers = test::runCommand({test::ctlPath(), "printers", "--json"}, env);
     EXPECT_EQ(printers.exitCode, 0) << printers.err;
     for (const std::string& port : {sim.address(0), sim.address(0) + ":9101"}) {

@@ -42,31 +42,12 @@ TEST(CupsDiscovery, QueuesOnSimulatedPrintersAreFoundAndAnalysed) {
     test::ScopedEnvVar server("CUPS_SERVER", cupsd.socketPath());
 
     platform::Registry noMonitors;
-    test::SimProcess sim(R"(
-[printer]
-address = @ADDR1@
-model = Meridot-4000
-version = 4.00
-[printer]
-address = @ADDR2@
-model = Meridot-5200
-version = 6.00
-subsystem = Finisher-F2 | F2.10
-[printer]
-address = @ADDR3@
-model = Meridot-9999
-version = 1.0
-[printer]
-address = @ADDR4@
-model = Meridot-4000
-version = 3.20
-pty = yes
-[printer]
-address = @ADDR5@
-data-port = 9101
-model = Meridot-5200
-version = 6.00
-)");
+    test::SimProcess sim(
+        test::simPrinter(1, "Meridot-4000", "4.00") +
+        test::simPrinter(2, "Meridot-5200", "6.00", "subsystem = Finisher-F2 | F2.10\n") +
+        test::simPrinter(3, "Meridot-9999", "1.0") +
+        test::simPrinter(4, "Meridot-4000", "3.20", "pty = yes\n") +
+        "[printer]\naddress = @ADDR5@\ndata-port = 9101\nmodel = Meridot-5200\nversion = 6.00\n");
     ASSERT_TRUE(sim.ok()) << sim.error();
     test::UsbTree usbTree(sim.ptyPath(3), "Meridot 4000", "SIM0001",
                           "MFG:Meridot;MDL:Meridot 4000;CMD:PJL;");
@@ -151,10 +132,7 @@ version = 6.00
 
     // The command-line tool finds the same queues through the program's own
     // environment: no USB tree there, and no DNS-SD daemon on its bus.
-    std::vector<std::pair<std::string, std::string>> env = {
-        {"CUPS_SERVER", cupsd.socketPath()},
-        {"UPKEEP_REGISTRY", "/nonexistent/upkeep.reg"},
-        {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/upkeep-test/bus"}};
+    const auto env = cupsd.toolEnvironment();
     test::CommandResult printers = test::runCommand({test::ctlPath(), "printers", "--json"}, env);
     EXPECT_EQ(printers.exitCode, 0) << printers.err;
     auto row = [](const std::string& name, const std::string& type, const std::string& port,
@@ -215,10 +193,7 @@ TEST(CupsDiscovery, MakersBackendsWrappersAndWhatIsNoPrinter) {
         ASSERT_TRUE(cupsd.addQueue(name, uri, "raw")) << cupsd.error();
     ASSERT_TRUE(cupsd.addToClass("m-maker", "r-class")) << cupsd.error();
 
-    std::vector<std::pair<std::string, std::string>> env = {
-        {"CUPS_SERVER", cupsd.socketPath()},
-        {"UPKEEP_REGISTRY", "/nonexistent/upkeep.reg"},
-        {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/upkeep-test/bus"}};
+    const auto env = cupsd.toolEnvironment();
     test::CommandResult printers = test::runCommand({test::ctlPath(), "printers", "--json"}, env);
     EXPECT_EQ(printers.exitCode, 0) << printers.err;
     for (const std::string& part :
@@ -246,13 +221,8 @@ TEST(CupsDiscovery, MakersBackendsWrappersAndWhatIsNoPrinter) {
 TEST(CupsDiscovery, Ipv6LoopbackQueuesAreAnalysedAndSentTo) {
     if (!test::CupsdProcess::available())
         GTEST_SKIP() << "cupsd is not installed";
-    test::SimProcess sim(R"(
-[printer]
-address = ::1
-data-port = @PORT1@
-model = Meridot-4000
-version = 4.00
-)");
+    test::SimProcess sim(
+        "[printer]\naddress = ::1\ndata-port = @PORT1@\nmodel = Meridot-4000\nversion = 4.00\n");
     ASSERT_TRUE(sim.ok()) << sim.error();
     const std::string target = "[::1]:" + sim.dataPort(0);
     test::CupsdProcess cupsd;

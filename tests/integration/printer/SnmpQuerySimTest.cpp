@@ -30,22 +30,17 @@ TEST(SnmpQuerySim, AnswersFailuresAndCommunity) {
     test::SimProcess sim(
         test::simPrinter(1, "Meridot-4000", "3.10") +
         test::simPrinter(2, "Meridot-4000", "3.10", "snmp-drop = 1.3.6.1.3.77.1.1.0\n") +
-        test::simPrinter(3, "Meridot-4000", "3.10", "snmp = error:2\n") +
-        test::simPrinter(4, "", "", "snmp = malformed\n") +
-        test::simPrinter(5, "Meridot-4000", "4.00", "snmp-request-id = 7\n") +
-        test::simPrinter(6, "Meridot-5200", "6.00", "community = private7\n") +
-        test::simPrinter(7, "Meridot-5200", "6.10", "community = \"\"\n"));
+        test::simPrinter(3, "Meridot-5200", "6.00", "community = private7\n") +
+        test::simPrinter(4, "Meridot-5200", "6.10", "community = \"\"\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
     platform::ScopedTimeScale scale(0.01);
+    // An error status, a malformed reply and a reply's request-id that is
+    // not examined are AnalysisSim's sweep rows, asked through this query.
     struct Case {
         std::size_t printer;
         Answer expected;
     } cases[] = {
-        {0, {true, "Meridot-4000", "3.10"}},
-        {1, {true, "", "3.10"}},  // only OID B answered
-        {2, {false, "", ""}},     // noSuchName fails the whole query
-        {3, {false, "", ""}},
-        {4, {true, "Meridot-4000", "4.00"}},  // the reply's request-id is not examined
+        {0, {true, "Meridot-4000", "3.10"}}, {1, {true, "", "3.10"}},  // only OID B answered
     };
     for (const Case& c : cases) {
         Answer got = ask(sim.address(c.printer));
@@ -55,14 +50,14 @@ TEST(SnmpQuerySim, AnswersFailuresAndCommunity) {
         EXPECT_EQ(got.b, c.expected.b);
     }
     // A community change reaches the next request; "quenby" is dropped there.
-    EXPECT_FALSE(ask(sim.address(5)).ok);
+    EXPECT_FALSE(ask(sim.address(2)).ok);
     setCommunity("private7");
-    Answer got = ask(sim.address(5));
+    Answer got = ask(sim.address(2));
     EXPECT_TRUE(got.ok);
     EXPECT_EQ(got.a, "Meridot-5200");
     // The empty community is sent, not dropped.
     setCommunity("");
-    EXPECT_EQ(ask(sim.address(6)).b, "6.10");
+    EXPECT_EQ(ask(sim.address(3)).b, "6.10");
     setCommunity(kDefaultCommunity);
 }
 

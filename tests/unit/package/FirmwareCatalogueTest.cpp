@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -396,10 +395,6 @@ TEST_F(CatalogueFiles, SamplePackageIsConsistent) {
     FirmwareCatalogue catalogue;
     catalogue.load(&environment);
     ASSERT_EQ(catalogue.notLoaded(), 0u);
-    ASSERT_NE(catalogue.location(), nullptr);
-    // The support address is formatted with four texts.
-    EXPECT_EQ(std::ranges::count(catalogue.location()->view(), '%'), 4);
-    EXPECT_EQ(subsystemPairs(catalogue).size(), 8u);
 
     int optional = 0, entries = 0;
     for (const CatalogueNode* group = catalogue.groups(); group; group = group->nextGroup()) {
@@ -423,8 +418,6 @@ TEST_F(CatalogueFiles, SamplePackageIsConsistent) {
     EXPECT_GE(entries, 10);
     EXPECT_GT(optional, 0);
     EXPECT_LT(optional, entries);
-    ASSERT_NE(catalogue.newestEntry("meridot-5200", "5.01"), nullptr);
-    EXPECT_EQ(catalogue.newestEntry("meridot-5200", "5.01")->version().view(), "6.00");
 }
 
 TEST(FirmwareCatalogueInstance, MadeOnceUnderConcurrentFirstCalls) {

@@ -115,11 +115,6 @@ TEST(Registry, MalformedInputIsSkipped) {
 }
 
 // Reading the file the variable names is the settings tests' business.
-TEST(Registry, DefaultFile) {
-    test::ScopedEnvVar unset("UPKEEP_REGISTRY", "");
-    EXPECT_EQ(Registry::filePath(), "/etc/upkeep/upkeep.reg");
-}
-
 // Only a regular file within the limit is read; nothing else may block,
 // read without end or throw.
 TEST(Registry, RefusesWhatIsNotASmallRegularFile) {

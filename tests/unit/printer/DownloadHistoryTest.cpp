@@ -24,7 +24,14 @@ namespace {
 
 using ScopedEnv = test::ScopedEnvVar;
 
-TEST(DownloadHistory, PathFollowsTheOverrideThenTheStateDirectory) {
+// Each test's files in a directory of its own, removed after it.
+class DownloadHistory : public ::testing::Test {
+  protected:
+    test::TempDir temp;
+    const std::string& dir = temp.path();
+};
+
+TEST_F(DownloadHistory, PathFollowsTheOverrideThenTheStateDirectory) {
     const struct {
         const char *history, *state, *home, *expected;
     } cases[] = {
@@ -40,8 +47,7 @@ TEST(DownloadHistory, PathFollowsTheOverrideThenTheStateDirectory) {
     }
 }
 
-TEST(DownloadHistory, AppendsLinesReadsThemBackAndSkipsDamagedOnes) {
-    const std::string dir = test::makeTempDir("history");
+TEST_F(DownloadHistory, AppendsLinesReadsThemBackAndSkipsDamagedOnes) {
     const std::string file = dir + "/deep/er/history.jsonl";
     ScopedEnv env("UPKEEP_HISTORY", file.c_str());
     Record r{"",
@@ -94,13 +100,11 @@ TEST(DownloadHistory, AppendsLinesReadsThemBackAndSkipsDamagedOnes) {
     ScopedEnv blocked("UPKEEP_HISTORY", (file + "/below-a-file").c_str());
     EXPECT_FALSE(append({r}, problem));
     EXPECT_NE(problem.find("below-a-file"), std::string::npos);
-    test::removeTree(dir);
 }
 
 // A disk that fills mid-line, and a line an earlier writer left cut short:
 // each record is there whole or not at all, and none is glued to another.
-TEST(DownloadHistory, AppendsARecordWholeOrNotAtAll) {
-    const std::string dir = test::makeTempDir("history-full");
+TEST_F(DownloadHistory, AppendsARecordWholeOrNotAtAll) {
     const std::string file = dir + "/history.jsonl";
     ScopedEnv env("UPKEEP_HISTORY", file.c_str());
     Record r;
@@ -144,13 +148,11 @@ TEST(DownloadHistory, AppendsARecordWholeOrNotAtAll) {
         EXPECT_EQ(contents.records.size(), c.records);
         EXPECT_EQ(contents.warnings.size(), c.warnings);
     }
-    test::removeTree(dir);
 }
 
 // A FIFO would hold the tool up, a device would feed it without end: the
 // history is a regular file or nothing.
-TEST(DownloadHistory, RefusesWhatIsNotARegularFile) {
-    const std::string dir = test::makeTempDir("history-kind");
+TEST_F(DownloadHistory, RefusesWhatIsNotARegularFile) {
     const std::string fifo = dir + "/fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     for (const std::string& file : {fifo, std::string("/dev/zero"), std::string("/dev/null")}) {
@@ -164,13 +166,11 @@ TEST(DownloadHistory, RefusesWhatIsNotARegularFile) {
         EXPECT_FALSE(append({Record{}}, problem));
         EXPECT_NE(problem.find("not a regular file"), std::string::npos) << problem;
     }
-    test::removeTree(dir);
 }
 
 // What the printer was sent, whatever the file on disk became meanwhile; a
 // downgrade's digest is of its rewritten flag line.
-TEST(DownloadHistory, DescribesTheBytesAsSent) {
-    const std::string dir = test::makeTempDir("history-file");
+TEST_F(DownloadHistory, DescribesTheBytesAsSent) {
     const struct {
         bool downgrade;
         const char* sha256;
@@ -198,7 +198,6 @@ TEST(DownloadHistory, DescribesTheBytesAsSent) {
         EXPECT_EQ(f.sha256, c.sha256);
     }
     EXPECT_EQ(SentBytes().finish().sha256, "");
-    test::removeTree(dir);
 }
 
 }  // namespace

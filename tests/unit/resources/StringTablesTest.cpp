@@ -135,13 +135,6 @@ TEST(StringTables, EnglishKeepsTextsExactly) {
         EXPECT_EQ(text(Table::EnglishUS, id), expected) << "string " << id;
 }
 
-TEST(StringTables, LanguageCodes) {
-    std::string codes;  // in the order of the Table enum
-    for (std::size_t t = 0; t < kTableCount; ++t)
-        codes += std::string(languageCode(static_cast<Table>(t))) + " ";
-    EXPECT_EQ(codes, "en de es es fr it ja ko pt tw cn ");
-}
-
 TEST(StringTables, SupportTemplateFormatsToAnAddressUnderExample) {
     for (Table table : allTables()) {
         // Formatting a template with more conversions than arguments would be undefined.
