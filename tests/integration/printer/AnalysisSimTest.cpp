@@ -116,6 +116,9 @@ TEST(AnalysisSim, SweepAsksAndConcludesAsOnePrinterAtATime) {
         {"model = Meridot-4000\nversion = 3.10\nsnmp = error:2\n", S::NotReachable, nullptr},
         {"model = Meridot-4000\nversion = 3.10\nsnmp = malformed\n", S::NotReachable, nullptr},
         {"model = Meridot-9999\nversion = 1.0\n", S::Unsupported, "Meridot-9999/1.0"},
+        // Only the version object answered.
+        {"model = Meridot-4000\nversion = 3.10\nsnmp-drop = 1.3.6.1.3.77.1.1.0\n", S::Unsupported,
+         "/3.10"},
         // The newest file of the optional section is installed here.
         {"model = Meridot-6100\nversion = 1.05\n", S::UpgradeAvailable, "Meridot-6100/1.05"},
     };

@@ -1,5 +1,4 @@
-// Starting and stopping the simulator, and its pty stand-in for a USB
-// printer.
+// The simulator's pty stand-in for a USB printer.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,12 +11,6 @@
 
 namespace upkeep::test {
 namespace {
-
-TEST(SimProcessTest, BadConfigIsReportedNotRetried) {
-    SimProcess sim("[printer]\naddress = @ADDR1@\nsnmp = sometimes\n");
-    EXPECT_FALSE(sim.ok());
-    EXPECT_NE(sim.error().find("snmp"), std::string::npos) << sim.error();
-}
 
 // Reads until `size` bytes came, or nothing came for a second.
 std::string readUpTo(int fd, std::size_t size) {

@@ -96,12 +96,6 @@ TEST(Printer, DisplayTexts) {
     EXPECT_EQ(f.versionText().size(), 1023u);
 }
 
-TEST(Printer, NameIsCutAndAnalysisIsNotTriggeredByName) {
-    Printer p(std::string(200, 'n'), PortDescriptor("x", PortType::None, 7));
-    EXPECT_EQ(p.name().size(), 127u);
-    EXPECT_EQ(p.state(), PrinterState::NotAnalysed);
-}
-
 TEST(Printer, SamePort) {
     test::ScopedEnvVar firstParallel("UPKEEP_PARALLEL_DEVICE", "/dev/lp0");
     struct Case {
