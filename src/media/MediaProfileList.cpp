@@ -97,21 +97,21 @@ bool MediaProfileList::listBySnmp() {
     return true;
 }
 
-bool MediaProfileList::listByPjl() {
+void MediaProfileList::listByPjl() {
     count_ = 0;
     reached_ = false;
     PortDescriptor port = descriptor_;
     port.setChannel(channel::kData);
     std::unique_ptr<Connection> connection = createConnection(port);
     if (!connection || !connection->open())
-        return false;
+        return;
 
     std::string job(media::kJobFirst);
     job.append(4, '\0');
     job.append(media::kJobSecond);
     job.push_back('\0');
     if (!connection->write(reinterpret_cast<const std::uint8_t*>(job.data()), job.size()))
-        return false;
+        return;
     platform::Clock::sleepFor(media::kReplyWait);
 
     std::uint8_t reply[media::kReplyLimit];
@@ -125,7 +125,6 @@ bool MediaProfileList::listByPjl() {
     connection.reset();
     reached_ = received > 0;
     parseReply(reply, received);
-    return true;
 }
 
 void MediaProfileList::parseReply(const std::uint8_t* bytes, std::size_t length) {

@@ -56,7 +56,7 @@ class MediaProfileList {
     // parallel port has no SNMP agent, so the PJL list job asks it.
     void fetch();
     bool listBySnmp();
-    bool listByPjl();
+    void listByPjl();
     // Whether the printer answered at all during the fetch (tells an empty
     // list from an unreachable printer).
     bool reached() const { return reached_; }

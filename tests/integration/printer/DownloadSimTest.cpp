@@ -124,6 +124,10 @@ TEST_F(DownloadSim, DowngradeIsAcceptedThanksToTheRewrittenFlagLine) {
         auto sink = std::make_shared<WaitingSink>();
         SendingWorker unlisted({Operation::Downgrade, printer, nullptr, "2.99"}, sink);
         EXPECT_EQ(sink->wait(), (std::vector<std::string>{"failure 256", "finished 4"}));
+        // So does a file download without a file.
+        auto noFile = std::make_shared<WaitingSink>();
+        SendingWorker none({Operation::SendFile, printer, nullptr, {}}, noFile);
+        EXPECT_EQ(noFile->wait(), (std::vector<std::string>{"failure 257", "finished 4"}));
     }
     auto sink = std::make_shared<WaitingSink>();
     SendingWorker worker({Operation::Downgrade, printer, nullptr, "3.20"}, sink);

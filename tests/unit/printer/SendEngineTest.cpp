@@ -122,6 +122,8 @@ TEST(SendEngine, FailuresAreNeverSuccessAndNeverShowTheWhole) {
         {"no connection", 10, kNever, false, 0, SendResult::NoConnection, 0},
         // Bytes still in this side's buffers are not progress.
         {"half still buffered", 5000, kNever, true, 2500, SendResult::WriteFailed, 5000},
+        {"one byte still buffered", 10000, kNever, true, 1, SendResult::WriteFailed,
+         kProgressWhole - 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
