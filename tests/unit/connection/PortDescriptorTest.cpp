@@ -6,15 +6,6 @@
 namespace upkeep {
 namespace {
 
-TEST(PortDescriptor, NameIsCutTo255Characters) {
-    PortDescriptor d(std::string(300, 'n'), PortType::TcpIp, channel::kUnset);
-    EXPECT_EQ(d.name().size(), 255u);
-    d.setName(std::string(256, 'm'));
-    EXPECT_EQ(d.name().view(), std::string(255, 'm'));
-    d.setName({});
-    EXPECT_TRUE(d.name().empty());
-}
-
 TEST(ConnectionFactory, GivesAConnectionOnlyForAssignedKinds) {
     EXPECT_TRUE(createConnection(PortDescriptor("127.0.0.1", PortType::TcpIp, 0)));
     EXPECT_FALSE(createConnection(PortDescriptor("x", PortType::None, 0)));

@@ -107,12 +107,5 @@ TEST(SnmpCodec, RefusesWhatCannotBeBuiltOrRead) {
     EXPECT_FALSE(decodeMessage(junk, 0));
 }
 
-TEST(Community, DefaultAndLimit) {
-    EXPECT_EQ(community(), "quenby");
-    setCommunity(std::string(100, 'x'));
-    EXPECT_EQ(community().size(), 63u);
-    setCommunity(kDefaultCommunity);
-}
-
 }  // namespace
 }  // namespace upkeep::snmp
