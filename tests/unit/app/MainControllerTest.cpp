@@ -121,8 +121,7 @@ TEST_F(MainControllerTest, AutomaticActionRunsOnceAfterTheFirstSearch) {
     using S = PrinterState;
     struct Case {
         const char* name;
-        std::uint32_t firmwareMode;
-        const char* argument;
+        const char* argument;   // in firmware mode
         std::vector<S> states;  // printers p0, p1, ...
         int message;            // 0: none
         int wizards;
@@ -131,18 +130,18 @@ TEST_F(MainControllerTest, AutomaticActionRunsOnceAfterTheFirstSearch) {
     };
     const std::size_t full = PrinterList::kCapacity;
     const Case cases[] = {
-        {"a named up-to-date printer", 1, "p1", {S::UpgradeAvailable, S::UpToDate}, 0, 0, 182},
-        {"a name of no printer", 1, "nobody", {S::UpgradeAvailable, S::UpToDate}, 0, 0, 0},
-        {"one row is upgraded", 1, "", {S::UpgradeAvailable, S::NotReachable}, 0, 1, 0},
-        {"several rows", 1, "", {S::UpgradeAvailable, S::UpToDate}, 250, 0, 0},
-        {"more printers than the list holds", 1, "", std::vector<S>(full + 3, S::NotReachable), 253,
-         0, 0, 3},
+        {"a named up-to-date printer", "p1", {S::UpgradeAvailable, S::UpToDate}, 0, 0, 182},
+        {"a name of no printer", "nobody", {S::UpgradeAvailable, S::UpToDate}, 0, 0, 0},
+        {"one row is upgraded", "", {S::UpgradeAvailable, S::NotReachable}, 0, 1, 0},
+        {"several rows", "", {S::UpgradeAvailable, S::UpToDate}, 250, 0, 0},
+        {"more printers than the list holds", "", std::vector<S>(full + 3, S::NotReachable), 253, 0,
+         0, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         makeController();
         StartOptions options;
-        options.firmwareMode = c.firmwareMode;
+        options.firmwareMode = 1;
         options.argument = c.argument;
         controller->setStartOptions(options);
         view->wizardAnswers = {false};
