@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFontMetrics>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,7 +11,6 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTreeWidget>
 #include <chrono>
 #include <fstream>
@@ -27,9 +25,12 @@
 #include "resources/Strings.h"
 #include "support/PackageFixture.h"
 #include "support/SimProcess.h"
+#include "unit/app/FakeViews.h"
 
 namespace upkeep::app::views {
 namespace {
+
+using test::listed;
 
 bool waitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds limit = std::chrono::seconds(20)) {
@@ -67,29 +68,6 @@ QStringList lines(const QListWidget* list) {
         out << list->item(i)->text();
     return out;
 }
-
-class SimEnvironment : public Environment {
-  public:
-    void findPrinters(PrinterList& list) override {
-        if (duringSearch)
-            duringSearch();
-        for (const auto& [name, address] : printers) {
-            made.push_back(
-                std::make_shared<Printer>(name, PortDescriptor(address, PortType::TcpIp, 7)));
-            list.add(made.back());
-        }
-        for (const auto& printer : ready)
-            list.add(printer);
-    }
-    std::optional<PortDescriptor> catalogueFileDescriptor() override { return std::nullopt; }
-    std::optional<std::string> systemSoftwarePath() override { return std::nullopt; }
-    bool languageSetting(std::uint8_t&) override { return false; }
-    OsKind osKind() override { return OsKind::Unknown; }
-    std::vector<std::pair<std::string, std::string>> printers;
-    std::vector<std::shared_ptr<Printer>> made;
-    std::vector<std::shared_ptr<Printer>> ready;  // listed as they are
-    std::function<void()> duringSearch;
-};
 
 // The Ctrl key as the test says: offscreen, no key is ever held.
 class CtrlWindow final : public MainWindow {
@@ -144,9 +122,9 @@ TEST_F(MainWindowTest, ListViewColumnsAndIconsAfterAnAnalysis) {
                                  upkeep::test::simPrinter(2, "Meridot-4000", "4.00") +
                                  upkeep::test::simPrinter(3, "Meridot-9999", "1.00"));
     ASSERT_TRUE(sim.ok()) << sim.error();
-    SimEnvironment environment;
-    environment.printers = {
-        {"old", sim.address(0)}, {"new", sim.address(1)}, {"odd", sim.address(2)}};
+    test::FakeEnvironment environment;
+    environment.printers = {listed("old", sim.address(0)), listed("new", sim.address(1)),
+                            listed("odd", sim.address(2))};
     ScopedEnvironment scoped(&environment);
 
     StartOptions options;
@@ -187,24 +165,14 @@ TEST_F(MainWindowTest, ListViewColumnsAndIconsAfterAnAnalysis) {
                   stateImage(rows[i].icon).pixmap(16, 16).toImage())
             << rows[i].name;
     }
-}
 
-TEST_F(MainWindowTest, SearchingCancelClosesTheDialogAndSaysSo) {
-    SimEnvironment environment;
-    for (int i = 0; i < 5; ++i)
-        environment.printers.push_back(
-            {"p" + std::to_string(i), "127.0.0." + std::to_string(210 + i)});
-    ScopedEnvironment scoped(&environment);
-    platform::ScopedTimeScale slower(0.2);  // 200 ms for each printer's name
-    MainWindow window(StartOptions{});
-    window.show();
-    QWidget* searching = nullptr;
+    // A refresh's Cancel closes its Searching dialog, released inside its
+    // own click, and ends the analysis.
+    window.commandAction(resources::command::kViewRefresh)->trigger();
     ASSERT_TRUE(waitUntil([&] { return (searching = topLevel("304")) != nullptr; }));
-    ASSERT_TRUE(waitUntil([&] { return labelText(searching, "1015") == "p1"; }));
-    QPointer<QWidget> closed(searching);  // released while the message box runs
+    QPointer<QWidget> closed(searching);
     click(searching, "2");
     EXPECT_TRUE(!closed || !closed->isVisible());
-    EXPECT_EQ(script.messages, std::vector<std::string>{resources::text(253)});
     ASSERT_TRUE(waitUntil([&] { return !window.controller().analysisRunning(); }));
 }
 
@@ -217,8 +185,8 @@ TEST_F(MainWindowTest, ProgressBarFollowsTheDownload) {
     ASSERT_TRUE(sim.ok()) << sim.error();
     const std::string path = upkeep::test::firmwareFile(::testing::TempDir() + "upkeep-gui-big.fmw",
                                                         "Meridot-4000", "9.00", 16 << 20);
-    SimEnvironment environment;
-    environment.printers = {{"slow", sim.address(0)}};
+    test::FakeEnvironment environment;
+    environment.printers = {listed("slow", sim.address(0))};
     ScopedEnvironment scoped(&environment);
     CtrlWindow window(StartOptions{});
     window.show();
@@ -299,14 +267,13 @@ TEST_F(MainWindowTest, WindowAnswersWhileAPrinterIsAsked) {
     platform::ScopedTimeScale realTime(1.0);
     upkeep::test::SimProcess sim(upkeep::test::simPrinter(1, "", "", "snmp = silent\n"));
     ASSERT_TRUE(sim.ok()) << sim.error();
-    SimEnvironment environment;
+    test::FakeEnvironment environment;
     // Known unreachable already, so the first search's own analysis is short.
-    auto silent =
-        std::make_shared<Printer>("silent", PortDescriptor(sim.address(0), PortType::TcpIp, 7));
+    auto silent = listed("silent", sim.address(0));
     PrinterFacts unreachable;
     unreachable.state = PrinterState::NotReachable;
     silent->store(unreachable);
-    environment.ready = {silent};
+    environment.printers = {silent};
     // A spooler that is slow to list its queues.
     environment.duringSearch = [] { std::this_thread::sleep_for(std::chrono::milliseconds(500)); };
     ScopedEnvironment scoped(&environment);
@@ -431,7 +398,7 @@ TEST_F(MainWindowTest, WorkerReportsWaitForAnOpenDialog) {
     EXPECT_EQ(events, (std::vector<std::string>{"page closes", "flow goes on", "report"}));
 }
 
-TEST_F(MainWindowTest, ListGrowsWithTheWindowAndFileNewAsksAgain) {
+TEST_F(MainWindowTest, ListGrowsWithTheWindow) {
     ScopedEnvironment none(nullptr);
     MainWindow window(StartOptions{});
     auto* exitButton = child<QPushButton>(&window, "1");
@@ -446,21 +413,24 @@ TEST_F(MainWindowTest, ListGrowsWithTheWindowAndFileNewAsksAgain) {
     EXPECT_GT(list->width(), width * 3 / 2);
     EXPECT_NEAR(double(list->columnWidth(0)) / list->columnWidth(1), proportion, 0.02);
     EXPECT_NEAR(exitButton->geometry().center().x(), window.width() / 2, 1);
+}
 
-    // File/New: a wrong TCP/IP address is refused and the dialog comes back.
-    int round = 0;
-    script.answer = [&](QDialog* dialog) {
-        if (dialog->objectName() != "302" || round++ > 0) {
-            dialog->reject();
-            return;
-        }
-        EXPECT_TRUE(child<QRadioButton>(dialog, "1003")->isChecked());
-        child<QLineEdit>(dialog, "1005")->setText(QStringLiteral("10.0.0"));
-        click(dialog, "1");
-    };
-    window.commandAction(resources::command::kFileNew)->trigger();
-    EXPECT_EQ(script.seen, (std::vector<std::string>{"302", "302"}));
-    EXPECT_EQ(script.messages, std::vector<std::string>{resources::text(266)});
+// The address dialog answers with the kind chosen, TCP/IP unless another
+// is, and that kind's field.
+TEST_F(MainWindowTest, AddressDialogAnswersTheChosenKind) {
+    for (int kind : {0, 1}) {
+        script.answer = [&](QDialog* dialog) {
+            if (kind == 1)
+                click(dialog, "1004");
+            child<QLineEdit>(dialog, "1005")->setText(QStringLiteral("10.0.0"));
+            child<QLineEdit>(dialog, "1006")->setText(QStringLiteral("0A:1"));
+            click(dialog, "1");
+        };
+        const std::optional<AddressAnswer> answer = runAddressDialog(nullptr);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->kind, kind);
+        EXPECT_EQ(answer->text, kind ? "0A:1" : "10.0.0");
+    }
 }
 
 // The help opens at the template's size every time, whatever size it was

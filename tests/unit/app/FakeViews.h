@@ -1,7 +1,9 @@
 #pragma once
 // Views with no widgets for the controllers' tests: they record what was
 // shown and answer with what the test scripted. The queue keeps the calls
-// the workers post until the test drains it, as the event loop would.
+// the workers post until the test drains it, as the event loop would. The
+// environment's search, shared with the window's tests, finds what it is
+// given.
 
 #include <chrono>
 #include <condition_variable>
@@ -14,9 +16,37 @@
 #include "app/controllers/Startup.h"
 #include "app/controllers/UiQueue.h"
 #include "app/controllers/Views.h"
+#include "package/Environment.h"
+#include "printer/Printer.h"
+#include "printer/PrinterList.h"
 #include "resources/Strings.h"
 
 namespace upkeep::app::test {
+
+// A network printer in the list, not asked yet.
+inline std::shared_ptr<Printer> listed(const std::string& name, const std::string& address) {
+    return std::make_shared<Printer>(name, PortDescriptor(address, PortType::TcpIp, 7));
+}
+
+// Hands a search the printers it was given; a test may act while the
+// search runs (the window is busy then).
+class FakeEnvironment : public Environment {
+  public:
+    void findPrinters(PrinterList& list) override {
+        if (duringSearch)
+            duringSearch();
+        for (auto& p : printers)
+            list.add(p);
+    }
+    std::optional<PortDescriptor> catalogueFileDescriptor() override { return std::nullopt; }
+    std::optional<std::string> systemSoftwarePath() override { return std::nullopt; }
+    bool languageSetting(std::uint8_t&) override { return false; }
+    OsKind osKind() override { return OsKind::Unknown; }
+    bool requireSigned() override { return signedOnly; }
+    std::vector<std::shared_ptr<Printer>> printers;
+    std::function<void()> duringSearch;
+    bool signedOnly = false;  // the settings' "RequireSigned"
+};
 
 class FakeQueue : public UiQueue {
   public:
