@@ -214,7 +214,7 @@ TEST_F(SignedPackageCli, CatalogueShowsWhoSignedAndEachFilesCheck) {
               R"(", "userId": "Test Signer <signer@example.org>", "reason": null})",
           R"("file": "m4000_400.fmw", "state": "present", "optional": false, "check": "verified"})"},
          {"package:   signed by " + fpr + " Test Signer <signer@example.org>", "present, verified",
-          "[Finisher-F2]"}},
+          "[Finisher-F2]", "m4000_400.fmw"}},
         {changed,
          {R"("state": "signed")",
           R"("check": "refused: m4000_320.fmw: its SHA-256 differs from SHA256SUMS")",
