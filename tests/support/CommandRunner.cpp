@@ -12,26 +12,12 @@
 namespace upkeep::test {
 
 CommandResult runCommand(const std::vector<std::string>& argv,
-                         const std::vector<std::pair<std::string, std::string>>& env,
-                         const std::string& stdoutPath) {
+                         const std::vector<std::pair<std::string, std::string>>& env) {
     CommandResult result;
     const std::string dir = makeTempDir("run");
     int out[2];
-    if (dir.empty())
+    if (dir.empty() || ::pipe2(out, O_CLOEXEC) != 0)
         return result;
-    if (!stdoutPath.empty()) {
-        // The read end is left empty: the child's output goes to the file.
-        if (::pipe2(out, O_CLOEXEC) != 0)
-            return result;
-        ::close(out[1]);
-        out[1] = ::open(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (out[1] < 0) {
-            ::close(out[0]);
-            return result;
-        }
-    } else if (::pipe2(out, O_CLOEXEC) != 0) {
-        return result;
-    }
     // The child finds the first of equal names: a later setting wins.
     std::vector<std::string> extraEnv;
     for (auto it = env.rbegin(); it != env.rend(); ++it)
@@ -58,11 +44,10 @@ CommandResult runCommand(const std::vector<std::string>& argv,
 }
 
 CommandResult runCtl(std::vector<std::string> args,
-                     std::vector<std::pair<std::string, std::string>> env,
-                     const std::string& stdoutPath) {
+                     std::vector<std::pair<std::string, std::string>> env) {
     args.insert(args.begin(), ctlPath());
     env.insert(env.begin(), {{"UPKEEP_TIME_SCALE", "0.01"}, {"LANG", "C"}, {"LC_ALL", ""}});
-    return runCommand(args, env, stdoutPath);
+    return runCommand(args, env);
 }
 
 }  // namespace upkeep::test

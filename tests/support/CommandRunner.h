@@ -13,15 +13,12 @@ struct CommandResult {
     std::string err;
 };
 
-// Standard output is collected, or with `stdoutPath` goes to that file.
 CommandResult runCommand(const std::vector<std::string>& argv,
-                         const std::vector<std::pair<std::string, std::string>>& env = {},
-                         const std::string& stdoutPath = {});
+                         const std::vector<std::pair<std::string, std::string>>& env = {});
 
 // upkeepctl with `args`, in the C locale and with time scaled by 0.01;
 // `env` comes last, so that it wins.
 CommandResult runCtl(std::vector<std::string> args,
-                     std::vector<std::pair<std::string, std::string>> env = {},
-                     const std::string& stdoutPath = {});
+                     std::vector<std::pair<std::string, std::string>> env = {});
 
 }  // namespace upkeep::test

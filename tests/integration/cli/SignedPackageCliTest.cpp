@@ -2,16 +2,11 @@
 // the ones a trusted key signed for, and shows what it found. Keys are made
 // here, in a private GnuPG home.
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
+#include "integration/cli/CliTest.h"
 #include "integration/sim/SimHelpers.h"
-#include "support/ChildProcess.h"
-#include "support/CommandRunner.h"
-#include "support/Paths.h"
 #include "support/SimProcess.h"
 
 namespace upkeep {
@@ -29,30 +24,20 @@ struct Keys {
           keyring(dir + "/trusted.gpg") {
         std::filesystem::create_directories(home);
         std::filesystem::permissions(home, std::filesystem::perms::owner_all);
-        for (const char* user : {kSigner, kStranger}) {
-            auto made =
-                gpg({"--passphrase", "", "--quick-gen-key", user, "ed25519", "sign", "never"});
-            ok = ok && made.exitCode == 0;
-            problem += made.err;
-        }
-        ok = ok && gpg({"--output", keyring, "--export", "signer@example.org"}).exitCode == 0;
         // The first "fpr" record is the primary key's: its tenth field.
-        std::istringstream records(gpg({"--with-colons", "--list-keys", "signer@example.org"}).out);
-        for (std::string line; fingerprint.empty() && std::getline(records, line);) {
-            std::vector<std::string> fields;
-            std::istringstream split(line);
-            for (std::string field; std::getline(split, field, ':');)
-                fields.push_back(field);
-            if (fields.size() > 9 && fields[0] == "fpr")
-                fingerprint = fields[9];
-        }
-        ok = ok && fingerprint.size() == 40;
+        auto made = test::runCommand(
+            {"/bin/sh", "-c",
+             "for user in \"$0\" \"$1\"; do gpg --batch --quiet --passphrase '' --quick-gen-key "
+             "\"$user\" ed25519 sign never || exit; done && gpg --batch --output \"$2\" --export "
+             "signer@example.org && gpg --with-colons --list-keys signer@example.org | "
+             "awk -F: '$1 == \"fpr\" { printf \"%s\", $10; exit }'",
+             kSigner, kStranger, keyring},
+            {{"GNUPGHOME", home}});
+        fingerprint = made.out;
+        problem = made.err;
+        ok = made.exitCode == 0 && fingerprint.size() == 40;
     }
     ~Keys() { test::removeTree(dir); }
-    test::CommandResult gpg(std::vector<std::string> args) const {
-        args.insert(args.begin(), {"/usr/bin/gpg", "--batch", "--yes", "--quiet"});
-        return test::runCommand(args, {{"GNUPGHOME", home}});
-    }
 
     std::string dir, home, keyring, fingerprint, problem;
     bool ok = true;
@@ -63,18 +48,17 @@ const Keys& keys() {
     return made;
 }
 
-class SignedPackageCli : public ::testing::Test {
+class SignedPackageCli : public test::CliTest {
   protected:
     void SetUp() override {
         ASSERT_TRUE(keys().ok) << keys().problem;
-        dir_ = test::makeTempDir("signed-cli");
+        CliTest::SetUp();
     }
-    void TearDown() override { test::removeTree(dir_); }
 
     struct Signing {
         const char* signer = kSigner;  // nullptr: no SHA256SUMS at all
         const char* listed = "firmware.ini *.fmw";
-        bool armoured = false;
+        const char* armour = "";  // or "--armor"
     };
 
     // A copy of the sample package's catalogue and Meridot-4000 files,
@@ -86,28 +70,21 @@ class SignedPackageCli : public ::testing::Test {
             std::filesystem::copy(test::examplePackageDir() + "/" + file, dir);
         if (signing.signer == nullptr)
             return dir;
-        auto listed = test::runCommand(
+        auto made = test::runCommand(
             {"/bin/sh", "-c",
-             "cd \"$0\" && sha256sum " + std::string(signing.listed) + " > SHA256SUMS", dir});
-        EXPECT_EQ(listed.exitCode, 0) << listed.err;
-        std::vector<std::string> sign = {"--local-user", signing.signer, "--output",
-                                         dir + "/SHA256SUMS.gpg"};
-        if (signing.armoured)
-            sign.push_back("--armor");
-        sign.insert(sign.end(), {"--detach-sign", dir + "/SHA256SUMS"});
-        auto signed_ = keys().gpg(sign);
-        EXPECT_EQ(signed_.exitCode, 0) << signed_.err;
+             "cd \"$0\" && sha256sum $1 >SHA256SUMS && /usr/bin/gpg --batch --yes --quiet $2 "
+             "--local-user \"$3\" --output SHA256SUMS.gpg --detach-sign SHA256SUMS",
+             dir, signing.listed, signing.armour, signing.signer},
+            {{"GNUPGHOME", keys().home}});
+        EXPECT_EQ(made.exitCode, 0) << made.err;
         return dir;
     }
 
     // Changes one byte of a file of the package, after it was signed.
     static void changeOneByte(const std::string& path) {
-        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-        file.seekg(-1, std::ios::end);
-        char last = 0;
-        file.get(last);
-        file.seekp(-1, std::ios::end);
-        file.put(static_cast<char>(last ^ 1));
+        std::string bytes = test::readFile(path);
+        bytes.back() ^= 1;
+        std::ofstream(path, std::ios::binary) << bytes;
     }
 
     std::string registry(const std::string& name, const std::string& values) {
@@ -117,8 +94,6 @@ class SignedPackageCli : public ::testing::Test {
                             << values;
         return path;
     }
-
-    std::string dir_;
 };
 
 TEST_F(SignedPackageCli, OnlyVerifiedBytesReachThePrinter) {
@@ -131,7 +106,7 @@ TEST_F(SignedPackageCli, OnlyVerifiedBytesReachThePrinter) {
     std::ofstream(iniChanged + "/firmware.ini", std::ios::app) << "; added after signing\n";
     const std::string stranger = package("stranger", {kStranger});
     const std::string unlisted = package("unlisted", {kSigner, "firmware.ini m4000_3*.fmw"});
-    const std::string armoured = package("armoured", {kSigner, "firmware.ini *.fmw", true});
+    const std::string armoured = package("armoured", {kSigner, "firmware.ini *.fmw", "--armor"});
     const std::string unsignedPackage = package("unsigned", {nullptr});
     const std::string ownFile = dir_ + "/own.fmw";
     std::filesystem::copy(changed + "/m4000_400.fmw", ownFile);
@@ -139,7 +114,7 @@ TEST_F(SignedPackageCli, OnlyVerifiedBytesReachThePrinter) {
     const std::string noKeys = dir_ + "/no-keys";
     std::filesystem::create_directories(noKeys);
 
-    using Env = std::vector<std::pair<std::string, std::string>>;
+    using test::Env;
     const Env keyringSetting{
         {"UPKEEP_REGISTRY", registry("keyring", "\"Keyring\"=\"" + keyring + "\"\n")}};
     const Env requiredBySettings{
@@ -210,13 +185,12 @@ TEST_F(SignedPackageCli, OnlyVerifiedBytesReachThePrinter) {
         const std::string address = sim.address(i);
         std::vector<std::string> args = c.args;
         args.insert(args.begin() + 1, address);
-        args.push_back("--yes");
-        auto r = test::runCtl(args, c.env);
+        auto r = ctl(args, c.env);
         EXPECT_EQ(r.exitCode, c.exitCode) << r.out << r.err;
         if (c.exitCode == 0) {
             EXPECT_TRUE(sim.waitForLine("applied " + address + " ")) << r.out << r.err;
         } else {
-            EXPECT_NE((r.out + r.err).find(c.text), std::string::npos) << r.out << r.err;
+            EXPECT_THAT(r.out + r.err, test::HasSubstr(c.text));
             EXPECT_FALSE(
                 sim.waitForLine("received " + address + " ", std::chrono::milliseconds(300)));
         }
@@ -239,8 +213,8 @@ TEST_F(SignedPackageCli, CatalogueShowsWhoSignedAndEachFilesCheck) {
          {R"("package": {"state": "signed", "fingerprint": ")" + fpr +
               R"(", "userId": "Test Signer <signer@example.org>", "reason": null})",
           R"("file": "m4000_400.fmw", "state": "present", "optional": false, "check": "verified"})"},
-         {"package:   signed by " + fpr + " Test Signer <signer@example.org>",
-          "present, verified"}},
+         {"package:   signed by " + fpr + " Test Signer <signer@example.org>", "present, verified",
+          "[Finisher-F2]", "m4000_400.fmw"}},
         {changed,
          {R"("state": "signed")",
           R"("check": "refused: m4000_320.fmw: its SHA-256 differs from SHA256SUMS")",
@@ -257,16 +231,15 @@ TEST_F(SignedPackageCli, CatalogueShowsWhoSignedAndEachFilesCheck) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.package);
-        auto json = test::runCtl(
-            {"catalogue", "--json", "--package", c.package, "--keyring", keys().keyring});
+        auto json =
+            ctl({"catalogue", "--json", "--package", c.package, "--keyring", keys().keyring});
         EXPECT_EQ(json.exitCode, 0) << json.err;
         for (const std::string& part : c.json)
-            EXPECT_NE(json.out.find(part), std::string::npos) << part << "\n" << json.out;
-        auto table =
-            test::runCtl({"catalogue", "--package", c.package, "--keyring", keys().keyring});
+            EXPECT_THAT(json.out, test::HasSubstr(part));
+        auto table = ctl({"catalogue", "--package", c.package, "--keyring", keys().keyring});
         EXPECT_EQ(table.exitCode, 0) << table.err;
         for (const std::string& part : c.table)
-            EXPECT_NE(table.out.find(part), std::string::npos) << part << "\n" << table.out;
+            EXPECT_THAT(table.out, test::HasSubstr(part));
     }
 }
 
