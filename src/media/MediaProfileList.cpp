@@ -14,9 +14,10 @@
 namespace upkeep {
 namespace {
 
-std::string columnOid(const char* format, std::size_t row) {
-    char oid[96];
-    std::snprintf(oid, sizeof oid, format, static_cast<int>(row));
+// The column's object with the row's number in place of its "%d".
+std::string columnOid(std::string_view column, std::size_t row) {
+    std::string oid(column);
+    oid.replace(oid.find("%d"), 2, std::to_string(row));
     return oid;
 }
 

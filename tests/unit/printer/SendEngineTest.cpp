@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "connection/FileConnection.h"
 #include "media/MediaProfileList.h"
@@ -89,20 +90,41 @@ TEST(SendEngine, FilesOfFourGibibytesAndMore) {
 TEST(DowngradeRewrite, Lines) {
     struct Case {
         std::string block, expected;
+        bool matched;
+        std::size_t length = 0;  // 0: the whole block
     } cases[] = {
-        {"ABC\n0 0 0 0\n7x7x7x7\n", "ABC\n7 0 0 0\n7x7x7x7\n"},
-        {"7x7x7x7", "7x7x7x7"},  // already 7: unchanged byte
-        {"0a0b0c0\n", "7a0b0c0\n"},
-        {"x\r\n\r\n0 7 7 0", "x\r\n\r\n7 7 7 0"},
-        {"0 0 0", "0 0 0"},                // offset 6 outside the block
-        {"0 0\n0 0 0 0", "7 0\n0 0 0 0"},  // a short line borrows from the next
-        {"no flags here\n", "no flags here\n"},
+        {"ABC\n0 0 0 0\n7x7x7x7\n", "ABC\n7 0 0 0\n7x7x7x7\n", true},
+        {"7x7x7x7", "7x7x7x7", true},  // already 7: unchanged byte
+        {"0a0b0c0\n", "7a0b0c0\n", true},
+        {"x\r\n\r\n0 7 7 0", "x\r\n\r\n7 7 7 0", true},
+        {"0 0 0", "0 0 0", false},               // offset 6 outside the block
+        {"0 0 0 0", "0 0 0 0", false, 6},        // and outside a block cut short
+        {"0 0\n0 0 0 0", "7 0\n0 0 0 0", true},  // a short line borrows from the next
+        {"no flags here\n", "no flags here\n", false},
     };
     for (const Case& c : cases) {
         std::string block = c.block;
-        rewriteForDowngrade(reinterpret_cast<std::uint8_t*>(block.data()), block.size());
+        EXPECT_EQ(rewriteForDowngrade(reinterpret_cast<std::uint8_t*>(block.data()),
+                                      c.length ? c.length : block.size()),
+                  c.matched)
+            << c.block;
         EXPECT_EQ(block, c.expected) << c.block;
     }
+}
+
+// Progress shown never reaches the whole before the transfer's end, and a
+// count past the total (or a total of 0) cannot overflow it.
+TEST(SendEngine, TakenShareStopsShortOfTheWhole) {
+    const std::uint64_t huge = std::uint64_t{1} << 40;
+    const std::tuple<std::uint64_t, std::uint64_t, int> cases[] = {
+        {0, 0, kProgressWhole - 1},
+        {huge, 1, kProgressWhole - 1},
+        {9'999, 10'000, kProgressWhole - 1},
+        {5'000, 10'000, kProgressWhole / 2},
+        {1, huge, 0},
+    };
+    for (const auto& [taken, total, share] : cases)
+        EXPECT_EQ(takenShare(taken, total), share) << taken << " of " << total;
 }
 
 // Failures are never success and never show the whole. Cancels, a printer
@@ -122,8 +144,6 @@ TEST(SendEngine, FailuresAreNeverSuccessAndNeverShowTheWhole) {
         {"no connection", 10, kNever, false, 0, SendResult::NoConnection, 0},
         // Bytes still in this side's buffers are not progress.
         {"half still buffered", 5000, kNever, true, 2500, SendResult::WriteFailed, 5000},
-        {"one byte still buffered", 10000, kNever, true, 1, SendResult::WriteFailed,
-         kProgressWhole - 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
