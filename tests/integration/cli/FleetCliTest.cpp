@@ -2,6 +2,9 @@
 // download, the download history, and --all without a spooler.
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -9,6 +12,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <thread>
 
 #include "integration/cli/CliTest.h"
 #include "integration/sim/SimHelpers.h"
@@ -330,10 +334,28 @@ TEST_F(FleetCli, CheckStreamsAnswersAndBoundsRequestsInFlight) {
 }
 
 TEST_F(FleetCli, AllFailsWhenTheSpoolerCannotBeAsked) {
-    for (const char* command : {"check", "upgrade"}) {
-        auto r = ctl({command, "--all"}, {{"CUPS_SERVER", dir_ + "/no-spooler.sock"}});
-        EXPECT_EQ(r.exitCode, 1) << command;
-        EXPECT_THAT(r.err, HasSubstr("cannot be asked"));
+    // No scheduler at all, and one that takes the connection and hangs up.
+    const std::string hangsUp = dir_ + "/hangs-up.sock";
+    platform::UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un at{};
+    at.sun_family = AF_UNIX;
+    ASSERT_LT(hangsUp.size(), sizeof at.sun_path);
+    hangsUp.copy(at.sun_path, hangsUp.size());
+    ASSERT_EQ(::bind(listener.get(), reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    ASSERT_EQ(::listen(listener.get(), 8), 0);
+    std::jthread closer([&](const std::stop_token& stop) {
+        while (!stop.stop_requested()) {
+            pollfd ready{listener.get(), POLLIN, 0};
+            if (::poll(&ready, 1, 20) > 0)
+                platform::UniqueFd(::accept(listener.get(), nullptr, nullptr));
+        }
+    });
+    for (const std::string& server : {dir_ + "/no-spooler.sock", hangsUp}) {
+        for (const char* command : {"check", "upgrade"}) {
+            auto r = ctl({command, "--all"}, {{"CUPS_SERVER", server}});
+            EXPECT_EQ(r.exitCode, 1) << command << " " << server;
+            EXPECT_THAT(r.err, HasSubstr("cannot be asked"));
+        }
     }
 }
 
