@@ -124,7 +124,9 @@ TEST_F(DownloadSim, DowngradeIsAcceptedThanksToTheRewrittenFlagLine) {
         auto sink = std::make_shared<WaitingSink>();
         SendingWorker unlisted({Operation::Downgrade, printer, nullptr, "2.99"}, sink);
         EXPECT_EQ(sink->wait(), (std::vector<std::string>{"failure 256", "finished 4"}));
-        // So does a file download without a file.
+        // So does a file download without a file, once the first has let
+        // the printer go.
+        unlisted.join();
         auto noFile = std::make_shared<WaitingSink>();
         SendingWorker none({Operation::SendFile, printer, nullptr, {}}, noFile);
         EXPECT_EQ(noFile->wait(), (std::vector<std::string>{"failure 257", "finished 4"}));
