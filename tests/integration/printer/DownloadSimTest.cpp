@@ -164,7 +164,7 @@ TEST(TransferFaults, OutcomesAndWhatThePrinterGot) {
         std::size_t bytes;  // payload of the file sent
         int cancelAfterMs;  // real time
         double scale;
-        const char* events;  // in order, joined by "|"
+        const char* events;  // in order, then the reason, joined by "|"
     } cases[] = {
         {"slow, canceled", "data = slow:20000\n", kFile, 2 * kMiB, 300, 1.0, "finished 2 canceled"},
         {"stalled, canceled", "data = stall\n", kFile, 2 * kMiB, 300, 1.0, "finished 2 canceled"},
@@ -173,28 +173,29 @@ TEST(TransferFaults, OutcomesAndWhatThePrinterGot) {
         {"profile to a slow printer, canceled", "data = slow:20000\n", kProfile, 2 * kMiB, 300, 1.0,
          "finished 3 canceled"},
         {"ends its side after 1000 bytes", "data = half-close:1000\n", kFile, 100'000, kNoCancel,
-         1.0, "failure 257|finished 4"},
+         1.0, "failure 257|finished 4|closedEarly"},
         {"profile: ends its side after 1000 bytes", "data = half-close:1000\n", kProfile, 100'000,
-         kNoCancel, 1.0, "failure 258|finished 4"},
+         kNoCancel, 1.0, "failure 258|finished 4|transferFailed"},
         // Its kernel's window takes the whole file and acknowledges it:
         // only the window left after its end tells what it never read.
         {"ends its side after 1000 bytes, large window",
          "data = half-close:1000\nreceive-window = kernel\n", kFile, 100'000, kNoCancel, 1.0,
-         "failure 257|finished 4"},
+         "failure 257|finished 4|closedEarly"},
         {"profile: ends its side after 1000 bytes, large window",
          "data = half-close:1000\nreceive-window = kernel\n", kProfile, 100'000, kNoCancel, 1.0,
-         "failure 258|finished 4"},
+         "failure 258|finished 4|transferFailed"},
         {"hangs up after 4 KiB", "data = close-after:4096\n", kFile, 20'000, kNoCancel, 0.01,
-         "failure 257|finished 4"},
+         "failure 257|finished 4|closedEarly"},
         {"hangs up mid-file", "data = close-after:150000\n", kFile, 8 * kMiB, kNoCancel, 0.01,
-         "failure 257|finished 4"},
-        {"stalled", "data = stall\n", kFile, 20'000, kNoCancel, 0.01, "failure 257|finished 4"},
+         "failure 257|finished 4|closedEarly"},
+        {"stalled", "data = stall\n", kFile, 20'000, kNoCancel, 0.01,
+         "failure 257|finished 4|stalled"},
         {"profile: stalled", "data = stall\n", kProfile, 20'000, kNoCancel, 0.01,
-         "failure 258|finished 4"},
+         "failure 258|finished 4|transferFailed"},
         {"profile: hangs up after 4 KiB", "data = close-after:4096\n", kProfile, 60'000, kNoCancel,
-         0.01, "failure 258|finished 4"},
-        {"empty file", "", kFile, 0, kNoCancel, 1.0, "failure 294|finished 4"},
-        {"empty profile", "", kProfile, 0, kNoCancel, 1.0, "failure 294|finished 4"},
+         0.01, "failure 258|finished 4|transferFailed"},
+        {"empty file", "", kFile, 0, kNoCancel, 1.0, "failure 294|finished 4|emptyFile"},
+        {"empty profile", "", kProfile, 0, kNoCancel, 1.0, "failure 294|finished 4|emptyFile"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -238,6 +239,10 @@ TEST(TransferFaults, OutcomesAndWhatThePrinterGot) {
         std::string events;
         for (const std::string& event : sink->wait())
             events += (events.empty() ? "" : "|") + event;
+        // The reason a script reads: a printer that ended the stream against
+        // one that stopped taking bytes.
+        if (!worker.report().failure.empty())
+            events += "|" + worker.report().failure;
         EXPECT_EQ(events, c.events);
         if (c.cancelAfterMs != kNoCancel) {
             EXPECT_LT(sink->ended - canceled, std::chrono::milliseconds(500));
