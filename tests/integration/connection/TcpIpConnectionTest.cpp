@@ -189,18 +189,37 @@ TEST_F(TcpIpConnectionLoopback, FinishingTellsWhetherThePeerTookEveryByte) {
     }
 }
 
+// A port nobody listens on refuses at once; a printer whose queue of
+// connections is full never answers the connect, which ends by the scaled
+// time-out or a cancel.
 TEST(TcpIpConnectionRefused, ConnectFails) {
-    // A port bound and not listening: nothing else can be answering on it.
-    platform::UniqueFd taken(::socket(AF_INET, SOCK_STREAM, 0));
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof a;
-    ASSERT_EQ(::bind(taken.get(), reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(::getsockname(taken.get(), reinterpret_cast<sockaddr*>(&a), &length), 0);
-    TcpIpConnection conn(
-        PortDescriptor("127.0.0.1:" + std::to_string(ntohs(a.sin_port)), PortType::TcpIp, 0));
-    EXPECT_FALSE(conn.open());
+    platform::ScopedTimeScale scale(0.01);
+    for (const char* how : {"refused", "queue full", "queue full, canceled"}) {
+        SCOPED_TRACE(how);
+        Listener listener;
+        ASSERT_TRUE(listener.fd.valid());
+        std::vector<platform::UniqueFd> queued;
+        if (std::string_view(how) == "refused") {
+            listener.fd.reset();
+        } else {
+            // Its queue takes one connection beyond a backlog of 0; the rest
+            // wait on their SYNs.
+            ::listen(listener.fd.get(), 0);
+            for (int i = 0; i < 3; ++i) {
+                queued.emplace_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+                sockaddr_in a{};
+                a.sin_family = AF_INET;
+                a.sin_port = htons(9100);
+                inet_pton(AF_INET, listener.address.c_str(), &a.sin_addr);
+                ::connect(queued.back().get(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        TcpIpConnection conn(PortDescriptor(listener.address, PortType::TcpIp, channel::kData));
+        std::atomic<bool> cancel{std::string_view(how).ends_with("canceled")};
+        conn.watchCancel(&cancel);
+        EXPECT_FALSE(conn.open());
+    }
 }
 
 }  // namespace
