@@ -21,6 +21,11 @@ std::vector<std::string> parsed(const std::string& reply) {
 TEST(MediaReply, Shapes) {
     const std::string a = line41("Photo K3", "Glossy"), b = line41("Photo K3", "Matte"),
                       c = line41("Fine Art", "Canvas");
+    std::string tenLines;
+    std::vector<std::string> tenThenC(10, a + "\n");
+    for (const std::string& line : tenThenC)
+        tenLines += line;
+    tenThenC.push_back(c + "\n");
     struct Case {
         std::string name, reply;
         std::vector<std::string> expected;
@@ -34,6 +39,8 @@ TEST(MediaReply, Shapes) {
         {"count larger than the lines",
          "inkSet: P\nmedias: 3\n" + a + "\n" + b + "\n",
          {a + "\n", b + "\n"}},
+        {"a count of two digits",
+         "inkSet: P\nmedias: 10\n" + tenLines + "inkSet: F\nmedias: 1\n" + c + "\n", tenThenC},
         {"no tags", a + "\n" + b + "\n", {}},
         {"no line end after the count", "inkSet: P\nmedias: 2", {}},
         // A short line brings the start of the next; a long one is cut.
