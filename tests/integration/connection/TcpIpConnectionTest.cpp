@@ -29,14 +29,18 @@ struct Listener {
             platform::UniqueFd s(::socket(AF_INET, SOCK_STREAM, 0));
             int one = 1;
             ::setsockopt(s.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-            sockaddr_in a{};
-            a.sin_family = AF_INET;
-            a.sin_port = htons(9100);
-            inet_pton(AF_INET, address.c_str(), &a.sin_addr);
-            if (::bind(s.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+            const sockaddr_in a = port9100();
+            if (::bind(s.get(), reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0 &&
                 ::listen(s.get(), 4) == 0)
                 fd = std::move(s);
         }
+    }
+    sockaddr_in port9100() const {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(9100);
+        inet_pton(AF_INET, address.c_str(), &a.sin_addr);
+        return a;
     }
     platform::UniqueFd accept() { return platform::UniqueFd(::accept(fd.get(), nullptr, nullptr)); }
     std::string address;
@@ -204,14 +208,11 @@ TEST(TcpIpConnectionRefused, ConnectFails) {
         } else {
             // Its queue takes one connection beyond a backlog of 0; the rest
             // wait on their SYNs.
-            ::listen(listener.fd.get(), 0);
+            ASSERT_EQ(::listen(listener.fd.get(), 0), 0);
+            const sockaddr_in a = listener.port9100();
             for (int i = 0; i < 3; ++i) {
                 queued.emplace_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
-                sockaddr_in a{};
-                a.sin_family = AF_INET;
-                a.sin_port = htons(9100);
-                inet_pton(AF_INET, listener.address.c_str(), &a.sin_addr);
-                ::connect(queued.back().get(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+                ::connect(queued.back().get(), reinterpret_cast<const sockaddr*>(&a), sizeof a);
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
