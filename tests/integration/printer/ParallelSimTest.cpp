@@ -29,9 +29,10 @@ class RecordingServices : public platform::ServiceControl {
     void startSpooler() override { log("start"); }
     bool log(const char* call) {
         calls.push_back(call);
-        return true;
+        return !refuse;
     }
     std::vector<std::string> calls;
+    bool refuse = false;  // the system refuses to define the device or stop the spooler
 };
 
 class ParallelSim : public ::testing::Test {
@@ -116,28 +117,38 @@ TEST_F(ParallelSim, OneDeviceUnderSeveralNamesIsAnalysedOneAtATime) {
 
 TEST_F(ParallelSim, SpoolerStoppedBeforeAndStartedAfterOnKind3) {
     test::FakeEnvironment nt;
-    nt.os = OsKind::WinNt;
     ScopedEnvironment environment(&nt);
-    ::setenv("UPKEEP_PARALLEL_DEVICE", "/dev/null", 1);
-    {
-        ParallelConnection port;
-        auto start = std::chrono::steady_clock::now();
-        EXPECT_TRUE(port.open());
-        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(29));
+    const struct {
+        OsKind os;
+        const char* device;
+        bool refuse;
+        bool opens;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {OsKind::WinNt, "/dev/null", false, true, {"stop", "start"}},
+        {OsKind::WinNt5, "/dev/null", false, true, {"define", "start"}},
+        // A failed open still gets the spooler back.
+        {OsKind::WinNt, "/no/such/device", false, false, {"stop", "start"}},
+        // A port the system would not prepare is not opened behind its back.
+        {OsKind::WinNt5, "/dev/null", true, false, {"define", "start"}},
+        {OsKind::WinNt, "/dev/null", true, false, {"stop", "start"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.device) + (c.refuse ? ", refused" : ""));
+        nt.os = c.os;
+        services.calls.clear();
+        services.refuse = c.refuse;
+        ::setenv("UPKEEP_PARALLEL_DEVICE", c.device, 1);
+        {
+            ParallelConnection port;
+            auto start = std::chrono::steady_clock::now();
+            EXPECT_EQ(port.open(), c.opens);
+            if (c.os == OsKind::WinNt && !c.refuse) {
+                EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(29));
+            }
+        }
+        EXPECT_EQ(services.calls, c.calls);
     }
-    {
-        nt.os = OsKind::WinNt5;
-        ParallelConnection port;
-        EXPECT_TRUE(port.open());
-    }
-    {
-        nt.os = OsKind::WinNt;
-        ::setenv("UPKEEP_PARALLEL_DEVICE", "/no/such/device", 1);
-        ParallelConnection port;  // a failed open still gets the spooler back
-        EXPECT_FALSE(port.open());
-    }
-    EXPECT_EQ(services.calls,
-              (std::vector<std::string>{"stop", "start", "define", "start", "stop", "start"}));
 }
 
 TEST_F(ParallelSim, SilentPortFailsTheReadAfterTheScaledLimit) {

@@ -105,6 +105,17 @@ TEST(SnmpCodec, RefusesWhatCannotBeBuiltOrRead) {
     const std::uint8_t junk[] = {0x30, 0x82, 0xff, 0xff, 0x02};
     EXPECT_FALSE(decodeMessage(junk, sizeof junk));
     EXPECT_FALSE(decodeMessage(junk, 0));
+    // The longest community that can be sent fills the message to its limit exactly.
+    std::size_t longest = 0;
+    for (std::size_t n = 0; auto message = encodeGetRequest({1, 3}, {1, 3}, std::string(n, 'c'));
+         ++n)
+        longest = message->size();
+    EXPECT_EQ(longest, SnmpQuery::kMessageLimit);
+    // Only a response is an answer: a request sent back is not.
+    auto request = encodeGetRequest({1, 3}, {1, 4}, "quenby");
+    std::string a, b;
+    EXPECT_EQ(readReply(request->data(), request->size(), {1, 3}, {1, 4}, a, b),
+              SnmpQuery::Failure::Malformed);
 }
 
 }  // namespace
