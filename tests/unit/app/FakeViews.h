@@ -5,6 +5,7 @@
 // environment's search, shared with the window's tests, finds what it is
 // given.
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -108,8 +109,8 @@ class FakeDialogs : public Base {
     void messageBox(MessageIcon icon, const std::string& text) override {
         messages.push_back({icon, text});
     }
-    bool wizardPage(int titleId, int, int, int) override {
-        wizards.push_back(titleId);
+    bool wizardPage(int titleId, int firstId, int secondId, int thirdId) override {
+        wizards.push_back({titleId, firstId, secondId, thirdId});
         bool next = wizardAnswers.empty() ? true : wizardAnswers.front();
         if (!wizardAnswers.empty())
             wizardAnswers.pop_front();
@@ -137,8 +138,8 @@ class FakeDialogs : public Base {
         std::string address;
     };
     std::vector<Message> messages;
-    std::vector<int> wizards;        // their title ids
-    std::deque<bool> wizardAnswers;  // empty: Next
+    std::vector<std::array<int, 4>> wizards;  // their texts' ids
+    std::deque<bool> wizardAnswers;           // empty: Next
     std::vector<Link> webLinks;
     bool webLinkNext = false;
     std::vector<std::string> openedUrls;

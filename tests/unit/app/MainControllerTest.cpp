@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <thread>
 
 #include "app/controllers/MainController.h"
@@ -353,6 +354,11 @@ TEST_F(MainControllerTest, CommandsStopOrStartByStateAndAnswers) {
     const std::optional<S> none;
     const std::string longPath = "/tmp/" + std::string(251, 'a') + ".pdw";
     const std::vector<std::string> versions{"3.10", "3.20", "4.00"};  // the package's
+    // Each flow's wizard page, by its title: the title and its three texts.
+    const std::map<int, std::vector<std::array<int, 4>>> pages = {{0, {}},
+                                                                  {190, {{190, 191, 192, 193}}},
+                                                                  {200, {{200, 202, 203, 0}}},
+                                                                  {210, {{210, 214, 211, 212}}}};
     struct Case {
         const char* name;
         int command;                        // 0: a double-click
@@ -361,7 +367,7 @@ TEST_F(MainControllerTest, CommandsStopOrStartByStateAndAnswers) {
         std::optional<std::string> answer;  // the version or file dialog's
         int message;                        // 0: none
         MessageIcon icon;
-        std::size_t wizards;
+        int wizard;       // the page's title id; 0: none
         int webLinkBody;  // 0: none
         int fileDialogs;
         bool starts;
@@ -382,7 +388,7 @@ TEST_F(MainControllerTest, CommandsStopOrStartByStateAndAnswers) {
          0,
          0},
         {"upgrade, analysis canceled", cmd::kSystemUpgrade, S::Canceled, 1, {}, 0, I, 0, 0, 0, 0},
-        {"upgrade declined", cmd::kSystemUpgrade, S::UpgradeAvailable, 0, {}, 0, I, 1, 0, 0, 0},
+        {"upgrade declined", cmd::kSystemUpgrade, S::UpgradeAvailable, 0, {}, 0, I, 190, 0, 0, 0},
         // Next on the web-link page ends the program, unless no browser opened.
         {"up to date, Next", cmd::kSystemUpgrade, S::UpToDate, 1, {}, 0, I, 0, 182, 0, 0},
         {"up to date, declined", cmd::kSystemUpgrade, S::UpToDate, 0, {}, 0, I, 0, 182, 0, 0},
@@ -393,17 +399,17 @@ TEST_F(MainControllerTest, CommandsStopOrStartByStateAndAnswers) {
         {"add, nothing selected", cmd::kMediaAddProfiles, none, 1, {}, 263, I, 0, 0, 0, 0},
         {"view, nothing selected", cmd::kMediaViewProfiles, none, 1, {}, 263, I, 0, 0, 0, 0},
         {"downgrade, no version", cmd::kSystemDowngrade, S::UpToDate, 1, {}, 0, I, 0, 0, 0, 0},
-        {"downgrade declined", cmd::kSystemDowngrade, S::UpToDate, 0, "3.10", 0, I, 1, 0, 0, 0},
-        {"the printer's own version", cmd::kSystemDowngrade, S::UpToDate, 1, "4.00", 255, I, 1, 0,
+        {"downgrade declined", cmd::kSystemDowngrade, S::UpToDate, 0, "3.10", 0, I, 200, 0, 0, 0},
+        {"the printer's own version", cmd::kSystemDowngrade, S::UpToDate, 1, "4.00", 255, I, 200, 0,
          0, 0},
-        {"no file for the version", cmd::kSystemDowngrade, S::UpToDate, 1, "9.99", 181, W, 1, 0, 0,
-         0},
-        {"downgrade starts", cmd::kSystemDowngrade, S::UpToDate, 1, "3.10", 0, I, 1, 0, 0, 1},
-        {"emergency declined", cmd::kSystemEmergency, none, 0, "x.fmw", 0, I, 1, 0, 0, 0},
-        {"emergency, no file", cmd::kSystemEmergency, none, 1, {}, 0, I, 1, 0, 1, 0},
+        {"no file for the version", cmd::kSystemDowngrade, S::UpToDate, 1, "9.99", 181, W, 200, 0,
+         0, 0},
+        {"downgrade starts", cmd::kSystemDowngrade, S::UpToDate, 1, "3.10", 0, I, 200, 0, 0, 1},
+        {"emergency declined", cmd::kSystemEmergency, none, 0, "x.fmw", 0, I, 210, 0, 0, 0},
+        {"emergency, no file", cmd::kSystemEmergency, none, 1, {}, 0, I, 210, 0, 1, 0},
         // A path too long for an entry is refused, not cut into another name.
         {"emergency, path too long", cmd::kSystemEmergency, none, 1, std::string(5000, 'x'), 181, W,
-         1, 0, 1, 0},
+         210, 0, 1, 0},
         {"add, no file", cmd::kMediaAddProfiles, S::UpToDate, 1, {}, 0, I, 0, 0, 1, 0},
         {"add, path too long", cmd::kMediaAddProfiles, S::UpToDate, 1, longPath, 258, W, 0, 0, 1,
          0},
@@ -432,7 +438,7 @@ TEST_F(MainControllerTest, CommandsStopOrStartByStateAndAnswers) {
         } else {
             EXPECT_TRUE(view->messages.empty());
         }
-        EXPECT_EQ(view->wizards.size(), c.wizards);
+        EXPECT_EQ(view->wizards, pages.at(c.wizard));
         ASSERT_EQ(view->webLinks.size(), c.webLinkBody ? 1u : 0u);
         const bool opened = c.webLinkBody && c.next;
         if (c.webLinkBody) {
