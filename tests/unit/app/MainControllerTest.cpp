@@ -614,6 +614,8 @@ TEST_F(DownloadTest, FlowsReachThePrinterAndSaySo) {
     controller->command(resources::command::kSystemDowngrade);
     ASSERT_TRUE(settle());
     EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(254)});
+    // One file, whose name a downgrade or a forced download never sets.
+    EXPECT_EQ(view->statusLine, resources::text(230) + std::string("  ()... "));
     EXPECT_TRUE(sim.waitForLine("applied " + address + " Meridot-4000 3.10"));
 
     forget();
@@ -634,6 +636,7 @@ TEST_F(DownloadTest, FlowsReachThePrinterAndSaySo) {
     upkeep::test::unsetEnv("UPKEEP_PARALLEL_DEVICE");
     EXPECT_TRUE(view->messages.empty()) << view->texts().front();
     EXPECT_TRUE(sim.waitForLine("applied " + address + " Meridot-4000 5.00"));
+    EXPECT_EQ(view->statusLine, resources::text(230) + std::string("  ()... "));
     EXPECT_EQ(view->rows.size(), 1u) << "not put into the list";
 }
 
