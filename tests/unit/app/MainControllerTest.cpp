@@ -216,20 +216,20 @@ TEST_F(MainControllerTest, ViewChangesKeepStatesAndRefreshAsksAgain) {
 
     controller->command(resources::command::kViewAllPrinters);
     ASSERT_TRUE(settle());
-    select("p2");
+    select("p0");
     controller->command(resources::command::kViewRefresh);
     EXPECT_EQ(view->searchingOpens, searches + 1);
     ASSERT_TRUE(settle());
     EXPECT_EQ(view->searchingLive, 0) << "the Searching dialog goes when the analysis ends";
-    EXPECT_EQ(p0->state(), PrinterState::UpgradeAvailable);
-    EXPECT_EQ(p2->state(), PrinterState::NotReachable);
-    EXPECT_EQ(view->rows[2].state, resources::text(150));
+    EXPECT_EQ(p2->state(), PrinterState::UpToDate);
+    EXPECT_EQ(p0->state(), PrinterState::NotReachable);
+    EXPECT_EQ(view->rows[0].state, resources::text(150));
 
     view->selected.reset();
     controller->command(resources::command::kViewRefresh);
     ASSERT_TRUE(settle());
-    EXPECT_EQ(p0->state(), PrinterState::NotReachable);
-    EXPECT_EQ(view->rows[0].icon, 0);
+    EXPECT_EQ(p2->state(), PrinterState::NotReachable);
+    EXPECT_EQ(view->rows[2].icon, 0);
 }
 
 TEST_F(MainControllerTest, SearchingCancelStopsTheRestAndActsOnce) {
