@@ -479,6 +479,16 @@ TEST_F(MainControllerTest, MediaModeDoubleClickAddsAProfileOnce) {
     controller->doubleClick();
     EXPECT_EQ(view->fileDialogs, 1);
     EXPECT_EQ(view->webLinks.size(), 1u);
+
+    // A profile named at start-up, two printers to choose from: a double-click
+    // needs one chosen.
+    makeController();
+    options.argument = "/tmp/paper.pdw";
+    start({analysedPrinter("p", PrinterState::UpToDate, deadAddress(1)),
+           analysedPrinter("q", PrinterState::UpToDate, deadAddress(2))},
+          false, options);
+    controller->doubleClick();
+    EXPECT_EQ(view->texts(), std::vector<std::string>{resources::text(263)});
 }
 
 TEST_F(MainControllerTest, ViewProfilesShowsTheQueryOutcome) {
