@@ -142,7 +142,9 @@ TEST_F(DownloadCli, UpgradeDowngradeAndRefusals) {
          package + "/m4000_310.fmw (" +
              std::to_string(std::filesystem::file_size(package + "/m4000_310.fmw")) +
              " bytes) sent to " + silent + ".\n"},
-        {{"send", silent, "/no/such/file.fmw"}, 1, ""},
+        {{"send", silent, "/no/such/file.fmw"},
+         1,
+         "The system software file could not be found on your computer. (/no/such/file.fmw)"},
         {{"send", silent, emptyFile}, 1, "The file is empty: nothing was sent."},
     };
     for (const auto& step : steps) {

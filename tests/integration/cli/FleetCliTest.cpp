@@ -231,13 +231,22 @@ TEST_F(FleetCli, HistoryKeepsADownloadWhoseVerificationNeverEnded) {
 TEST_F(FleetCli, AsksWhenStandardInputIsATerminal) {
     test::SimProcess sim(test::simPrinter(1, "Meridot-4000", "3.10"));
     ASSERT_TRUE(sim.ok()) << sim.error();
-    for (const char* answer : {"n\n", "y\n"}) {
-        auto run = onTerminal(STDIN_FILENO,
-                              {"upgrade", sim.address(0), "--package", test::examplePackageDir()},
-                              {{"UPKEEP_HISTORY", history()}, {"LANG", "C"}}, answer);
+    const std::string package = test::examplePackageDir();
+    const struct {
+        std::vector<std::string> args;
+        const char* answer;
+        const char* asked;
+    } runs[] = {
+        {{"upgrade", sim.address(0), "--package", package}, "n\n", "[y/N]"},
+        {{"send", sim.address(0), package + "/m4000_310.fmw"}, "n\n", "must be idle"},
+        {{"upgrade", sim.address(0), "--package", package}, "y\n", "[y/N]"},
+    };
+    for (const auto& c : runs) {
+        auto run = onTerminal(STDIN_FILENO, c.args, {{"UPKEEP_HISTORY", history()}, {"LANG", "C"}},
+                              c.answer);
         const test::CommandResult& r = run.result;
-        EXPECT_THAT(r.out + r.err, HasSubstr("[y/N]"));
-        EXPECT_EQ(r.exitCode, answer[0] == 'y' ? 0 : 1) << r.out << r.err;
+        EXPECT_THAT(r.out + r.err, HasSubstr(c.asked)) << c.args[0];
+        EXPECT_EQ(r.exitCode, c.answer[0] == 'y' ? 0 : 1) << r.out << r.err;
     }
     EXPECT_EQ(sim.waitForLine("received", std::chrono::seconds(5)).has_value(), true);
     EXPECT_FALSE(sim.waitForLine("received", std::chrono::milliseconds(200)));
