@@ -134,7 +134,8 @@ TEST_F(ParallelSim, SpoolerStoppedBeforeAndStartedAfterOnKind3) {
         {OsKind::WinNt, "/dev/null", true, false, {"stop", "start"}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.device) + (c.refuse ? ", refused" : ""));
+        SCOPED_TRACE(::testing::Message() << "kind " << static_cast<int>(c.os) << ", " << c.device
+                                          << (c.refuse ? ", refused" : ""));
         nt.os = c.os;
         services.calls.clear();
         services.refuse = c.refuse;

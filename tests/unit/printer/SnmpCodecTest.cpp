@@ -113,6 +113,7 @@ TEST(SnmpCodec, RefusesWhatCannotBeBuiltOrRead) {
     EXPECT_EQ(longest, SnmpQuery::kMessageLimit);
     // Only a response is an answer: a request sent back is not.
     auto request = encodeGetRequest({1, 3}, {1, 4}, "quenby");
+    ASSERT_TRUE(request);
     std::string a, b;
     EXPECT_EQ(readReply(request->data(), request->size(), {1, 3}, {1, 4}, a, b),
               SnmpQuery::Failure::Malformed);
